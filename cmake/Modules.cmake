@@ -1,0 +1,25 @@
+# Adds a subdirectory only when it has a CMakeLists.txt, so that layers slot in as they land.
+function(si_add_subdirectory_if_exists dir)
+  if(EXISTS "${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt")
+    add_subdirectory("${dir}")
+  endif()
+endfunction()
+
+# Adds a GoogleTest executable for one module: si_add_test(NAME SOURCES ... LIBS ...)
+# Tests get QT_QPA_PLATFORM=offscreen and the source folder of the test data.
+function(si_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+    SI_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    SI_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
+    SI_SHARED_DATA_DIR="${CMAKE_SOURCE_DIR}/../shared/data"
+    SI_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  if(NOT T_LABELS)
+    set(T_LABELS unit)
+  endif()
+  gtest_discover_tests(${name}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8" LABELS "${T_LABELS}"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "decimal.h"
+
+namespace json {
+
+class JsonObject;
+class JsonArray;
+
+/**
+ * A tagged value of the job document tree. Objects and arrays are shared by reference:
+ * copying a value copies the reference, and a sub-tree outlives its root.
+ */
+class JsonValue {
+public:
+    enum class Kind { Empty, Null, Boolean, Number, String, Object, Array };
+
+    JsonValue() = default;  // Empty
+    static JsonValue null();
+    JsonValue(bool b);
+    JsonValue(Decimal d);
+    JsonValue(QString s);
+    JsonValue(const char16_t* s) : JsonValue(QString::fromUtf16(s)) {}
+    JsonValue(std::shared_ptr<JsonObject> o);
+    JsonValue(std::shared_ptr<JsonArray> a);
+
+    Kind kind() const { return kind_; }
+    bool isEmpty() const { return kind_ == Kind::Empty; }
+    bool isNull() const { return kind_ == Kind::Null; }
+    bool isBoolean() const { return kind_ == Kind::Boolean; }
+    bool isNumber() const { return kind_ == Kind::Number; }
+    bool isString() const { return kind_ == Kind::String; }
+    bool isObject() const { return kind_ == Kind::Object; }
+    bool isArray() const { return kind_ == Kind::Array; }
+    bool isContainer() const { return isObject() || isArray(); }
+
+    /** Raw access; valid only for the matching kind (false / zero / "" / null otherwise). */
+    bool boolean() const { return b_; }
+    const Decimal& number() const { return d_; }
+    const QString& string() const { return s_; }
+    const std::shared_ptr<JsonObject>& object() const { return o_; }
+    const std::shared_ptr<JsonArray>& array() const { return a_; }
+
+    /**
+     * Loose access as the layouts use it. Item(key) on an object gives the value under the
+     * key (Empty when missing); on anything else it raises "Object required".
+     * Item(i) on an array is 1-based ("Subscript out of range" outside); Count on an object
+     * or array, "Object required" on anything else.
+     */
+    JsonValue Item(const QString& key) const;
+    JsonValue Item(int index) const;
+    int Count() const;
+
+private:
+    Kind kind_ = Kind::Empty;
+    bool b_ = false;
+    Decimal d_;
+    QString s_;
+    std::shared_ptr<JsonObject> o_;
+    std::shared_ptr<JsonArray> a_;
+};
+
+/** Keyed dictionary with exact keys kept in insertion order; lookup by hash. */
+class JsonObject {
+public:
+    int Count() const { return static_cast<int>(keys_.size()); }
+    /** The value under the key; Empty when the key is not held (never fails). */
+    JsonValue Item(const QString& key) const;
+    bool Exists(const QString& key) const { return index_.contains(key); }
+    /** Adds an entry; raises RuntimeError "Duplicate key" when the key is held (no change). */
+    void Add(const QString& key, JsonValue value);
+    /** Keys in insertion order, and the value at a 0-based position in that order. */
+    const QStringList& Keys() const { return keys_; }
+    const JsonValue& ValueAt(int index0) const { return values_[index0]; }
+
+private:
+    QHash<QString, qsizetype> index_;
+    QStringList keys_;
+    QList<JsonValue> values_;
+};
+
+/** 1-based list. */
+class JsonArray {
+public:
+    int Count() const { return static_cast<int>(items_.size()); }
+    /** Element i, 1 <= i <= Count; RuntimeError "Subscript out of range" otherwise. */
+    const JsonValue& Item(int i) const;
+    void Add(JsonValue value) { items_.append(std::move(value)); }
+    QList<JsonValue>::const_iterator begin() const { return items_.cbegin(); }
+    QList<JsonValue>::const_iterator end() const { return items_.cend(); }
+
+private:
+    QList<JsonValue> items_;
+};
+
+}  // namespace json

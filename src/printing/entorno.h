@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <functional>
+
+#include "json/value.h"
+
+namespace printing {
+
+class PrinterSystem;
+class PrintDevice;
+
+/** Balloon icon kinds of the tray. */
+enum IconoGlobo { kGloboNinguno = 0, kGloboInfo = 1, kGloboAviso = 2, kGloboError = 3 };
+constexpr int kTiempoGlobo = 30000;
+
+/**
+ * Where the layouts report: the tray's balloons and the log. The server routes these to the
+ * tray icon and the log box; ticket-render to balloons.txt; tests to a fake.
+ */
+class Avisos {
+public:
+    virtual ~Avisos() = default;
+    virtual void ShowBalloonTip(const QString& message, int icon, const QString& title,
+                                int timeoutMs) = 0;
+    virtual void agregarLog(const QString& line) = 0;
+};
+
+/**
+ * Everything a layout needs besides the document: the printers, the current printer, where
+ * to report, the regional format, the clock, the application folder and the kept settings.
+ * One per process (the server's, or ticket-render's).
+ */
+struct Entorno {
+    PrinterSystem* impresoras = nullptr;
+    Avisos* avisos = nullptr;
+    /** The current printer: one process-wide selection; null until the first selection. */
+    PrintDevice* actual = nullptr;
+    /** Regional number format for amounts. */
+    QLocale locale = QLocale::system();
+    /** Local clock (cancellation tickets print the time of printing). */
+    std::function<QDateTime()> reloj = [] { return QDateTime::currentDateTime(); };
+    /** Application folder: holds logo.bmp. */
+    QString carpetaAplicacion;
+    /** Lets pending user-interface events run once (the invoice's step before its last lines). */
+    std::function<void()> procesarEventosPendientes = [] {};
+    /** The kept settings list (`config` of the latest document); Empty until the first. */
+    json::JsonValue configuracion;
+    bool hayConfiguracion = false;
+    /** Software vendor's tax number and web address printed at the foot of invoices. */
+    QString nitSoftware;
+    QString webSoftware;
+};
+
+}  // namespace printing

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace printing {
+
+/** One item of a Print call: a text, or a tab to a 1-based column. */
+struct PrintItem {
+    enum class Kind { Text, Tab };
+    Kind kind = Kind::Text;
+    QString text;
+    int column = 0;
+
+    static PrintItem Text(QString t) { return {Kind::Text, std::move(t), 0}; }
+    static PrintItem Tab(int n) { return {Kind::Tab, {}, n}; }
+};
+
+/**
+ * One printer as the layouts drive it. Every operation may raise json::RuntimeError
+ * (number 482 with the printing system's own message for device failures).
+ * The first output after a selection, or after the previous document ended, opens a document.
+ */
+class PrintDevice {
+public:
+    virtual ~PrintDevice() = default;
+
+    virtual QString DeviceName() const = 0;
+    /** Paper width in twips (1/1440 inch). */
+    virtual int PageWidth() const = 0;
+
+    virtual QString FontName() const = 0;
+    virtual void setFontName(const QString& name) = 0;
+    virtual float FontSize() const = 0;
+    virtual void setFontSize(float points) = 0;
+    virtual bool FontBold() const = 0;
+    virtual void setFontBold(bool on) = 0;
+    /** The second emphasis flag (italic); only ever switched off by the layouts. */
+    virtual bool FontItalic() const = 0;
+    virtual void setFontItalic(bool on) = 0;
+
+    /**
+     * Prints the items one after the other. A tab moves to column n (1 when n < 1), or to
+     * column n of the next line when the position is already past n. The line ends after
+     * the last item unless continueLine is set. Numbers arrive already formatted as text.
+     */
+    virtual void Print(const QList<PrintItem>& items, bool continueLine = false) = 0;
+
+    /** Printed width and line height of a text in the current font, in twips. */
+    virtual double TextWidth(const QString& text) = 0;
+    virtual double TextHeight(const QString& text) = 0;
+
+    /** Paints a picture file at a position and size in twips. */
+    virtual void PaintPicture(const QString& picturePath, int x, int y, int width,
+                              int height) = 0;
+
+    /** Ends the open document: the ticket prints. Without an open document, nothing. */
+    virtual void EndDoc() = 0;
+    /** Discards the open document: nothing prints. */
+    virtual void KillDoc() = 0;
+};
+
+/**
+ * The installed printers and the system's default. Owns the devices; a device stays valid
+ * while the system lives. The printer list's order is stable while a job prints.
+ */
+class PrinterSystem {
+public:
+    virtual ~PrinterSystem() = default;
+
+    /** Device names of the installed printers, index 0 first. */
+    virtual QStringList Printers() = 0;
+    /** The device at an index; RuntimeError "Subscript out of range" outside the list. */
+    virtual PrintDevice& Printer(int index) = 0;
+    /** Name of the system's default printer; "" when none is configured. */
+    virtual QString DefaultPrinterName() = 0;
+    /** Writes raw bytes as one raw job to the named printer. Raises on failure. */
+    virtual void WriteRaw(const QString& deviceName, const QByteArray& bytes) = 0;
+};
+
+}  // namespace printing
