@@ -1,7 +1,8 @@
 # Adds a subdirectory only when it has a CMakeLists.txt, so that layers slot in as they land.
 function(si_add_subdirectory_if_exists dir)
   if(EXISTS "${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt")
-    add_subdirectory("${dir}")
+    # Paths are from the top of the tree, whichever folder calls this.
+    add_subdirectory("${CMAKE_SOURCE_DIR}/${dir}" "${CMAKE_BINARY_DIR}/${dir}")
   endif()
 endfunction()
 
