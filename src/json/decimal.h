@@ -28,6 +28,10 @@ public:
      */
     static std::optional<Decimal> fromToken(QStringView token);
 
+    /** The same as fromToken, telling an invalid token from one beyond the range. */
+    enum class TokenStatus { Ok, Invalid, OutOfRange };
+    static TokenStatus readToken(QStringView token, Decimal& out);
+
     __int128 hundredths() const { return v_; }
     bool isZero() const { return v_ == 0; }
     bool isNegative() const { return v_ < 0; }

@@ -27,6 +27,9 @@ public:
     JsonValue(Decimal d);
     JsonValue(QString s);
     JsonValue(const char16_t* s) : JsonValue(QString::fromUtf16(s)) {}
+    // Without these, a literal text or an int would silently become a Boolean.
+    JsonValue(const char* utf8) : JsonValue(QString::fromUtf8(utf8)) {}
+    JsonValue(int v) : JsonValue(Decimal::fromInt(v)) {}
     JsonValue(std::shared_ptr<JsonObject> o);
     JsonValue(std::shared_ptr<JsonArray> a);
 
@@ -41,11 +44,11 @@ public:
     bool isContainer() const { return isObject() || isArray(); }
 
     /** Raw access; valid only for the matching kind (false / zero / "" / null otherwise). */
-    bool boolean() const { return b_; }
-    const Decimal& number() const { return d_; }
-    const QString& string() const { return s_; }
-    const std::shared_ptr<JsonObject>& object() const { return o_; }
-    const std::shared_ptr<JsonArray>& array() const { return a_; }
+    bool boolean() const { return kind_ == Kind::Boolean && u_.b; }
+    const Decimal& number() const;
+    const QString& string() const;
+    const std::shared_ptr<JsonObject>& object() const;
+    const std::shared_ptr<JsonArray>& array() const;
 
     /**
      * Loose access as the layouts use it. Item(key) on an object gives the value under the
@@ -57,13 +60,29 @@ public:
     JsonValue Item(int index) const;
     int Count() const;
 
+    JsonValue(const JsonValue& o);
+    JsonValue(JsonValue&& o) noexcept;
+    JsonValue& operator=(const JsonValue& o);
+    JsonValue& operator=(JsonValue&& o) noexcept;
+    ~JsonValue();
+
 private:
+    void destroy() noexcept;
+    void copyFrom(const JsonValue& o);
+    void moveFrom(JsonValue&& o) noexcept;
+
+    // Only the member named by kind_ is alive; a document holds millions of values, so the
+    // kinds share their storage.
     Kind kind_ = Kind::Empty;
-    bool b_ = false;
-    Decimal d_;
-    QString s_;
-    std::shared_ptr<JsonObject> o_;
-    std::shared_ptr<JsonArray> a_;
+    union Storage {
+        Storage() {}
+        ~Storage() {}
+        bool b;
+        Decimal d;
+        QString s;
+        std::shared_ptr<JsonObject> o;
+        std::shared_ptr<JsonArray> a;
+    } u_;
 };
 
 /** Keyed dictionary with exact keys kept in insertion order; lookup by hash. */
@@ -72,14 +91,21 @@ public:
     int Count() const { return static_cast<int>(keys_.size()); }
     /** The value under the key; Empty when the key is not held (never fails). */
     JsonValue Item(const QString& key) const;
-    bool Exists(const QString& key) const { return index_.contains(key); }
+    bool Exists(const QString& key) const { return find(key) >= 0; }
     /** Adds an entry; raises RuntimeError "Duplicate key" when the key is held (no change). */
     void Add(const QString& key, JsonValue value);
+    /** Replaces the value under the key, or adds the entry when the key is not held. */
+    void Set(const QString& key, JsonValue value);
     /** Keys in insertion order, and the value at a 0-based position in that order. */
     const QStringList& Keys() const { return keys_; }
     const JsonValue& ValueAt(int index0) const { return values_[index0]; }
 
 private:
+    qsizetype find(const QString& key) const;
+
+    // Small objects are searched in order; the hash is built once an object grows past a
+    // few keys, so lookups on large objects stay constant-time.
+    static constexpr qsizetype kIndexFrom = 8;
     QHash<QString, qsizetype> index_;
     QStringList keys_;
     QList<JsonValue> values_;
