@@ -2,8 +2,10 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QSizeF>
 #include <QString>
 #include <functional>
+#include <optional>
 
 #include "json/value.h"
 
@@ -52,6 +54,12 @@ struct Entorno {
     /** Software vendor's tax number and web address printed at the foot of invoices. */
     QString nitSoftware;
     QString webSoftware;
+    /**
+     * Size of a picture file in hundredths of a millimetre (from its own resolution, else
+     * 96 dpi); none when the file cannot be read as a picture. The devices layer supplies it.
+     */
+    std::function<std::optional<QSizeF>(const QString& path)> tamanoImagen =
+        [](const QString&) { return std::optional<QSizeF>(); };
 };
 
 }  // namespace printing

@@ -1,0 +1,18 @@
+#include "cajon.h"
+
+#include "primitives.h"
+
+namespace printing {
+
+void imprimirAperturaCajon(Entorno& e) {
+    try {
+        if (!hayImpresora(e)) return;
+        const QString facturas = QStringLiteral("Facturas");
+        if (!seleccionarImpresora(e, indiceImpresora(e, facturas), 0, facturas)) return;
+        e.impresoras->WriteRaw(impresora(e).DeviceName(), kPulsoCajon);
+    } catch (...) {
+        // The drawer never reports: a pulse that cannot be sent is dropped.
+    }
+}
+
+}  // namespace printing

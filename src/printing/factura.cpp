@@ -1,0 +1,310 @@
+#include "printing/factura.h"
+
+#include <QFileInfo>
+#include <functional>
+
+#include "json/convert.h"
+#include "json/runtime_error.h"
+#include "printing/bloques_factura.h"
+#include "printing/configuracion.h"
+#include "printing/primitives.h"
+#include "printing/ticket_comun.h"
+#include "printing/productos_factura.h"
+#include "printing/totales_factura.h"
+
+namespace printing {
+
+namespace {
+
+const QString kDomicilio = QStringLiteral("DOMICILIO");
+const QString kTituloError = QStringLiteral("Factura");
+
+json::JsonValue campo(const json::JsonValue& doc, const char* clave) {
+    return doc.Item(QString::fromLatin1(clave));
+}
+
+// A document value as Print shows it: numbers with their sign blank and trailing blank.
+QString textoItem(Entorno& e, const json::JsonValue& v) {
+    if (v.isNumber()) return textoNumeroImpreso(v.number(), e.locale);
+    return json::texto(v, e.locale);
+}
+
+QString textoCampo(Entorno& e, const json::JsonValue& doc, const char* clave) {
+    return json::texto(campo(doc, clave), e.locale);
+}
+
+void linea(Entorno& e, const QString& texto) { impresora(e).Print({PrintItem::Text(texto)}); }
+void lineaVacia(Entorno& e) { impresora(e).Print({}); }
+
+void centrado(Entorno& e, const QString& texto) {
+    QString t = texto;
+    imprimirTextoAjustado(e, t, anchoLinea(e), 2, 0);
+}
+
+// A sum of document amounts above zero; a null part makes it not so.
+bool sumaPositiva(Entorno& e, const json::JsonValue& a, const json::JsonValue& b) {
+    if (a.isNull() || b.isNull()) return false;
+    return (json::numero(a, e.locale) + json::numero(b, e.locale)) > json::Decimal();
+}
+
+QString numeroFactura(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc) {
+    const QString& prefijo = c.facturaPrefijo;
+    const json::JsonValue id = campo(doc, "idFacturaCuenta");
+    if (!prefijo.isEmpty()) return prefijo + QStringLiteral("-") + json::texto(id, e.locale);
+    return textoItem(e, id);
+}
+
+void cabecera(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc) {
+    PrintDevice& p = impresora(e);
+
+    // an unreadable logo is left out like a missing one instead of stopping every invoice
+    if (QFileInfo::exists(rutaLogo(e)) && !imprimirLogo(e))
+        registrarLog(e, QStringLiteral("Factura sin logo: ") + rutaLogo(e) +
+                            QStringLiteral(" no es una imagen legible"));
+
+    p.setFontSize(esImpresoraAngosta(e) ? 7 : 10);
+    p.setFontName(QStringLiteral("Courier 14 CPI"));
+
+    imprimirEncabezadoEmpresa(e, c);
+    imprimirRegimenResolucion(e, c);
+
+    const json::JsonValue titulo = campo(doc, "titulo");
+    if (json::noVacio(titulo)) {
+        lineaVacia(e);
+        centrado(e, json::texto(titulo, e.locale));
+    }
+    if (!c.encabezadoFactura.isEmpty()) centrado(e, c.encabezadoFactura);
+
+    const json::JsonValue tipoCuenta = campo(doc, "tipoCuenta");
+    if (json::noVacio(tipoCuenta)) {
+        centrado(e, json::texto(tipoCuenta, e.locale));
+        linea(e, QStringLiteral(" "));
+    }
+    // a quotation has no number; a null kind compares as unknown and prints none either
+    if (!tipoCuenta.isNull() && json::texto(tipoCuenta, e.locale) != QStringLiteral("COTIZACION")) {
+        p.Print({PrintItem::Text(c.nombreFacturaCerrada + QStringLiteral(" No ")),
+                 PrintItem::Text(numeroFactura(e, c, doc))});
+    }
+
+    p.Print({PrintItem::Text(textoItem(e, campo(doc, "nomMesa")))});
+    p.Print({PrintItem::Text(QStringLiteral("Fecha ")),
+             PrintItem::Text(textoItem(e, campo(doc, "fechaFactura"))),
+             PrintItem::Text(c.horaFactura
+                                 ? QStringLiteral(" Hora ") + textoCampo(e, doc, "horaFactura")
+                                 : QString())});
+    if (c.nombreMeseroFactura)
+        linea(e, c.tituloVendedor + QStringLiteral("  ") + textoCampo(e, doc, "vendedor"));
+}
+
+void descuentos(Entorno& e, const json::JsonValue& doc) {
+    if (!json::mayorQueCero(campo(doc, "descuento"), e.locale)) return;
+    const json::Decimal individual = json::numero(campo(doc, "DescuentoIndividual"), e.locale);
+    const json::Decimal total = json::numero(campo(doc, "totalPagar"), e.locale);
+    const json::Decimal descuento = json::numero(campo(doc, "descuento"), e.locale);
+    imprimirLineaMonto(e, QStringLiteral("SUB TOTAL"), (total - individual).toDouble());
+    imprimirLineaMonto(e, QStringLiteral("Descuento en Ventas "),
+                       -(descuento - individual).abs().toDouble());
+    lineaVacia(e);
+}
+
+void pagos(Entorno& e, const json::JsonValue& doc) {
+    if (!json::esVerdadero(campo(doc, "cuentaCerrada"))) return;
+    linea(e, QStringLiteral(" "));
+
+    const bool domicilio = textoCampo(e, doc, "tipoMesa") == kDomicilio;
+    const json::JsonValue medios = campo(doc, "mediosPago");
+    const int cuenta = medios.Count();
+    for (int i = 1; i <= cuenta; ++i) {
+        const json::JsonValue pago = medios.Item(i);
+        // the first 14 characters of the product name are the payment method's fixed prefix
+        QString descripcion = json::texto(pago.Item(QStringLiteral("Producto")), e.locale).mid(14) +
+                              QStringLiteral(" ") +
+                              json::texto(pago.Item(QStringLiteral("Detalle")), e.locale);
+        // on a delivery the "tip" paid is the delivery charge
+        if (domicilio && mayusculas(descripcion).contains(QStringLiteral("PROPINA")))
+            descripcion.replace(QStringLiteral("propina"), QStringLiteral("domicilio"));
+        imprimirLineaMonto(
+            e, descripcion,
+            json::numero(pago.Item(QStringLiteral("Valor")), e.locale).abs().toDouble());
+    }
+
+    const json::JsonValue pagado = campo(doc, "totalPagado");
+    if (!pagado.isNull() && !json::numero(pagado, e.locale).isZero()) {
+        lineaVacia(e);
+        imprimirLineaMonto(
+            e, QStringLiteral("TOTAL PAGADO"),
+            (json::numero(pagado, e.locale) + json::numero(campo(doc, "totalPagadoPropina"), e.locale))
+                .toDouble());
+    }
+    if (json::mayorQueCero(campo(doc, "pagoEfectivo"), e.locale)) {
+        const json::Decimal cambio = json::numero(campo(doc, "cambioEfectivo"), e.locale);
+        imprimirSeparador(e, QStringLiteral("="));
+        imprimirLineaMonto(e, QStringLiteral("Efectivo Recibido"),
+                           (json::numero(campo(doc, "pagoEfectivo"), e.locale) + cambio).toDouble());
+        imprimirLineaMonto(e, QStringLiteral("Cambio Entregado"), cambio.toDouble());
+    }
+}
+
+void datosCliente(Entorno& e, const json::JsonValue& doc) {
+    const json::JsonValue cliente = campo(doc, "cliente");
+    if (cliente.isNull()) return;
+    PrintDevice& p = impresora(e);
+    const auto dato = [&](const char* clave) {
+        return json::texto(cliente.Item(QString::fromLatin1(clave)), e.locale);
+    };
+
+    if (textoCampo(e, doc, "tipoMesa") == kDomicilio) {
+        imprimirSeparador(e, QStringLiteral("="));
+        p.setFontBold(true);
+        linea(e, QStringLiteral("DATOS DOMICILIO"));
+        p.setFontBold(false);
+        linea(e, QStringLiteral("Nombre: ") + dato("Nombre"));
+        linea(e, QStringLiteral("Documento: ") + mayusculas(dato("IdDocumento")));
+        QString direccion = QStringLiteral("Direccion: ") + dato("Direccion");
+        imprimirTextoMedido(e, direccion, anchoLinea(e), 0, 0);
+        linea(e, QStringLiteral("Telefono: ") + dato("Telefono1"));
+        QString detalle = textoCampo(e, doc, "detalleDomicilio");
+        imprimirTextoMedido(e, detalle, anchoLinea(e), 0, 0);
+        return;
+    }
+
+    if (!json::noVacio(cliente.Item(QStringLiteral("Nombre")))) return;
+    imprimirSeparador(e, QStringLiteral("="));
+    linea(e, QStringLiteral("Nombre: ") + mayusculas(dato("Nombre")));
+    linea(e, QStringLiteral("Documento: ") + mayusculas(dato("IdDocumento")));
+    QString direccion = QStringLiteral(u"Dirección: ") + mayusculas(dato("Direccion"));
+    imprimirTextoMedido(e, direccion, anchoLinea(e), 2, 0);
+    linea(e, QStringLiteral("Telefono: ") + mayusculas(dato("Telefono1")));
+    for (int i = 0; i < 4; ++i) linea(e, QStringLiteral(" "));
+    linea(e, QStringLiteral("FIRMA: _____________________________"));
+    linea(e, QStringLiteral("C.C.: ______________________________"));
+}
+
+void formularioCliente(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc) {
+    if (campo(doc, "cliente").isNull() || !c.imprimeEspacioClienteCuenta) return;
+    linea(e, QStringLiteral(" "));
+    if (esImpresoraAngosta(e)) {
+        linea(e, QStringLiteral("NOMBRE: ________________________"));
+        linea(e, QStringLiteral("CEDULA: ________________________"));
+        linea(e, QStringLiteral("DIRECCION: _____________________"));
+    } else {
+        linea(e, QStringLiteral("NOMBRE: _____________________________"));
+        linea(e, QStringLiteral("CEDULA: _____________________________"));
+        linea(e, QStringLiteral("DIRECCION: __________________________"));
+    }
+}
+
+void leyendaPropina(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc) {
+    if (!c.imprimeLeyendaPropinaCuenta || !c.propina) return;
+    // a delivery's charge is not a tip: no legend
+    if (textoCampo(e, doc, "tipoMesa") == kDomicilio) return;
+    if (!sumaPositiva(e, campo(doc, "propinaSugerida"), campo(doc, "totalPagadoPropina"))) return;
+    imprimirLeyendaPropina(e);
+}
+
+void pieEstablecimiento(Entorno& e, const ConfiguracionImpresion& c) {
+    QString pie = recortar(c.pieFactura);
+    if (pie.isEmpty()) return;
+    lineaVacia(e);
+    imprimirSeparador(e, QStringLiteral("="));
+    imprimirTextoAjustado(e, pie, 35, 0, 0);
+}
+
+void pieDocumento(Entorno& e, const json::JsonValue& doc) {
+    const json::JsonValue pie = campo(doc, "pieFactura");
+    if (!json::noVacio(pie)) return;
+    lineaVacia(e);
+    QString texto = json::texto(pie, e.locale);
+    imprimirTextoAjustado(e, texto, 35, 2, 0);
+}
+
+void datosFinales(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc,
+                  int paso) {
+    switch (paso) {
+    case 0:
+        if (c.permanenciaFactura)
+            linea(e, QStringLiteral("Permanencia  ") + textoCampo(e, doc, "permanencia") +
+                         QStringLiteral("  Minutos "));
+        break;
+    case 1:
+        if (c.personasFactura)
+            linea(e, QStringLiteral("Personas ") + textoCampo(e, doc, "nPersonas"));
+        break;
+    default:
+        if (json::noVacio(campo(doc, "fechaLimitePago")))
+            linea(e, QStringLiteral("Fecha para pago ") + textoCampo(e, doc, "fechaLimitePago"));
+        break;
+    }
+}
+
+QString descripcionFactura(Entorno& e, const json::JsonValue& doc) {
+    try {
+        const QString id = recortar(json::texto(campo(doc, "idFacturaCuenta"), e.locale));
+        if (!id.isEmpty()) return kTituloError + QStringLiteral(" ") + id;
+    } catch (const json::RuntimeError&) {
+    }
+    return kTituloError;
+}
+
+}  // namespace
+
+void imprimirFactura(Entorno& e, const json::JsonValue& doc) {
+    ConfiguracionImpresion c;
+    try {
+        if (!hayImpresora(e)) return;
+        c = cargarConfiguracion(e);  // afresh for every invoice
+        if (!json::noVacio(campo(doc, "mesa"))) return;
+        const QString predeterminada = impresoraPredeterminada(e);
+        if (!seleccionarImpresora(e, indiceImpresora(e, predeterminada), 0, predeterminada))
+            return;
+
+        cabecera(e, c, doc);
+        imprimirProductosFactura(e, campo(doc, "pedido"));
+        descuentos(e, doc);
+        imprimirTotalesFactura(e, c, doc);
+        pagos(e, doc);
+    } catch (const json::RuntimeError& error) {
+        // cancelled, so that it never merges with the next ticket, and reported
+        reportarFallo(e, kTituloError, error.description());
+        return;
+    }
+
+    // From the customer data on, each step stands on its own: a failing step is left out
+    // with one log line and the next one follows, so nothing prints twice.
+    const auto paso = [&](const char* nombre, const std::function<void()>& accion) {
+        try {
+            accion();
+        } catch (const json::RuntimeError& error) {
+            registrarLog(e, descripcionFactura(e, doc) + QStringLiteral(": ") +
+                                QString::fromLatin1(nombre) + QStringLiteral(" omitido: ") +
+                                error.description());
+        }
+    };
+    paso("datos del cliente", [&] { datosCliente(e, doc); });
+    paso("espacio del cliente", [&] { formularioCliente(e, c, doc); });
+    paso("leyenda de propina", [&] { leyendaPropina(e, c, doc); });
+    paso("pie de factura", [&] { pieEstablecimiento(e, c); });
+    paso("pie del documento", [&] { pieDocumento(e, doc); });
+    paso("linea final", [&] { linea(e, QStringLiteral(" ")); });
+    // pending events run once here; the dispatcher holds back any document they bring
+    if (e.procesarEventosPendientes) e.procesarEventosPendientes();
+    paso("permanencia", [&] { datosFinales(e, c, doc, 0); });
+    paso("personas", [&] { datosFinales(e, c, doc, 1); });
+    paso("fecha para pago", [&] { datosFinales(e, c, doc, 2); });
+    paso("pie del software", [&] { imprimirPieSoftware(e); });
+    paso("avance de papel", [&] {
+        for (int i = 0; i < 10; ++i) linea(e, QStringLiteral(" "));
+    });
+
+    try {
+        PrintDevice& p = impresora(e);
+        p.EndDoc();
+        mostrarGlobo(e, QStringLiteral("Factura enviada a ") + p.DeviceName(), kGloboInfo,
+                     QStringLiteral("Impresion de Factura"));
+    } catch (const json::RuntimeError& error) {
+        // cancelled, so that it never merges with the next ticket, and reported
+        reportarFallo(e, kTituloError, error.description());
+    }
+}
+
+}  // namespace printing

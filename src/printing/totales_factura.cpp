@@ -1,0 +1,151 @@
+#include "printing/totales_factura.h"
+
+#include "json/convert.h"
+#include "printing/configuracion.h"
+#include "printing/primitives.h"
+
+namespace printing {
+
+namespace {
+
+const QString kDomicilio = QStringLiteral("DOMICILIO");
+
+json::Decimal campo(Entorno& e, const json::JsonValue& doc, const char* clave) {
+    return json::numero(doc.Item(QString::fromLatin1(clave)), e.locale);
+}
+
+bool positivo(Entorno& e, const json::JsonValue& doc, const char* clave) {
+    return json::mayorQueCero(doc.Item(QString::fromLatin1(clave)), e.locale);
+}
+
+void tamanoFactura(Entorno& e) {
+    PrintDevice& p = impresora(e);
+    p.setFontSize(esImpresoraAngosta(e) ? 7 : 10);
+    p.setFontBold(false);
+}
+
+void totalResaltado(Entorno& e, const QString& texto) {
+    PrintDevice& p = impresora(e);
+    p.setFontSize(15);
+    p.setFontBold(true);
+    p.Print({PrintItem::Text(texto)});
+    tamanoFactura(e);
+}
+
+void tablaImpuestos(Entorno& e, const json::JsonValue& impuestos) {
+    PrintDevice& p = impresora(e);
+    const int ancho = anchoLinea(e);
+    const int colBase = escalarColumna(e, 30);
+    p.Print({PrintItem::Text(QStringLiteral(" "))});
+    imprimirSeparador(e, QStringLiteral("="));
+    p.Print({PrintItem::Text(QStringLiteral("IMPUESTO")),
+             PrintItem::Tab(espaciosFaltantes(QStringLiteral("BASE"), colBase)),
+             PrintItem::Text(QStringLiteral("BASE")),
+             PrintItem::Tab(espaciosFaltantes(QStringLiteral("VALOR"), ancho)),
+             PrintItem::Text(QStringLiteral("VALOR"))});
+    const int cuenta = impuestos.Count();
+    for (int i = 1; i <= cuenta; ++i) {
+        const json::JsonValue fila = impuestos.Item(i);
+        const QString nombre = mayusculas(json::texto(fila.Item(QStringLiteral("nombre")), e.locale));
+        const QString base = textoMonto(campo(e, fila, "base").toDouble(), e.locale);
+        const QString valor = textoMonto(campo(e, fila, "valor").toDouble(), e.locale);
+        p.Print({PrintItem::Text(nombre), PrintItem::Tab(espaciosFaltantes(base, colBase)),
+                 PrintItem::Text(base), PrintItem::Tab(espaciosFaltantes(valor, ancho)),
+                 PrintItem::Text(valor)});
+    }
+}
+
+}  // namespace
+
+double propinaPorCupon(Entorno& e) {
+    const json::JsonValue valor(valorConfig(e, QStringLiteral("Valor Propina Groupon")));
+    if (!json::esNumerico(valor, e.locale)) return 0;
+    return json::numero(valor, e.locale).toDouble();
+}
+
+void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
+                            const json::JsonValue& doc) {
+    PrintDevice& p = impresora(e);
+
+    const bool cerrada = json::esVerdadero(doc.Item(QStringLiteral("cuentaCerrada")));
+    const bool domicilio = json::texto(doc.Item(QStringLiteral("tipoMesa")), e.locale) == kDomicilio;
+    const bool aplicaPropina = cfg.servicio > 0 && cfg.propina;
+    const QString concepto = mayusculas(cfg.conceptoDomicilio);
+
+    const bool bloquePropina = (positivo(e, doc, "propinaSugerida") ||
+                                positivo(e, doc, "totalPagadoPropina") ||
+                                positivo(e, doc, "CntGroupon")) &&
+                               (aplicaPropina || domicilio);
+
+    if (bloquePropina) {
+        double total = 0;
+        if (cerrada) {
+            if (positivo(e, doc, "totalPagadoPropina")) {
+                const json::Decimal propina = campo(e, doc, "totalPagadoPropina");
+                imprimirLineaMonto(e, QStringLiteral("SUB TOTAL"), campo(e, doc, "totalPagado").toDouble());
+                if (domicilio) {
+                    imprimirLineaMonto(e, concepto, propina.toDouble());
+                } else if (positivo(e, doc, "CntGroupon")) {
+                    const double cupones = campo(e, doc, "CntGroupon").toDouble() * propinaPorCupon(e);
+                    imprimirLineaMonto(e, QStringLiteral("PROPINA GROUPON "), cupones);
+                    imprimirLineaMonto(e, QStringLiteral("PROPINA  "), propina.toDouble() - cupones);
+                } else {
+                    imprimirLineaMonto(e, QStringLiteral("PROPINA"), propina.toDouble());
+                }
+            }
+            total = (campo(e, doc, "totalPagado") + campo(e, doc, "totalPagadoPropina")).toDouble();
+        } else {
+            const json::Decimal sugerida = campo(e, doc, "propinaSugerida");
+            imprimirLineaMonto(e, QStringLiteral("SUB TOTAL"),
+                               (campo(e, doc, "totalPagar") - campo(e, doc, "descuento")).toDouble());
+            const json::JsonValue mesa = doc.Item(QStringLiteral("mesa"));
+            const json::Decimal numeroMesa =
+                json::esNumerico(mesa, e.locale) ? json::numero(mesa, e.locale) : json::Decimal();
+            // open delivery orders are numbered above 2000; their "tip" is the delivery charge
+            if (numeroMesa > json::Decimal::fromInt(2000)) {
+                imprimirLineaMonto(e, concepto + QStringLiteral(" "), sugerida.toDouble());
+            } else if (cfg.opcionPropina5y10) {
+                imprimirLineaMonto(e, QStringLiteral("__ APRUEBA PROPINA 10% "), sugerida.toDouble());
+                imprimirLineaMonto(e, QStringLiteral("__ APRUEBA PROPINA 5% "), sugerida.toDouble() / 2);
+                const QString enBlanco = QStringLiteral("_____________");
+                p.Print({PrintItem::Text(QStringLiteral("__ OTRO VALOR ")),
+                         PrintItem::Tab(espaciosFaltantes(enBlanco, anchoLinea(e))),
+                         PrintItem::Text(enBlanco)});
+            } else if (positivo(e, doc, "CntGroupon")) {
+                imprimirLineaMonto(e, QStringLiteral("PROPINA SUGERIDA "), sugerida.toDouble());
+                imprimirLineaMonto(e, QStringLiteral("PROPINA GROUPON "),
+                                   campo(e, doc, "CntGroupon").toDouble() * propinaPorCupon(e));
+            } else {
+                imprimirLineaMonto(e, QStringLiteral("PROPINA SUGERIDA "), sugerida.toDouble());
+            }
+            total = (campo(e, doc, "totalPagar") + sugerida - campo(e, doc, "descuento")).toDouble();
+        }
+
+        if (cfg.opcionPropina5y10) {
+            // the customer marks the tip by hand: no total to print
+        } else if (cfg.resaltarTotalCuenta) {
+            totalResaltado(e, QStringLiteral("** TOTAL ") + textoMonto(total, e.locale) +
+                                  QStringLiteral(" **"));
+        } else {
+            imprimirLineaMonto(e, QStringLiteral("TOTAL"), total);
+        }
+    } else {
+        const double aPagar = (campo(e, doc, "totalPagar") - campo(e, doc, "descuento")).toDouble();
+        if (cfg.resaltarTotalCuenta) {
+            totalResaltado(e, QStringLiteral(" ** TOTAL ") + textoMonto(aPagar, e.locale) +
+                                  QStringLiteral(" **"));
+        } else if (cerrada) {
+            imprimirLineaMonto(e, QStringLiteral("TOTAL "), campo(e, doc, "totalPagado").toDouble());
+        } else {
+            imprimirLineaMonto(e, QStringLiteral("TOTAL "), aPagar);
+        }
+    }
+
+    // the tax table exists only under the common regime; other regimes never read `impuestos`
+    if (mayusculas(cfg.regimen) == QStringLiteral("COMUN")) {
+        const json::JsonValue impuestos = doc.Item(QStringLiteral("impuestos"));
+        if (impuestos.Count() > 0) tablaImpuestos(e, impuestos);
+    }
+}
+
+}  // namespace printing
