@@ -1,0 +1,97 @@
+#include "painted_document.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <cmath>
+
+namespace printing {
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+// A PDF page may not be longer than 200 inches.
+constexpr int kMaxPdfPageHeight = 200 * 1440;
+
+void paintPage(QPainter& p, const PaintedDocument::Page& page) {
+    for (const auto& op : page.ops) {
+        if (const auto* t = std::get_if<PaintedDocument::Text>(&op)) {
+            p.setFont(t->font);
+            p.drawText(t->baseline, t->text);
+        } else if (const auto* pic = std::get_if<PaintedDocument::Picture>(&op)) {
+            p.drawImage(QRectF(pic->rect), pic->image);
+        }
+    }
+}
+
+QPageSize pageSizeTwips(int width, int height) {
+    return QPageSize(QSizeF(width / 20.0, height / 20.0), QPageSize::Point, QString(),
+                     QPageSize::ExactMatch);
+}
+
+}  // namespace
+
+PaintedDocument::PaintedDocument(int pageWidth, int pageHeight, bool trimmed)
+    : pageWidth_(pageWidth), pageHeight_(std::max(0, pageHeight)), trimmed_(trimmed) {
+    pages_.append(Page{});
+}
+
+int PaintedDocument::renderedHeight(int page) const {
+    if (pageHeight_ > 0 && !trimmed_) return pageHeight_;
+    const int h = static_cast<int>(std::ceil(pages_.at(page).usedHeight));
+    return std::clamp(h, 20, kMaxPdfPageHeight);
+}
+
+bool PaintedDocument::writePdf(QIODevice* out, const QString& title) const {
+    QPdfWriter writer(out);
+    writer.setTitle(title);
+    writer.setCreator(QStringLiteral("servidor-impresoras"));
+    writer.setResolution(static_cast<int>(kTwipsPerInch));  // one device unit is one twip
+    writer.setPageLayout(QPageLayout(pageSizeTwips(pageWidth_, renderedHeight(0)),
+                                     QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    QPainter p;
+    if (!p.begin(&writer)) return false;
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (int i = 0; i < pages_.size(); ++i) {
+        if (i > 0) {
+            writer.setPageSize(pageSizeTwips(pageWidth_, renderedHeight(i)));
+            if (!writer.newPage()) return false;
+        }
+        paintPage(p, pages_.at(i));
+    }
+    return p.end();
+}
+
+QImage PaintedDocument::toImage(int dpi) const {
+    const double scale = dpi / kTwipsPerInch;
+    const int width = std::max(1, static_cast<int>(std::lround(pageWidth_ * scale)));
+    double totalTwips = 0;
+    for (int i = 0; i < pages_.size(); ++i) totalTwips += renderedHeight(i);
+    const int height = std::max(1, static_cast<int>(std::ceil(totalTwips * scale)));
+
+    QImage image(width, height, QImage::Format_RGB32);
+    const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    image.fill(Qt::white);
+
+    QPainter p(&image);
+    p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                     QPainter::SmoothPixmapTransform);
+    p.setPen(Qt::black);
+    p.scale(scale, scale);
+    double top = 0;
+    for (int i = 0; i < pages_.size(); ++i) {
+        p.save();
+        p.translate(0, top);
+        p.setClipRect(QRectF(0, 0, pageWidth_, renderedHeight(i)));
+        paintPage(p, pages_.at(i));
+        p.restore();
+        top += renderedHeight(i);
+    }
+    p.end();
+    return image;
+}
+
+}  // namespace printing

@@ -1,0 +1,158 @@
+#include "painter_device.h"
+
+#include <QImageReader>
+#include <cmath>
+
+#include "json/runtime_error.h"
+
+namespace printing {
+
+namespace {
+// Below this a position counts as reached: text advances are summed in floating point.
+constexpr double kColumnTolerance = 0.5;
+constexpr int kInvalidPicture = 481;
+// An endless page still breaks where a PDF page must end (200 inches).
+constexpr int kLongestPage = 200 * 1440;
+}  // namespace
+
+PainterDevice::PainterDevice(QString name, int pageWidth, int pageHeight, bool trimmed,
+                             FontTable fonts)
+    : name_(std::move(name)),
+      pageWidth_(pageWidth),
+      pageHeight_(std::max(0, pageHeight)),
+      trimmed_(trimmed),
+      fonts_(std::move(fonts)) {
+    rebuildFont();
+}
+
+void PainterDevice::setFontName(const QString& name) {
+    fontName_ = name;
+    rebuildFont();
+}
+
+void PainterDevice::setFontSize(float points) {
+    fontSize_ = points;
+    rebuildFont();
+}
+
+void PainterDevice::setFontBold(bool on) {
+    bold_ = on;
+    rebuildFont();
+}
+
+void PainterDevice::setFontItalic(bool on) {
+    italic_ = on;
+    rebuildFont();
+}
+
+void PainterDevice::rebuildFont() {
+    QFont f(fonts_.family(fontName_));
+    f.setStyleHint(QFont::TypeWriter);
+    f.setHintingPreference(QFont::PreferNoHinting);
+    f.setKerning(false);
+    // Sizes are kept as pixel sizes in twips so that measuring does not depend on a screen.
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(fontSize_ * 20.0))));
+    f.setBold(bold_);
+    f.setItalic(italic_);
+    font_ = f;
+    metrics_.reset();
+}
+
+const QFontMetricsF& PainterDevice::metrics() {
+    if (!metrics_) metrics_.emplace(font_);
+    return *metrics_;
+}
+
+double PainterDevice::columnWidth() { return metrics().averageCharWidth(); }
+
+double PainterDevice::TextWidth(const QString& text) { return metrics().horizontalAdvance(text); }
+
+double PainterDevice::TextHeight(const QString& text) {
+    const int lines = std::max<qsizetype>(1, text.count(QLatin1Char('\n')) + 1);
+    return metrics().lineSpacing() * lines;
+}
+
+void PainterDevice::openIfNeeded() {
+    if (doc_) return;
+    if (openHook_) openHook_();
+    doc_.emplace(pageWidth_, pageHeight_, trimmed_);
+    x_ = 0;
+    y_ = 0;
+    line_.clear();
+}
+
+void PainterDevice::Print(const QList<PrintItem>& items, bool continueLine) {
+    openIfNeeded();
+    for (const PrintItem& item : items) {
+        if (item.kind == PrintItem::Kind::Tab) {
+            const double target = (std::max(1, item.column) - 1) * columnWidth();
+            if (x_ > target + kColumnTolerance) endLine();
+            x_ = target;
+        } else if (!item.text.isEmpty()) {
+            const QFontMetricsF& m = metrics();
+            line_.append(Run{font_, x_, m.ascent(), m.lineSpacing(), item.text});
+            x_ += m.horizontalAdvance(item.text);
+        }
+    }
+    if (!continueLine) endLine();
+}
+
+void PainterDevice::endLine() {
+    // The line is as tall as its tallest run, or the current font when it holds none;
+    // runs of different sizes share one baseline.
+    double ascent = 0;
+    double height = 0;
+    for (const Run& r : line_) {
+        ascent = std::max(ascent, r.ascent);
+        height = std::max(height, r.height);
+    }
+    if (line_.isEmpty()) {
+        ascent = metrics().ascent();
+        height = metrics().lineSpacing();
+    }
+    const int breakAt = pageHeight_ > 0 ? pageHeight_ : kLongestPage;
+    if (y_ > 0 && y_ + height > breakAt) {
+        doc_->newPage();
+        y_ = 0;
+    }
+    auto& page = doc_->currentPage();
+    for (Run& r : line_) {
+        page.ops.append(PaintedDocument::Text{r.font, QPointF(r.x, y_ + ascent), r.text});
+    }
+    line_.clear();
+    y_ += height;
+    page.usedHeight = std::max(page.usedHeight, y_);
+    x_ = 0;
+}
+
+void PainterDevice::PaintPicture(const QString& picturePath, int x, int y, int width,
+                                 int height) {
+    QImageReader reader(picturePath);
+    reader.setDecideFormatFromContent(true);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        throw json::RuntimeError(kInvalidPicture, QStringLiteral("Invalid picture"));
+    }
+    openIfNeeded();
+    auto& page = doc_->currentPage();
+    page.ops.append(PaintedDocument::Picture{std::move(image), QRect(x, y, width, height)});
+    page.usedHeight = std::max(page.usedHeight, static_cast<double>(y) + height);
+}
+
+void PainterDevice::EndDoc() {
+    if (!doc_) return;
+    if (!line_.isEmpty()) endLine();
+    PaintedDocument done = std::move(*doc_);
+    doc_.reset();
+    line_.clear();
+    x_ = y_ = 0;
+    if (endHook_) endHook_(done);
+}
+
+void PainterDevice::KillDoc() {
+    doc_.reset();
+    line_.clear();
+    x_ = y_ = 0;
+}
+
+}  // namespace printing

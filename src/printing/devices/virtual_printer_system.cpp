@@ -1,0 +1,205 @@
+#include "virtual_printer_system.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QSaveFile>
+
+#include "json/runtime_error.h"
+#include "painter_device.h"
+
+namespace printing {
+
+/**
+ * One virtual printer: the tape device leads (it decides every measure and every failure)
+ * and a painter follows it when PDF or PNG files are wanted.
+ */
+class VirtualPrinterSystem::Device : public PrintDevice {
+public:
+    Device(VirtualPrinterSystem* owner, TapeDevice* tape) : owner_(owner), tape_(tape) {
+        if (!owner->formats_.pdf && !owner->formats_.png) return;
+        painter_ = std::make_unique<PainterDevice>(tape->DeviceName(), tape->PageWidth(), 0,
+                                                   true, owner->fonts_);
+        painter_->setFontName(tape->FontName());
+        painter_->setFontSize(tape->FontSize());
+        painter_->setFontBold(tape->FontBold());
+        painter_->setFontItalic(tape->FontItalic());
+        painter_->setEndHook([this](const PaintedDocument& doc) { writePictures(doc); });
+    }
+
+    QString DeviceName() const override { return tape_->DeviceName(); }
+    int PageWidth() const override { return tape_->PageWidth(); }
+    QString FontName() const override { return tape_->FontName(); }
+    float FontSize() const override { return tape_->FontSize(); }
+    bool FontBold() const override { return tape_->FontBold(); }
+    bool FontItalic() const override { return tape_->FontItalic(); }
+
+    void setFontName(const QString& name) override {
+        tape_->setFontName(name);
+        if (painter_) painter_->setFontName(name);
+    }
+    void setFontSize(float points) override {
+        tape_->setFontSize(points);
+        if (painter_) painter_->setFontSize(points);
+    }
+    void setFontBold(bool on) override {
+        tape_->setFontBold(on);
+        if (painter_) painter_->setFontBold(on);
+    }
+    void setFontItalic(bool on) override {
+        tape_->setFontItalic(on);
+        if (painter_) painter_->setFontItalic(on);
+    }
+
+    void Print(const QList<PrintItem>& items, bool continueLine) override {
+        tape_->Print(items, continueLine);
+        if (painter_) painter_->Print(items, continueLine);
+    }
+    double TextWidth(const QString& text) override { return tape_->TextWidth(text); }
+    double TextHeight(const QString& text) override { return tape_->TextHeight(text); }
+    void PaintPicture(const QString& path, int x, int y, int width, int height) override {
+        tape_->PaintPicture(path, x, y, width, height);
+        if (painter_) painter_->PaintPicture(path, x, y, width, height);
+    }
+
+    void EndDoc() override {
+        if (!tape_->documentOpen() && !(painter_ && painter_->documentOpen())) return;
+        owner_->pendingNumber_ = owner_->nextNumber();
+        try {
+            tape_->EndDoc();  // the tape goes out through the system's listener
+        } catch (...) {
+            owner_->tapes_.clearOutputs();
+            if (painter_) painter_->KillDoc();
+            throw;
+        }
+        owner_->tapes_.clearOutputs();
+        if (painter_) painter_->EndDoc();
+    }
+    void KillDoc() override {
+        tape_->KillDoc();
+        if (painter_) painter_->KillDoc();
+    }
+
+private:
+    void writePictures(const PaintedDocument& doc) {
+        const int number = owner_->pendingNumber_;
+        const QString printer = DeviceName();
+        if (owner_->formats_.pdf) {
+            QByteArray pdf;
+            QBuffer buffer(&pdf);
+            buffer.open(QIODevice::WriteOnly);
+            if (!doc.writePdf(&buffer, printer)) {
+                throw json::RuntimeError(json::err::PrinterError,
+                                         QStringLiteral("No se pudo generar el PDF"));
+            }
+            owner_->writeFile(fileName(number, printer, QStringLiteral("pdf")), pdf);
+        }
+        if (owner_->formats_.png) {
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            doc.toImage(kPngDpi).save(&buffer, "PNG");
+            owner_->writeFile(fileName(number, printer, QStringLiteral("png")), png);
+        }
+    }
+
+    VirtualPrinterSystem* owner_;
+    TapeDevice* tape_;
+    std::unique_ptr<PainterDevice> painter_;
+};
+
+std::optional<VirtualPrinterSystem::Formats> VirtualPrinterSystem::parseFormats(
+    const QString& list) {
+    Formats f{false, false, false};
+    const QStringList parts = list.split(u',');
+    for (const QString& raw : parts) {
+        const QString p = raw.trimmed().toLower();
+        if (p == u"text" || p == u"txt") {
+            f.text = true;
+        } else if (p == u"pdf") {
+            f.pdf = true;
+        } else if (p == u"png") {
+            f.png = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return f;
+}
+
+QString VirtualPrinterSystem::safeName(const QString& printer) {
+    QString out = printer;
+    for (QChar& c : out) {
+        const char16_t u = c.unicode();
+        const bool keep = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') ||
+                          (u >= '0' && u <= '9') || u == '.' || u == '_' || u == '-';
+        if (!keep) c = u'_';
+    }
+    return out;
+}
+
+QString VirtualPrinterSystem::fileName(int number, const QString& printer,
+                                       const QString& extension) {
+    return QStringLiteral("%1-%2.%3")
+        .arg(number, 3, 10, QLatin1Char('0'))
+        .arg(safeName(printer), extension);
+}
+
+VirtualPrinterSystem::VirtualPrinterSystem(QString folder, Formats formats, FontTable fonts)
+    : folder_(std::move(folder)), formats_(formats), fonts_(std::move(fonts)) {
+    tapes_.setListener([this](const TapeOutput& out) {
+        if (out.kind == TapeOutput::Kind::Raw) {
+            writeFile(fileName(nextNumber(), out.printer, QStringLiteral("raw")), out.content);
+        } else if (formats_.text) {
+            writeFile(fileName(pendingNumber_, out.printer, QStringLiteral("txt")), out.content);
+        }
+    });
+}
+
+VirtualPrinterSystem::~VirtualPrinterSystem() = default;
+
+void VirtualPrinterSystem::addPrinter(const QString& name, int pageWidth, bool offline) {
+    TapeDevice& tape = tapes_.addPrinter(name, pageWidth);
+    if (offline) tapes_.setOffline(name, true);
+    devices_.push_back(std::make_unique<Device>(this, &tape));
+}
+
+void VirtualPrinterSystem::setDefaultPrinterName(const QString& name) {
+    tapes_.setDefaultPrinterName(name);
+}
+
+QStringList VirtualPrinterSystem::Printers() { return tapes_.Printers(); }
+
+PrintDevice& VirtualPrinterSystem::Printer(int index) {
+    if (index < 0 || index >= static_cast<int>(devices_.size())) {
+        throw json::RuntimeError::subscriptOutOfRange();
+    }
+    return *devices_[static_cast<size_t>(index)];
+}
+
+QString VirtualPrinterSystem::DefaultPrinterName() { return tapes_.DefaultPrinterName(); }
+
+void VirtualPrinterSystem::WriteRaw(const QString& deviceName, const QByteArray& bytes) {
+    // Outputs are kept only as files; the tape system's memory of them is dropped.
+    tapes_.WriteRaw(deviceName, bytes);
+    tapes_.clearOutputs();
+}
+
+void VirtualPrinterSystem::writeFile(const QString& name, const QByteArray& data) {
+    const QString path = QDir(folder_).filePath(name);
+    QSaveFile file(path);
+    QString problem;
+    if (!QDir().mkpath(folder_)) {
+        problem = QStringLiteral("No se pudo crear la carpeta ") + folder_;
+    } else if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() ||
+               !file.commit()) {
+        problem = QStringLiteral("No se pudo escribir ") + path + QStringLiteral(": ") +
+                  file.errorString();
+    }
+    if (!problem.isEmpty()) {
+        if (writeError_.isEmpty()) writeError_ = problem;
+        throw json::RuntimeError(json::err::PrinterError, problem);
+    }
+    written_.append(path);
+}
+
+}  // namespace printing

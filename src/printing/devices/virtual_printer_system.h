@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "font_table.h"
+#include "printing/print_device.h"
+#include "printing/tape_device.h"
+
+namespace printing {
+
+/**
+ * Printers that write their tickets as files into a folder instead of onto paper. Every
+ * ended document and every raw write takes the next number of one sequence (001, 002, ...)
+ * and becomes NNN-PRINTER.txt (the text tape), .pdf and/or .png, or NNN-PRINTER.raw (the raw
+ * bytes exactly). One document gives the same number in every format.
+ *
+ * The text tape is always laid out, whatever the formats: its metrics decide every wrap, so
+ * the tape is byte for byte what a tape printer alone would print, and the pictures follow
+ * the same lines.
+ */
+class VirtualPrinterSystem : public PrinterSystem {
+public:
+    struct Formats {
+        bool text = true;
+        bool pdf = false;
+        bool png = false;
+    };
+    /** Parses "text,pdf,png" (any non-empty subset, any order); nothing on a bad list. */
+    static std::optional<Formats> parseFormats(const QString& list);
+    /** The printer name as it appears in file names: only A-Z a-z 0-9 . _ - kept. */
+    static QString safeName(const QString& printer);
+    /** "NNN-PRINTER.EXT". */
+    static QString fileName(int number, const QString& printer, const QString& extension);
+
+    static constexpr int kPngDpi = 203;  // thermal printers' resolution
+
+    VirtualPrinterSystem(QString folder, Formats formats, FontTable fonts = {});
+    ~VirtualPrinterSystem() override;
+    VirtualPrinterSystem(const VirtualPrinterSystem&) = delete;
+    VirtualPrinterSystem& operator=(const VirtualPrinterSystem&) = delete;
+
+    /** An offline printer fails its probe, its prints and its raw writes. */
+    void addPrinter(const QString& name, int pageWidth = 4535, bool offline = false);
+    void setDefaultPrinterName(const QString& name);
+
+    QStringList Printers() override;
+    PrintDevice& Printer(int index) override;
+    QString DefaultPrinterName() override;
+    void WriteRaw(const QString& deviceName, const QByteArray& bytes) override;
+
+    QString folder() const { return folder_; }
+    /** Paths of the files written so far, in print order. */
+    const QStringList& writtenFiles() const { return written_; }
+    /** The first file that could not be written, with the reason; "" when none failed. */
+    const QString& writeError() const { return writeError_; }
+
+private:
+    class Device;
+    friend class Device;
+
+    int nextNumber() { return ++sequence_; }
+    void writeFile(const QString& name, const QByteArray& data);
+
+    QString folder_;
+    Formats formats_;
+    FontTable fonts_;
+    TapePrinterSystem tapes_;
+    std::vector<std::unique_ptr<Device>> devices_;
+    int sequence_ = 0;
+    int pendingNumber_ = 0;  // number of the document being ended
+    QStringList written_;
+    QString writeError_;
+};
+
+}  // namespace printing
