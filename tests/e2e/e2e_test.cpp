@@ -1,0 +1,457 @@
+// The real print server against the suite simulator on 127.0.0.1, with virtual printers
+// writing tapes: what the network does to it and what it must survive.
+#include "harness.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#ifndef SI_SERVER_BIN
+#define SI_SERVER_BIN ""
+#endif
+#ifndef SI_SIM_BIN
+#define SI_SIM_BIN ""
+#endif
+
+using e2e::Child;
+using e2e::waitUntil;
+
+namespace {
+
+const QString kCode = QStringLiteral("123456789012345");
+constexpr int kDeadline = 10000;  // ms; generous so a loaded machine does not fail us
+
+QRegularExpression re(const QString& pattern)
+{
+    return QRegularExpression(pattern);
+}
+
+// One kitchen order on "Cocina" whose table name carries n, so every tape says which
+// document it came from.
+QByteArray kitchenDocument(int n)
+{
+    return QStringLiteral(
+               R"({"config":[{"Nombre":"Valores En Comanda","Descripcion":"1","Visible":"1"}],)"
+               R"("comanda":[{"area":"Cocina","titulo":null,"nomMesa":"E2E-%1","productos":[)"
+               R"({"nombre":"Arepa de queso","cantidad":2,"valor":12000,"detalle":["sin sal"]},)"
+               R"({"nombre":"Limonada","cantidad":1,"valor":6000,"detalle":[]}],)"
+               R"("responsable":"Ana","nPedido":"%1","fecha":"2026-12-08 12:00:00",)"
+               R"("clienteNombre":"","clienteTelefono":"","clienteDireccion":"","codPlataforma":""}],)"
+               R"("anulaciones":[],"factura":[],"abrirCajon":false,"idsLeidos":[%1]})")
+        .arg(n)
+        .toUtf8();
+}
+
+int sequenceOf(const QString& fileName)
+{
+    return fileName.section(QLatin1Char('-'), 0, 0).toInt();
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "e2e_tests";
+            static char* argv[] = {name, nullptr};
+            new QCoreApplication(argc, argv);
+        }
+    }
+
+    void SetUp() override
+    {
+        if (QString::fromUtf8(SI_SERVER_BIN).isEmpty())
+            GTEST_SKIP() << "servidor-impresoras was not part of this build (configured without "
+                            "the app target), so there is nothing to run end to end";
+        ASSERT_TRUE(tmp_.isValid());
+        clock_.start();
+        root_ = tmp_.path();
+        for (const char* dir : {"good", "rogue", "app", "out", "docs"})
+            QDir(root_).mkpath(QString::fromLatin1(dir));
+        ASSERT_TRUE(e2e::makeCertificate(root_ + QStringLiteral("/good")));
+        QFile access(root_ + QStringLiteral("/app/Acceso"));
+        ASSERT_TRUE(access.open(QIODevice::WriteOnly));
+        access.write(kCode.toUtf8() + "\r\n");
+    }
+
+    void TearDown() override
+    {
+        if (server_) {
+            EXPECT_FALSE(server_->crashed())
+                << "the server ended by itself (" << server_->exitText().toStdString() << ")\n"
+                << server_->tail().toStdString();
+            server_->stop();
+        }
+        if (sim_)
+            sim_->stop(QStringLiteral("quit"));
+        if (HasFailure()) {
+            if (server_)
+                std::fprintf(stderr, "%s", qPrintable(server_->tail()));
+            if (sim_)
+                std::fprintf(stderr, "%s", qPrintable(sim_->tail()));
+        }
+    }
+
+    // ---- processes ----
+
+    void startSim(QStringList extra = {}, bool rogueCertificate = false)
+    {
+        QString certDir = root_ + QStringLiteral("/good");
+        if (rogueCertificate) {
+            certDir = root_ + QStringLiteral("/rogue");
+            ASSERT_TRUE(e2e::makeCertificate(certDir));
+        }
+        sim_ = std::make_unique<Child>(QStringLiteral("suite-sim"), clock_);
+        sim_->start(QString::fromUtf8(SI_SIM_BIN),
+                    QStringList{QStringLiteral("--notify-port"), QStringLiteral("0"),
+                                QStringLiteral("--job-port"), QStringLiteral("0"),
+                                QStringLiteral("--cert"), certDir + QStringLiteral("/cert.pem"),
+                                QStringLiteral("--key"), certDir + QStringLiteral("/key.pem")}
+                        + extra);
+        ASSERT_TRUE(waitUntil([&] { return sim_->find(re(QStringLiteral(" listening notify "))) >= 0; },
+                              kDeadline))
+            << sim_->tail().toStdString();
+        const auto port = [&](const char* which) {
+            const int i = sim_->find(re(QStringLiteral(" listening %1 ").arg(QLatin1String(which))));
+            return i < 0 ? QString() : sim_->lines()[i].text.section(QLatin1Char(':'), -1);
+        };
+        notifyPort_ = port("notify");
+        jobPort_ = port("jobs");
+        ASSERT_FALSE(notifyPort_.isEmpty());
+        ASSERT_FALSE(jobPort_.isEmpty());
+    }
+
+    void startServer(QStringList extra = {})
+    {
+        server_ = std::make_unique<Child>(QStringLiteral("servidor-impresoras"), clock_);
+        const int from = sim_->lines().size();
+        server_->start(
+            QString::fromUtf8(SI_SERVER_BIN),
+            QStringList{QStringLiteral("--app-dir"), root_ + QStringLiteral("/app"),
+                        QStringLiteral("--notify-host"), QStringLiteral("127.0.0.1"),
+                        QStringLiteral("--notify-port"), notifyPort_,
+                        QStringLiteral("--job-host"), QStringLiteral("127.0.0.1:") + jobPort_,
+                        QStringLiteral("--ca-file"), root_ + QStringLiteral("/good/cert.pem"),
+                        QStringLiteral("--printers"), QStringLiteral("virtual"),
+                        QStringLiteral("--printer"), QStringLiteral("Cocina"),
+                        QStringLiteral("--printer"), QStringLiteral("Bar"),
+                        QStringLiteral("--printer"), QStringLiteral("Facturas"),
+                        QStringLiteral("--default"), QStringLiteral("Facturas"),
+                        QStringLiteral("--print-output"), root_ + QStringLiteral("/out"),
+                        QStringLiteral("--print-format"), QStringLiteral("text"),
+                        QStringLiteral("--locale"), QStringLiteral("es_CO")}
+                + extra);
+        ASSERT_TRUE(waitUntil([&] { return identifyLine(from) >= 0; }, kDeadline))
+            << server_->tail().toStdString() << sim_->tail().toStdString();
+    }
+
+    int identifyLine(int from) const
+    {
+        return sim_->find(re(QStringLiteral("^\\d+ identify \\d+ %1$").arg(kCode)), from);
+    }
+
+    int simTime(int line) const { return sim_->lines()[line].text.section(QLatin1Char(' '), 0, 0).toInt(); }
+
+    void command(const QString& line) { sim_->write(line); }
+
+    void queue(const QByteArray& document, const QString& name)
+    {
+        const QString path = root_ + QStringLiteral("/docs/") + name + QStringLiteral(".json");
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(document);
+        f.close();
+        command(QStringLiteral("queue ") + path + QLatin1Char(' ') + kCode);
+    }
+
+    // ---- printed output ----
+
+    QStringList tapes() const
+    {
+        QStringList names = QDir(root_ + QStringLiteral("/out"))
+                                .entryList({QStringLiteral("*.txt")}, QDir::Files);
+        std::sort(names.begin(), names.end(),
+                  [](const QString& a, const QString& b) { return sequenceOf(a) < sequenceOf(b); });
+        return names;
+    }
+
+    QString tapeText(const QString& name) const
+    {
+        QFile f(root_ + QStringLiteral("/out/") + name);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    // How many times each kitchen document's table was printed, over every tape.
+    QMap<int, int> printedTables() const
+    {
+        QMap<int, int> seen;
+        const QRegularExpression table(QStringLiteral("E2E-(\\d+)"));
+        for (const QString& name : tapes()) {
+            auto it = table.globalMatch(tapeText(name));
+            while (it.hasNext())
+                ++seen[it.next().captured(1).toInt()];
+        }
+        return seen;
+    }
+
+    void expectEachPrintedOnce(int documents)
+    {
+        const QMap<int, int> seen = printedTables();
+        EXPECT_EQ(seen.size(), documents);
+        for (auto it = seen.cbegin(); it != seen.cend(); ++it)
+            EXPECT_EQ(it.value(), 1) << "document " << it.key();
+    }
+
+    QTemporaryDir tmp_;
+    QString root_;
+    QElapsedTimer clock_;
+    QString notifyPort_;
+    QString jobPort_;
+    std::unique_ptr<Child> sim_;
+    std::unique_ptr<Child> server_;
+};
+
+// ---- the notification link ----
+
+TEST_F(EndToEnd, ReconnectsAndIdentifiesAgainWhenTheNotificationServerRestarts)
+{
+    startSim();
+    startServer();
+    QList<int> times;
+    for (int round = 0; round < 3; ++round) {
+        const int from = sim_->lines().size();
+        command(QStringLiteral("restart"));
+        int down = -1;
+        ASSERT_TRUE(waitUntil([&] { return (down = sim_->find(re(QStringLiteral(" down notify ")), from)) >= 0; },
+                              kDeadline));
+        int again = -1;
+        ASSERT_TRUE(waitUntil([&] { return (again = identifyLine(down)) >= 0; }, kDeadline))
+            << "no new identify after restart " << round;
+        times.append(simTime(again) - simTime(down));
+    }
+    const int worst = *std::max_element(times.cbegin(), times.cend());
+    int sum = 0;
+    for (int t : times)
+        sum += t;
+    std::printf("[figure] reconnect and identify after a restart: mean %d ms, worst %d ms\n",
+                sum / int(times.size()), worst);
+    RecordProperty("reconnect_worst_ms", worst);
+    EXPECT_LT(worst, kDeadline);
+}
+
+TEST_F(EndToEnd, NotificationServerDownTenSecondsGivesOneErrorLinePerAttemptThenReconnects)
+{
+    startSim();
+    startServer();
+    const int from = server_->lines().size();
+    const int simFrom = sim_->lines().size();
+    command(QStringLiteral("down 10"));
+    int back = -1;
+    ASSERT_TRUE(waitUntil([&] {
+        const int up = sim_->find(re(QStringLiteral(" listening notify ")), simFrom);
+        return up >= 0 && (back = identifyLine(up)) >= 0;
+    }, 10000 + kDeadline));
+
+    QList<qint64> errorTimes;
+    const QRegularExpression error(QStringLiteral("^Error: \\d+-"));
+    for (qsizetype i = from; i < server_->lines().size(); ++i)
+        if (error.match(server_->lines()[i].text).hasMatch())
+            errorTimes.append(server_->lines()[i].at);
+    std::printf("[figure] %d error lines while the notification server was down for 10 s\n",
+                int(errorTimes.size()));
+    // One attempt a second: about ten attempts, each logged once.
+    EXPECT_GE(errorTimes.size(), 5);
+    EXPECT_LE(errorTimes.size(), 12);
+    EXPECT_EQ(server_->count(re(QStringLiteral("^Error: 10061-Connection refused$")), from),
+              errorTimes.size())
+        << "every failed attempt is a refused connection";
+    for (qsizetype i = 1; i < errorTimes.size(); ++i)
+        EXPECT_GT(errorTimes[i] - errorTimes[i - 1], 400) << "two error lines for one attempt";
+    EXPECT_TRUE(server_->running());
+}
+
+// ---- the fetch fails: nothing printed, one log line, status back to 0 ----
+
+struct FetchFault {
+    const char* name;
+    QStringList simOptions;
+    QStringList serverOptions;
+    bool rogueCertificate = false;
+};
+
+class FetchFaults : public EndToEnd, public ::testing::WithParamInterface<FetchFault> {};
+
+TEST_P(FetchFaults, NothingPrintedOneLogLineStatusBackToZero)
+{
+    const FetchFault& fault = GetParam();
+    startSim(fault.simOptions, fault.rogueCertificate);
+    startServer(fault.serverOptions);
+    queue(kitchenDocument(1), QStringLiteral("d1"));
+    const int from = server_->lines().size();
+    const int simFrom = sim_->lines().size();
+    command(QStringLiteral("notify ") + kCode);
+
+    const QRegularExpression error(QStringLiteral("^Error al consultar trabajos: "));
+    const QRegularExpression statusOne(QStringLiteral("^\\d+ status \\d+ %1 1$").arg(kCode));
+    const QRegularExpression statusZero(QStringLiteral("^\\d+ status \\d+ %1 0$").arg(kCode));
+    ASSERT_TRUE(waitUntil([&] { return server_->find(error, from) >= 0; }, kDeadline));
+    ASSERT_TRUE(waitUntil([&] { return sim_->find(statusZero, simFrom) >= 0; }, kDeadline))
+        << "the status went back to 0 and was reported";
+    // Let a slow answer come too late, and anything else settle.
+    command(QStringLiteral("stats"));
+    waitUntil([] { return false; }, 1500);
+
+    EXPECT_EQ(server_->count(error, from), 1);
+    EXPECT_TRUE(tapes().isEmpty()) << tapes().join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(sim_->count(re(QStringLiteral(" served ")), simFrom), 0);
+    EXPECT_EQ(sim_->count(statusOne, simFrom), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EndToEnd, FetchFaults,
+    ::testing::Values(
+        FetchFault{"status500", {QStringLiteral("--fetch-status"), QStringLiteral("500")}, {}},
+        FetchFault{"garbage", {QStringLiteral("--fetch-garbage")}, {}},
+        FetchFault{"slowPastTimeOut", {QStringLiteral("--fetch-delay"), QStringLiteral("4")},
+                   {QStringLiteral("--fetch-timeout-ms"), QStringLiteral("1500")}},
+        FetchFault{"untrustedCertificate", {}, {}, true}),
+    [](const ::testing::TestParamInfo<FetchFault>& info) { return std::string(info.param.name); });
+
+// ---- notifications that arrive cut or in bulk ----
+
+TEST_F(EndToEnd, TerminatorSplitAcrossTwoDeliveriesStartsExactlyOneFetch)
+{
+    startSim({QStringLiteral("--split-notify")});
+    startServer();
+    queue(kitchenDocument(7), QStringLiteral("d7"));
+    const int simFrom = sim_->lines().size();
+    command(QStringLiteral("notify ") + kCode);
+    ASSERT_TRUE(waitUntil([&] { return printedTables().value(7) == 1; }, kDeadline));
+    waitUntil([] { return false; }, 1500);
+    EXPECT_EQ(sim_->count(re(QStringLiteral(" fetch \\d+ ")), simFrom), 1);
+    expectEachPrintedOnce(1);
+}
+
+TEST_F(EndToEnd, BurstOfHundredNotificationsPrintsEveryQueuedDocumentOnce)
+{
+    constexpr int kDocuments = 20;
+    startSim({QStringLiteral("--burst"), QStringLiteral("100")});
+    startServer();
+    for (int n = 1; n <= kDocuments; ++n)
+        queue(kitchenDocument(n), QStringLiteral("b%1").arg(n));
+    command(QStringLiteral("notify ") + kCode);
+    ASSERT_TRUE(waitUntil([&] { return printedTables().size() >= kDocuments; }, 6 * kDeadline))
+        << printedTables().size() << " of " << kDocuments << " printed";
+    waitUntil([] { return false; }, 2000);
+    expectEachPrintedOnce(kDocuments);
+    EXPECT_TRUE(server_->running());
+}
+
+// ---- a document that arrives while an invoice is being printed ----
+
+TEST_F(EndToEnd, DocumentArrivingDuringAnInvoicePrintsAfterItNeverInterleaved)
+{
+    QStringList invoices = QDir(QStringLiteral(SI_SOURCE_DIR "/examples"))
+                               .entryList({QStringLiteral("factura*.json")}, QDir::Files);
+    if (invoices.isEmpty())
+        GTEST_SKIP() << "no invoice example in examples/";
+    QFile f(QStringLiteral(SI_SOURCE_DIR "/examples/") + invoices.first());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QJsonObject doc = QJsonDocument::fromJson(f.readAll()).object();
+    const QJsonArray one = doc.value(QStringLiteral("factura")).toArray();
+    ASSERT_FALSE(one.isEmpty());
+    // Many invoices, so the dispatch lets pending events run many times.
+    QJsonArray many;
+    for (int i = 0; i < 12; ++i)
+        many.append(one.first());
+    doc.insert(QStringLiteral("factura"), many);
+    doc.insert(QStringLiteral("comanda"), QJsonArray());
+    doc.insert(QStringLiteral("anulaciones"), QJsonArray());
+    doc.insert(QStringLiteral("abrirCajon"), false);
+    doc.insert(QStringLiteral("idsLeidos"), QJsonArray{1});
+
+    startSim();
+    startServer();
+    queue(QJsonDocument(doc).toJson(QJsonDocument::Compact), QStringLiteral("invoices"));
+    queue(kitchenDocument(42), QStringLiteral("kitchen"));
+    const int simFrom = sim_->lines().size();
+    command(QStringLiteral("notify ") + kCode);
+    ASSERT_TRUE(waitUntil([&] {
+        const QStringList t = tapes();
+        return printedTables().value(42) == 1
+               && t.filter(QStringLiteral("Facturas")).size() >= 12;
+    }, 6 * kDeadline)) << tapes().join(QLatin1Char(' ')).toStdString();
+    waitUntil([] { return false; }, 1000);
+
+    const QStringList t = tapes();
+    int lastInvoice = 0;
+    int kitchen = 0;
+    for (const QString& name : t) {
+        const QString text = tapeText(name);
+        if (text.contains(QStringLiteral("E2E-42"))) {
+            kitchen = sequenceOf(name);
+            EXPECT_TRUE(name.contains(QStringLiteral("Cocina"))) << name.toStdString();
+        } else {
+            EXPECT_TRUE(name.contains(QStringLiteral("Facturas"))) << name.toStdString();
+            lastInvoice = std::max(lastInvoice, sequenceOf(name));
+        }
+    }
+    EXPECT_EQ(t.filter(QStringLiteral("Facturas")).size(), 12);
+    EXPECT_GT(kitchen, lastInvoice) << "the kitchen ticket came out among the invoices";
+    // Whether the second document really arrived mid-dispatch: served before the first
+    // document's status 0 came back.
+    const int served = sim_->find(re(QStringLiteral(" served \\d+ %1 \\S+kitchen.json ").arg(kCode)), simFrom);
+    const int firstDone = sim_->find(re(QStringLiteral("^\\d+ status \\d+ %1 0$").arg(kCode)), simFrom);
+    std::printf("[figure] second document fetched %s the invoices were done\n",
+                served >= 0 && firstDone >= 0 && served < firstDone ? "before" : "after");
+}
+
+// ---- a long run ----
+
+TEST_F(EndToEnd, SoakOfTwoThousandDocumentsPrintsEachOnceWithoutGrowing)
+{
+    constexpr int kDocuments = 2000;
+    startSim();
+    startServer();
+    for (int n = 1; n <= kDocuments; ++n)
+        queue(kitchenDocument(n), QStringLiteral("s%1").arg(n));
+    ASSERT_TRUE(waitUntil([&] {
+        return sim_->find(re(QStringLiteral(" queued \\S+ \\S+ waiting=%1$").arg(kDocuments))) >= 0;
+    }, 6 * kDeadline));
+
+    const QDir out(root_ + QStringLiteral("/out"));
+    const auto printed = [&] { return int(out.entryList({QStringLiteral("*.txt")}, QDir::Files).size()); };
+    QElapsedTimer run;
+    run.start();
+    command(QStringLiteral("notify ") + kCode);
+    ASSERT_TRUE(waitUntil([&] { return printed() >= 100; }, 6 * kDeadline));
+    const qint64 memoryAt100 = e2e::residentKiB(server_->pid());
+    const qint64 at100 = run.elapsed();
+    ASSERT_TRUE(waitUntil([&] { return printed() >= kDocuments; }, 480000))
+        << printed() << " of " << kDocuments << " printed after " << run.elapsed() << " ms";
+    const qint64 elapsed = run.elapsed();
+    waitUntil([] { return false; }, 1000);
+    const qint64 memoryAtEnd = e2e::residentKiB(server_->pid());
+
+    std::printf("[figure] soak: %d documents in %.1f s = %.1f documents/s (after the first 100: "
+                "%.1f/s); server memory %lld KiB after 100, %lld KiB after %d\n",
+                kDocuments, elapsed / 1000.0, kDocuments * 1000.0 / double(elapsed),
+                (kDocuments - 100) * 1000.0 / double(std::max<qint64>(1, elapsed - at100)),
+                static_cast<long long>(memoryAt100), static_cast<long long>(memoryAtEnd), kDocuments);
+    RecordProperty("documents_per_second", int(kDocuments * 1000 / std::max<qint64>(1, elapsed)));
+    EXPECT_LT(memoryAtEnd - memoryAt100, 20 * 1024);
+    expectEachPrintedOnce(kDocuments);
+    EXPECT_EQ(sim_->count(re(QStringLiteral(" served "))), kDocuments);
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+#pragma once
+
+// Runs the real print server and the suite simulator as child processes on 127.0.0.1 and
+// watches their logs line by line.
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+namespace e2e {
+
+/** One child process whose merged output is kept as lines, each stamped when it was read. */
+class Child {
+public:
+    struct Line {
+        qint64 at = 0;  // ms on the harness clock
+        QString text;
+    };
+
+    Child(QString name, const QElapsedTimer& clock);
+    ~Child();
+
+    void start(const QString& program, const QStringList& args, const QStringList& extraEnv = {});
+    bool running() const { return proc_.state() != QProcess::NotRunning; }
+    qint64 pid() const { return proc_.processId(); }
+    void write(const QString& line);
+    /** Asks politely (quit command or SIGTERM), then kills after a grace period. */
+    void stop(const QString& quitCommand = {});
+
+    const QList<Line>& lines() const { return lines_; }
+    int count(const QRegularExpression& re, int from = 0) const;
+    /** Index of the first line at or after from that matches, or -1. */
+    int find(const QRegularExpression& re, int from = 0) const;
+    QString tail(int n = 40) const;
+    bool crashed() const { return exitedUnexpectedly_; }
+    QString exitText() const { return exitText_; }
+
+private:
+    void read();
+
+    QString name_;
+    const QElapsedTimer& clock_;
+    QProcess proc_;
+    QByteArray partial_;
+    QList<Line> lines_;
+    bool stopping_ = false;
+    bool exitedUnexpectedly_ = false;
+    QString exitText_;
+};
+
+/** Spins the event loop until cond holds or ms have passed. */
+bool waitUntil(const std::function<bool()>& cond, int ms);
+
+/** Makes a self-signed certificate for IP 127.0.0.1 (cert.pem, key.pem) in dir with openssl. */
+bool makeCertificate(const QString& dir);
+
+/** Resident memory of a process in KiB (0 when unknown). */
+qint64 residentKiB(qint64 pid);
+
+}  // namespace e2e
