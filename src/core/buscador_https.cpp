@@ -1,0 +1,172 @@
+#include "core/buscador_https.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QSslCertificate>
+#include <QStringDecoder>
+#include <QUrl>
+
+namespace core {
+
+namespace {
+
+QString decodificarEntidad(const QString& nombre)
+{
+    if (nombre.startsWith(u'#')) {
+        bool ok = false;
+        const uint cp = nombre.startsWith(QLatin1String("#x"), Qt::CaseInsensitive)
+                            ? nombre.mid(2).toUInt(&ok, 16)
+                            : nombre.mid(1).toUInt(&ok, 10);
+        if (!ok || cp == 0 || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff))
+            return QString(QChar(0xfffd));
+        const char32_t c = cp;
+        return QString::fromUcs4(&c, 1);
+    }
+    static const QHash<QString, QString> nombres = {
+        {"amp", "&"},          {"lt", "<"},           {"gt", ">"},
+        {"quot", "\""},        {"apos", "'"},         {"nbsp", QString(QChar(0xa0))},
+        {"aacute", "á"},       {"eacute", "é"},       {"iacute", "í"},
+        {"oacute", "ó"},       {"uacute", "ú"},       {"ntilde", "ñ"},
+        {"Aacute", "Á"},       {"Eacute", "É"},       {"Iacute", "Í"},
+        {"Oacute", "Ó"},       {"Uacute", "Ú"},       {"Ntilde", "Ñ"},
+        {"uuml", "ü"},         {"Uuml", "Ü"},         {"copy", "©"},
+    };
+    return nombres.value(nombre);
+}
+
+}  // namespace
+
+QString textoVisibleHtml(const QString& html)
+{
+    QString t = html;
+    static const QRegularExpression comentarios(QStringLiteral("<!--.*?-->"),
+                                                QRegularExpression::DotMatchesEverythingOption);
+    t.remove(comentarios);
+    static const QRegularExpression cuerpo(
+        QStringLiteral("<body[^>]*>(.*?)(</body\\s*>|$)"),
+        QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
+    const auto m = cuerpo.match(t);
+    if (m.hasMatch())
+        t = m.captured(1);
+    static const QRegularExpression scripts(
+        QStringLiteral("<(script|style)\\b[^>]*>.*?</\\1\\s*>"),
+        QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
+    t.remove(scripts);
+    static const QRegularExpression etiquetas(QStringLiteral("<[A-Za-z/!?][^>]*>"));
+    t.remove(etiquetas);
+    static const QRegularExpression entidades(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[A-Za-z]+);"));
+    QString r;
+    qsizetype desde = 0;
+    auto it = entidades.globalMatch(t);
+    while (it.hasNext()) {
+        const auto e = it.next();
+        const QString valor = decodificarEntidad(e.captured(1));
+        r += t.mid(desde, e.capturedStart() - desde);
+        r += valor.isNull() ? e.captured(0) : valor;
+        desde = e.capturedEnd();
+    }
+    r += t.mid(desde);
+    return r;
+}
+
+QString decodificarCuerpo(const QByteArray& cuerpo, const QByteArray& contentType)
+{
+    static const QRegularExpression charset(QStringLiteral("charset\\s*=\\s*\"?([A-Za-z0-9._:-]+)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const auto m = charset.match(QString::fromLatin1(contentType));
+    if (m.hasMatch()) {
+        QStringDecoder d(m.captured(1).toLatin1().constData());
+        if (d.isValid())
+            return d.decode(cuerpo);
+    }
+    return QString::fromUtf8(cuerpo);
+}
+
+BuscadorHttps::BuscadorHttps(QObject* parent)
+    : Buscador(parent), red_(new QNetworkAccessManager(this)),
+      ssl_(QSslConfiguration::defaultConfiguration())
+{
+    ssl_.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    reloj_.setSingleShot(true);
+    connect(&reloj_, &QTimer::timeout, this, [this] {
+        if (!actual_)
+            return;
+        vencido_ = true;
+        actual_->abort();
+    });
+}
+
+BuscadorHttps::~BuscadorHttps()
+{
+    abandonar();
+}
+
+bool BuscadorHttps::agregarCertificados(const QString& archivoPem)
+{
+    const auto certs = QSslCertificate::fromPath(archivoPem, QSsl::Pem);
+    if (certs.isEmpty())
+        return false;
+    auto cas = ssl_.caCertificates();
+    cas += certs;
+    ssl_.setCaCertificates(cas);
+    return true;
+}
+
+void BuscadorHttps::abandonar()
+{
+    reloj_.stop();
+    if (QNetworkReply* r = actual_) {
+        actual_ = nullptr;
+        r->disconnect(this);
+        r->abort();
+        r->deleteLater();
+    }
+}
+
+void BuscadorHttps::navegar(const QByteArray& url)
+{
+    abandonar();
+    const QUrl u = QUrl::fromEncoded(url, QUrl::StrictMode);
+    emit textoEstado(QStringLiteral("Conectando con ") + u.authority());
+    QNetworkRequest req(u);
+    req.setSslConfiguration(ssl_);
+    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                     QNetworkRequest::NoLessSafeRedirectPolicy);
+    vencido_ = false;
+    QNetworkReply* reply = red_->get(req);
+    actual_ = reply;
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { terminar(reply); });
+    reloj_.start(tiempoMaximo_);
+}
+
+void BuscadorHttps::terminar(QNetworkReply* reply)
+{
+    if (reply != actual_)
+        return;
+    reloj_.stop();
+    actual_ = nullptr;
+    reply->deleteLater();
+    emit textoEstado(QStringLiteral("Listo"));
+    const int http = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (vencido_) {
+        emit fallo(QStringLiteral("tiempo de espera agotado (%1 ms)").arg(tiempoMaximo_));
+        return;
+    }
+    if (reply->error() != QNetworkReply::NoError && http < 400) {
+        emit fallo(reply->errorString());
+        return;
+    }
+    if (http >= 400) {
+        emit fallo(QStringLiteral("HTTP %1 %2").arg(http).arg(
+            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()).trimmed());
+        return;
+    }
+    const QByteArray tipo = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+    QString texto = decodificarCuerpo(reply->readAll(), tipo);
+    if (tipo.toLower().contains("html"))
+        texto = textoVisibleHtml(texto);
+    emit completo(texto);
+}
+
+}  // namespace core
