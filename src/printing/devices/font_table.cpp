@@ -6,24 +6,24 @@ namespace printing {
 
 namespace {
 QString key(const QString& name) { return name.trimmed().toUpper(); }
+const QString kMono = QStringLiteral("DejaVu Sans Mono");
 }  // namespace
 
-FontTable::FontTable() : defaultFamily_(QStringLiteral("DejaVu Sans Mono")) {
-    // The ticket printers' built-in condensed faces; any fixed-pitch family keeps the columns.
-    setSubstitute(QStringLiteral("Courier 17 CPI"), defaultFamily_);
-    setSubstitute(QStringLiteral("Courier 14 CPI"), defaultFamily_);
+FontTable::FontTable() : default_{kMono, 17} {
+    setSubstitute(QStringLiteral("Courier 17 CPI"), {kMono, 17});
+    setSubstitute(QStringLiteral("Courier 14 CPI"), {kMono, 14});
 }
 
-void FontTable::setSubstitute(const QString& printerFont, const QString& family) {
-    table_.insert(key(printerFont), family);
+void FontTable::setSubstitute(const QString& printerFont, const Face& face) {
+    table_.insert(key(printerFont), face);
 }
 
-QString FontTable::family(const QString& printerFont) const {
+FontTable::Face FontTable::face(const QString& printerFont) const {
     auto it = table_.constFind(key(printerFont));
     if (it != table_.constEnd()) return it.value();
     const QString name = printerFont.trimmed();
-    if (!name.isEmpty() && QFontDatabase::hasFamily(name)) return name;
-    return defaultFamily_;
+    if (!name.isEmpty() && QFontDatabase::hasFamily(name)) return {name, 0};
+    return default_;
 }
 
 }  // namespace printing

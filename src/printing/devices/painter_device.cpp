@@ -1,6 +1,8 @@
 #include "painter_device.h"
 
+#include <QHash>
 #include <QImageReader>
+#include <algorithm>
 #include <cmath>
 
 #include "json/runtime_error.h"
@@ -8,8 +10,6 @@
 namespace printing {
 
 namespace {
-// Below this a position counts as reached: text advances are summed in floating point.
-constexpr double kColumnTolerance = 0.5;
 constexpr int kInvalidPicture = 481;
 // An endless page still breaks where a PDF page must end (200 inches).
 constexpr int kLongestPage = 200 * 1440;
@@ -45,13 +45,39 @@ void PainterDevice::setFontItalic(bool on) {
     rebuildFont();
 }
 
-void PainterDevice::rebuildFont() {
-    QFont f(fonts_.family(fontName_));
+QFont PainterDevice::baseFont(const QString& family) {
+    QFont f(family);
     f.setStyleHint(QFont::TypeWriter);
     f.setHintingPreference(QFont::PreferNoHinting);
     f.setKerning(false);
+    return f;
+}
+
+double PainterDevice::naturalAdvance(const QString& family) {
+    static QHash<QString, double> cache;
+    auto it = cache.constFind(family);
+    if (it != cache.constEnd()) return it.value();
+    QFont f = baseFont(family);
+    f.setPixelSize(1000);
+    const double em = QFontMetricsF(f).averageCharWidth() / 1000.0;
+    cache.insert(family, em);
+    return em;
+}
+
+void PainterDevice::rebuildFont() {
+    const FontTable::Face face = fonts_.face(fontName_);
+    QFont f = baseFont(face.family);
     // Sizes are kept as pixel sizes in twips so that measuring does not depend on a screen.
     f.setPixelSize(std::max(1, static_cast<int>(std::lround(fontSize_ * 20.0))));
+    if (face.cpi > 0) {
+        // A fixed pitch: the advance is 1440 / cpi twips at every size.
+        const double natural = naturalAdvance(face.family) * f.pixelSize();
+        if (natural > 0) {
+            const int stretch =
+                static_cast<int>(std::lround(100.0 * (1440.0 / face.cpi) / natural));
+            f.setStretch(std::clamp(stretch, 1, 4000));
+        }
+    }
     f.setBold(bold_);
     f.setItalic(italic_);
     font_ = f;
@@ -85,8 +111,10 @@ void PainterDevice::Print(const QList<PrintItem>& items, bool continueLine) {
     openIfNeeded();
     for (const PrintItem& item : items) {
         if (item.kind == PrintItem::Kind::Tab) {
-            const double target = (std::max(1, item.column) - 1) * columnWidth();
-            if (x_ > target + kColumnTolerance) endLine();
+            const double cw = columnWidth();
+            const double target = (std::max(1, item.column) - 1) * cw;
+            // The print position is past column n once it is nearer the next column.
+            if (x_ > target + cw / 2) endLine();
             x_ = target;
         } else if (!item.text.isEmpty()) {
             const QFontMetricsF& m = metrics();

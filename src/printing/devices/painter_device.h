@@ -76,6 +76,8 @@ private:
     void openIfNeeded();
     void endLine();
     void rebuildFont();
+    static QFont baseFont(const QString& family);
+    static double naturalAdvance(const QString& family);
     const QFontMetricsF& metrics();
 
     QString name_;
