@@ -1,0 +1,171 @@
+// servidor-impresoras: the branch's print server.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <cstdio>
+#include <memory>
+
+#include "core/acceso.h"
+#include "core/buscador_https.h"
+#include "core/conexion_tcp.h"
+#include "core/servidor.h"
+#include "opciones.h"
+#include "printing/devices/cups_printer_system.h"
+#include "printing/devices/virtual_printer_system.h"
+#include "shell/dialogos_reales.h"
+#include "shell/iconos.h"
+#include "shell/ventana_principal.h"
+
+namespace {
+
+void error(const QString& texto)
+{
+    const QByteArray b = texto.toUtf8() + '\n';
+    std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
+    std::fflush(stderr);
+}
+
+// One server per application folder: the lock's name carries a hash of the folder's path,
+// so servers with folders of their own (tests, a demo) run beside the branch's.
+QString rutaBloqueo(const QString& carpeta)
+{
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty() || !QDir().mkpath(dir))
+        dir = QDir::tempPath();
+    const QString canonica = QFileInfo(carpeta).canonicalFilePath();
+    const QByteArray hash =
+        QCryptographicHash::hash(canonica.isEmpty() ? carpeta.toUtf8() : canonica.toUtf8(),
+                                 QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
+    return QDir(dir).filePath(QStringLiteral("servidor-impresoras-") + QString::fromLatin1(hash) +
+                              QStringLiteral(".lock"));
+}
+
+std::unique_ptr<printing::PrinterSystem> crearImpresoras(const app::Opciones& o, QString& fallo)
+{
+    if (o.printers == QLatin1String("cups"))
+        return std::make_unique<printing::CupsPrinterSystem>();
+    const auto formatos = printing::VirtualPrinterSystem::parseFormats(o.printFormat);
+    if (!formatos) {
+        fallo = QStringLiteral("bad --print-format: ") + o.printFormat;
+        return nullptr;
+    }
+    if (!QDir().mkpath(o.printOutput)) {
+        fallo = QStringLiteral("cannot create ") + o.printOutput;
+        return nullptr;
+    }
+    auto sistema = std::make_unique<printing::VirtualPrinterSystem>(o.printOutput, *formatos);
+    for (const auto& i : o.printer)
+        sistema->addPrinter(i.nombre, i.ancho, i.offline);
+    if (!o.defaultPrinter.isEmpty())
+        sistema->setDefaultPrinterName(o.defaultPrinter);
+    else if (!o.printer.isEmpty())
+        sistema->setDefaultPrinterName(o.printer.first().nombre);
+    return sistema;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication aplicacion(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("servidor-impresoras"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Servidor de Impresoras"));
+    QApplication::setApplicationVersion(QStringLiteral(SI_VERSION));
+    QApplication::setWindowIcon(shell::iconoAplicacion());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    app::declararOpciones(parser);
+    parser.process(aplicacion);  // --help and --version end here
+
+    app::Opciones o;
+    const QString predeterminada =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (const auto fallo = app::leerOpciones(parser, predeterminada, o)) {
+        error(*fallo);
+        return 2;
+    }
+    if (!QDir().mkpath(o.carpeta)) {
+        error(QStringLiteral("cannot create the application folder ") + o.carpeta);
+        return 2;
+    }
+
+    // Nobody can answer a dialog on these platforms.
+    const QString plataforma = QGuiApplication::platformName();
+    const bool sinPantalla =
+        plataforma == QLatin1String("offscreen") || plataforma == QLatin1String("minimal");
+
+    if (o.setCode) {
+        if (!core::codigoValidoCambio(*o.setCode)) {
+            error(QStringLiteral("Codigo no valido: al menos 15 caracteres, numerico desde el segundo"));
+            return 1;
+        }
+        if (!core::escribirAcceso(o.carpeta, *o.setCode)) {
+            error(QStringLiteral("No se pudo escribir ") + core::rutaAcceso(o.carpeta));
+            return 2;
+        }
+        return 0;
+    }
+
+    shell::DialogosReales dialogos;
+    QLockFile bloqueo(rutaBloqueo(o.carpeta));
+    bloqueo.setStaleLockTime(0);
+    if (!bloqueo.tryLock(0)) {
+        const QString texto = QStringLiteral("La Aplicación ya esta en ejecución");
+        error(texto);
+        if (!sinPantalla)
+            dialogos.msgBox(texto, core::IconoMensaje::Exclamacion);
+        return 1;
+    }
+
+    if (sinPantalla &&
+        !core::codigoValidoInicio(core::leerLineasArchivo(core::rutaAcceso(o.carpeta)).value(0))) {
+        error(QStringLiteral("Falta el codigo de sucursal"));
+        return 2;
+    }
+
+    QString fallo;
+    auto impresoras = crearImpresoras(o, fallo);
+    if (!impresoras) {
+        error(fallo);
+        return 2;
+    }
+
+    printing::Entorno entorno;
+    entorno.impresoras = impresoras.get();
+    if (!o.locale.isEmpty()) {
+        entorno.locale = QLocale(o.locale);
+        QLocale::setDefault(entorno.locale);
+    }
+    entorno.carpetaAplicacion = o.carpeta;
+    entorno.procesarEventosPendientes = [] { QCoreApplication::processEvents(); };
+    entorno.nitSoftware = o.nitSoftware;
+    entorno.webSoftware = o.webSoftware;
+
+    auto* conexion = new core::ConexionTcp(&aplicacion);
+    auto* buscador = new core::BuscadorHttps(&aplicacion);
+    buscador->setTiempoMaximo(o.fetchTimeoutMs);
+    core::ConfigEnlace enlace;
+    enlace.hostNotificaciones = o.notifyHost;
+    enlace.puertoNotificaciones = o.notifyPort;
+    enlace.hostTrabajos = o.jobHost;
+    enlace.watchdogMs = o.watchdogMs;
+    enlace.heartbeatMs = o.heartbeatMs;
+    core::Servidor servidor(conexion, buscador, entorno, enlace);
+    if (!o.caFile.isEmpty() && !buscador->agregarCertificados(o.caFile))
+        servidor.agregarLog(QStringLiteral("No se pudieron leer certificados de ") + o.caFile);
+
+    shell::frmMain ventana(servidor, dialogos, o.carpeta, [](int codigo) {
+        QCoreApplication::exit(codigo);
+    });
+    dialogos.setVentana(&ventana);
+    ventana.iniciar();
+    const int estado = QApplication::exec();
+    servidor.detenerTemporizadores();
+    return estado;
+}

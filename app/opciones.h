@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QCommandLineParser;
+
+namespace app {
+
+/** A virtual printer as given by --printer NAME[=WIDTH][:offline]. */
+struct ImpresoraVirtual {
+    QString nombre;
+    int ancho = 4535;
+    bool offline = false;
+};
+std::optional<ImpresoraVirtual> leerImpresora(const QString& texto);
+
+/** Everything the server is told at start, from the command line over servidor.ini. */
+struct Opciones {
+    QString carpeta;
+    QString notifyHost;
+    quint16 notifyPort = 3002;
+    QString jobHost;
+    QString caFile;
+    QString printers = QStringLiteral("cups");
+    QList<ImpresoraVirtual> printer;
+    QString defaultPrinter;
+    QString printOutput;
+    QString printFormat = QStringLiteral("text");
+    QString locale;
+    int watchdogMs = 1000;
+    int heartbeatMs = 60000;
+    int fetchTimeoutMs = 30000;
+    std::optional<QString> setCode;
+    QString nitSoftware;
+    QString webSoftware;
+};
+
+/** Declares every option on the parser (with --help and --version). */
+void declararOpciones(QCommandLineParser& parser);
+
+/**
+ * Reads the parsed command line and the application folder's servidor.ini (the command
+ * line wins; relative paths in the file are taken from the application folder). Returns
+ * the usage error, if any. carpetaPredeterminada is used when --app-dir is not given.
+ */
+std::optional<QString> leerOpciones(const QCommandLineParser& parser,
+                                    const QString& carpetaPredeterminada, Opciones& o);
+
+}  // namespace app

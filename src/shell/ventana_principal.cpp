@@ -1,0 +1,215 @@
+#include "shell/ventana_principal.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "core/acceso.h"
+#include "shell/iconos.h"
+
+namespace shell {
+
+QImage cargarImagen(const QString& ruta)
+{
+    QImageReader lector(ruta);
+    lector.setDecideFormatFromContent(true);
+    return lector.read();
+}
+
+frmMain::frmMain(core::Servidor& servidor, core::Dialogos& dialogos, QString carpeta,
+                 std::function<void(int)> salir, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint |
+                          Qt::WindowMinimizeButtonHint),
+      servidor_(servidor), dialogos_(dialogos), carpeta_(std::move(carpeta)),
+      salir_(std::move(salir))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Servidor de Impresoras"));
+    setWindowIcon(iconoAplicacion());
+
+    SSTab1 = new QTabWidget(this);
+    auto* panel = new QWidget;
+    auto* status = new QWidget;
+    SSTab1->addTab(panel, QStringLiteral("Panel"));
+    SSTab1->addTab(status, QStringLiteral("Status"));
+
+    Frame1 = new QGroupBox(QStringLiteral("Frame1"), panel);
+    Label1 = new QLabel(QStringLiteral("Codigo Sucursal"));
+    txtCodigo = new QLineEdit;
+    cmdCambiarCodigo = new QPushButton(QStringLiteral("Cambiar codigo"));
+    Command2 = new QPushButton(QStringLiteral("Cargar Imagen"));
+    Command3 = new QPushButton(QStringLiteral("Cerrar Ventana"));
+    Command4 = new QPushButton(QStringLiteral("Apagar Servidor"));
+    pctLogo = new CajaImagen;
+    pctLogo->setFixedSize(280, 180);
+
+    auto* codigo = new QHBoxLayout;
+    codigo->addWidget(Label1);
+    codigo->addWidget(txtCodigo, 1);
+    codigo->addWidget(cmdCambiarCodigo);
+    auto* botones = new QVBoxLayout;
+    botones->addWidget(Command2);
+    botones->addWidget(Command3);
+    botones->addWidget(Command4);
+    botones->addStretch(1);
+    auto* logo = new QHBoxLayout;
+    logo->addWidget(pctLogo);
+    logo->addLayout(botones);
+    auto* marco = new QVBoxLayout(Frame1);
+    marco->addLayout(codigo);
+    marco->addLayout(logo);
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->addWidget(Frame1);
+    panelLayout->addStretch(1);
+
+    Command1 = new QPushButton(QStringLiteral("Send Status Free"));
+    txtlog = new QPlainTextEdit;
+    txtlog->setReadOnly(true);
+    txtlog->setMaximumBlockCount(core::Registro::kLineasCaja);
+    txtlog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    WebBrowser = new QPlainTextEdit;
+    WebBrowser->setReadOnly(true);
+    auto* statusLayout = new QVBoxLayout(status);
+    auto* fila = new QHBoxLayout;
+    fila->addWidget(Command1);
+    fila->addStretch(1);
+    statusLayout->addLayout(fila);
+    statusLayout->addWidget(txtlog, 2);
+    statusLayout->addWidget(WebBrowser, 1);
+
+    lblState = new QLabel(QStringLiteral("status 0"));
+    auto* raiz = new QVBoxLayout(this);
+    raiz->addWidget(SSTab1, 1);
+    raiz->addWidget(lblState);
+    resize(620, 420);
+
+    connect(cmdCambiarCodigo, &QPushButton::clicked, this, &frmMain::cambiarCodigo);
+    connect(Command2, &QPushButton::clicked, this, &frmMain::cargarImagenLogo);
+    connect(Command3, &QPushButton::clicked, this, &frmMain::cerrarVentana);
+    connect(Command4, &QPushButton::clicked, this, &frmMain::apagarServidor);
+    connect(Command1, &QPushButton::clicked, &servidor_, &core::Servidor::enviarEstado);
+    connect(&servidor_, &core::Servidor::etiquetaEstado, lblState, &QLabel::setText);
+    connect(&servidor_, &core::Servidor::textoBuscado, WebBrowser, &QPlainTextEdit::setPlainText);
+    connect(&servidor_.registro(), &core::Registro::lineaAgregada, this, [this](const QString& t) {
+        // appendPlainText keeps the caret at the end and costs only the new text.
+        txtlog->appendPlainText(t);
+    });
+}
+
+void frmMain::iniciar()
+{
+    servidor_.conexionHabilitada = true;
+    servidor_.iniciarTemporizadores();
+    servidor_.codigoSucursalesAgencias = core::leerCodigoSucursal(carpeta_, dialogos_);
+    servidor_.estadoTrabajo = 0;
+    setVisible(core::leerSegundaLinea(carpeta_).toUpper() == QLatin1String("TECNICO"));
+
+    const QString logo = QDir(carpeta_).filePath(QStringLiteral("logo.bmp"));
+    if (core::existeRuta(logo))
+        mostrarImagen(cargarImagen(logo));
+
+    txtCodigo->setText(core::leerCodigoSucursal(carpeta_, dialogos_));
+
+    SysTray = new clsSystray(this);
+    connect(SysTray, &clsSystray::notificacion, this, &frmMain::notificacionBandeja);
+    connect(SysTray, &clsSystray::BalloonClicked, this, [this] {
+        show();
+        raise();
+        activateWindow();
+    });
+    SysTray->Init(this, QStringLiteral("Sincronizador Zentil"));
+    SysTray->SetIcon(core::IconoBandeja::Desconectado, QStringLiteral("Conectando"));
+    SysTray->ShowBalloonTip(QStringLiteral("Conectando al servidor de impresion "),
+                            printing::kGloboInfo, core::kTituloGlobo, printing::kTiempoGlobo);
+    servidor_.setBandeja(SysTray);
+    servidor_.avisarFaltantes();
+}
+
+// The window measures in twips (15 to the pixel) when it relays a tray notification, so of
+// all notifications only the left-button press decodes, as BalloonClicked.
+void frmMain::notificacionBandeja(int codigo)
+{
+    if (SysTray)
+        SysTray->MouseMove(1, codigo * 15, this);
+}
+
+void frmMain::mostrarImagen(const QImage& imagen)
+{
+    if (!fondo_)
+        fondo_ = new clasBackGround;
+    fondo_->setForm(pctLogo);
+    fondo_->setImagen(imagen);
+    fondo_->setScaleMargin(32);
+    fondo_->Refresh();
+}
+
+void frmMain::cambiarCodigo()
+{
+    const QString codigo = core::pedirCodigoNuevo(carpeta_, dialogos_);
+    if (codigo.isEmpty()) {
+        dialogos_.msgBox(QStringLiteral("No se pudo guardar el codigo"), core::IconoMensaje::Critico);
+        return;
+    }
+    txtCodigo->setText(codigo);
+    dialogos_.msgBox(core::kMensajeCodigoActualizado, core::IconoMensaje::Informacion);
+    if (SysTray)
+        SysTray->delIcon();
+    servidor_.detenerTemporizadores();
+    salir_(0);
+}
+
+void frmMain::cargarImagenLogo()
+{
+    const QString ruta = dialogos_.abrirArchivo(kFiltroImagen);
+    if (ruta.isEmpty())
+        return;
+    const QImage imagen = cargarImagen(ruta);
+    bool copiado = false;
+    if (!imagen.isNull()) {
+        QFile origen(ruta);
+        QSaveFile destino(QDir(carpeta_).filePath(QStringLiteral("logo.bmp")));
+        if (origen.open(QIODevice::ReadOnly) && destino.open(QIODevice::WriteOnly)) {
+            const QByteArray bytes = origen.readAll();
+            copiado = origen.error() == QFileDevice::NoError &&
+                      destino.write(bytes) == bytes.size() && destino.commit();
+        }
+    }
+    // A picture that cannot be read or stored changes nothing: the old logo stays.
+    if (!copiado) {
+        dialogos_.msgBox(QStringLiteral("No se pudo cargar la imagen"), core::IconoMensaje::Critico);
+        return;
+    }
+    mostrarImagen(imagen);
+    dialogos_.msgBox(QStringLiteral("Imagen Cargada"), core::IconoMensaje::Informacion);
+}
+
+void frmMain::cerrarVentana()
+{
+    hide();
+}
+
+void frmMain::apagarServidor()
+{
+    if (SysTray)
+        SysTray->delIcon();
+    servidor_.detenerTemporizadores();
+    salir_(0);
+}
+
+void frmMain::closeEvent(QCloseEvent* e)
+{
+    e->ignore();
+}
+
+}  // namespace shell

@@ -1,0 +1,115 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "core/acceso.h"
+#include "fakes.h"
+
+namespace {
+
+QByteArray leer(const QString& ruta)
+{
+    QFile f(ruta);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void escribir(const QString& ruta, const QByteArray& bytes)
+{
+    QFile f(ruta);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+class Acceso : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString acceso() const { return core::rutaAcceso(dir.path()); }
+    pruebas::DialogosFalsos dialogos;
+};
+
+TEST_F(Acceso, ReadsLinesWithOneExtraEmptyEntry)
+{
+    escribir(acceso(), "123\r\nTECNICO\r\n");
+    EXPECT_EQ(core::leerLineasArchivo(acceso()), (QStringList{"123", "TECNICO", ""}));
+    escribir(acceso(), "a\nb");
+    EXPECT_EQ(core::leerLineasArchivo(acceso()), (QStringList{"a", "b", ""}));
+    EXPECT_EQ(core::leerLineasArchivo(dir.filePath("none")), QStringList{""});
+    escribir(acceso(), "");
+    EXPECT_EQ(core::leerLineasArchivo(acceso()), QStringList{""});
+}
+
+TEST_F(Acceso, PathExistsIgnoresTrailingSeparator)
+{
+    EXPECT_TRUE(core::existeRuta(dir.path() + "/"));
+    EXPECT_TRUE(core::existeRuta(dir.path()));
+    EXPECT_FALSE(core::existeRuta(dir.filePath("logo.bmp")));
+    EXPECT_FALSE(core::existeRuta(QString()));
+}
+
+TEST_F(Acceso, StartUpAcceptsFifteenOrMoreCharactersWithoutAsking)
+{
+    for (const char* codigo : {"123456789012345", "ABCDEFGHIJKLMNO", "1234567890123456789"}) {
+        escribir(acceso(), QByteArray(codigo) + "\r\n");
+        EXPECT_EQ(core::leerCodigoSucursal(dir.path(), dialogos), QString::fromLatin1(codigo));
+    }
+    EXPECT_TRUE(dialogos.preguntas.isEmpty());
+    EXPECT_EQ(leer(acceso()), "1234567890123456789\r\n");  // a good file is not rewritten
+}
+
+TEST_F(Acceso, StartUpAsksUntilLongEnoughAndWritesTheCode)
+{
+    escribir(acceso(), "12345678901234\r\nTECNICO\r\n");  // 14 characters
+    dialogos.respuestas = {"", "short", "ABCDEFGHIJKLMNOP"};
+    EXPECT_EQ(core::leerCodigoSucursal(dir.path(), dialogos), "ABCDEFGHIJKLMNOP");
+    ASSERT_EQ(dialogos.preguntas.size(), 3);
+    EXPECT_EQ(dialogos.preguntas[0],
+              "Codigo de sucursal|No tiene registrado un codigo para esta sucursal, registrelo "
+              "en el siguiente campo.\r\nEl codigo de sucursal tiene 15 digitos");
+    EXPECT_EQ(leer(acceso()), "ABCDEFGHIJKLMNOP\r\n");
+}
+
+TEST_F(Acceso, MissingFileIsAnEmptyCode)
+{
+    dialogos.respuestas = {"123456789012345"};
+    EXPECT_EQ(core::leerCodigoSucursal(dir.path(), dialogos), "123456789012345");
+    EXPECT_EQ(leer(acceso()), "123456789012345\r\n");
+}
+
+TEST_F(Acceso, ChangeRuleNeedsNumericTailAndAnyFirstCharacter)
+{
+    EXPECT_FALSE(core::codigoValidoCambio("ABCDEFGHIJKLMNO"));
+    EXPECT_TRUE(core::codigoValidoCambio("A12345678901234"));
+    EXPECT_TRUE(core::codigoValidoCambio("123456789012345"));
+    EXPECT_FALSE(core::codigoValidoCambio("12345678901234"));
+    EXPECT_FALSE(core::codigoValidoCambio("1234567890123X5"));
+    EXPECT_TRUE(core::codigoValidoCambio("1 1,234,567.5e+3"));  // the general number test
+    EXPECT_TRUE(core::esNumerico("-12.5"));
+    EXPECT_FALSE(core::esNumerico(""));
+    EXPECT_FALSE(core::esNumerico("1.2.3"));
+}
+
+TEST_F(Acceso, ChangeWritesOnlyAValidCodeAndDropsTheMarker)
+{
+    escribir(acceso(), "999999999999999\r\nTECNICO\r\n");
+    // Cancel, then letters, then a valid code: the stored code survives until the end.
+    dialogos.respuestas = {"", "ABCDEFGHIJKLMNO", "A12345678901234"};
+    dialogos.alPreguntar = [this] { EXPECT_EQ(leer(acceso()), "999999999999999\r\nTECNICO\r\n"); };
+    EXPECT_EQ(core::pedirCodigoNuevo(dir.path(), dialogos), "A12345678901234");
+    ASSERT_EQ(dialogos.preguntas.size(), 3);
+    EXPECT_EQ(dialogos.preguntas[0],
+              "Sistema de impresion|Escribe codigo de la sucursal y presiona Aceptar para iniciar");
+    EXPECT_TRUE(dialogos.preguntas[1].startsWith("Codigo de sucursal|"));
+    EXPECT_EQ(leer(acceso()), "A12345678901234\r\n");
+    EXPECT_EQ(core::leerSegundaLinea(dir.path()), "");
+}
+
+TEST_F(Acceso, WritesUtf8AndLeavesNoTemporaryFiles)
+{
+    ASSERT_TRUE(core::escribirAcceso(dir.path(), QString::fromUtf8("Ñ12345678901234")));
+    EXPECT_EQ(leer(acceso()), QByteArray("\xc3\x91" "12345678901234\r\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"Acceso"});
+    EXPECT_EQ(core::leerLineasArchivo(acceso()).value(0), QString::fromUtf8("Ñ12345678901234"));
+}
+
+}  // namespace

@@ -1,0 +1,204 @@
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "core/buscador_https.h"
+#include "core/conexion_tcp.h"
+#include "core/servidor.h"
+#include "fakes.h"
+#include "printing/tape_device.h"
+#include "servidores_prueba.h"
+
+namespace {
+
+class Aplicacion : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (!QCoreApplication::instance())
+            app_ = new QCoreApplication(argc_, argv_);
+    }
+
+private:
+    int argc_ = 1;
+    char nombre_[11] = "core_tests";
+    char* argv_[2] = {nombre_, nullptr};
+    QCoreApplication* app_ = nullptr;
+};
+const auto* const kAplicacion = ::testing::AddGlobalTestEnvironment(new Aplicacion);
+
+const QByteArray kDocumento =
+    R"(XXXXX{"config":[],"comanda":[{"area":"Cocina","nomMesa":"Mesa 9","nPedido":"1",)"
+    R"("responsable":"Ana","fecha":"2024-05-01 12:00:00","productos":[{"nombre":"Sopa",)"
+    R"("cantidad":1,"valor":9000}]}],"anulaciones":[],"factura":[],"idsLeidos":[1]})";
+
+class Red : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(certificados.isValid());
+        QString error;
+        ASSERT_TRUE(pruebas::crearCertificado(certificados.path(), &error)) << error.toStdString();
+        impresoras.addPrinter("Cocina");
+        impresoras.setDefaultPrinterName("Cocina");
+        entorno.impresoras = &impresoras;
+    }
+
+    void crearServidor(const QString& hostNotificaciones, quint16 puerto, const QString& hostTrabajos,
+                       bool confiar = true)
+    {
+        auto* buscador = new core::BuscadorHttps;
+        buscador->setTiempoMaximo(2000);
+        if (confiar) {
+            ASSERT_TRUE(buscador->agregarCertificados(certificados.filePath("cert.pem")));
+        }
+        core::ConfigEnlace c;
+        c.hostNotificaciones = hostNotificaciones;
+        c.puertoNotificaciones = puerto;
+        c.hostTrabajos = hostTrabajos;
+        c.watchdogMs = 50;
+        c.heartbeatMs = 150;
+        conexion = new core::ConexionTcp;
+        servidor = std::make_unique<core::Servidor>(conexion, buscador, entorno, c);
+        conexion->setParent(servidor.get());
+        buscador->setParent(servidor.get());
+        servidor->registro().setSalida(nullptr);
+        QObject::connect(&servidor->registro(), &core::Registro::lineaAgregada,
+                         [this](const QString& l) { log << l; });
+        servidor->setBandeja(&bandeja);
+        servidor->codigoSucursalesAgencias = "123456789012345";
+        servidor->conexionHabilitada = true;
+        servidor->iniciarTemporizadores();
+    }
+
+    int lineas(const QString& inicio) const
+    {
+        int n = 0;
+        for (const QString& l : log)
+            n += l.startsWith(inicio);
+        return n;
+    }
+
+    QTemporaryDir certificados;
+    printing::TapePrinterSystem impresoras;
+    printing::Entorno entorno;
+    pruebas::BandejaFalsa bandeja;
+    core::ConexionTcp* conexion = nullptr;
+    std::unique_ptr<core::Servidor> servidor;
+    QStringList log;
+};
+
+TEST_F(Red, IdentifiesBeatsFetchesPrintsAndReconnects)
+{
+    pruebas::ServidorNotificaciones notificaciones;
+    pruebas::ServicioTrabajos servicio;
+    ASSERT_TRUE(notificaciones.escuchar());
+    ASSERT_TRUE(servicio.iniciar(certificados.path()));
+    servicio.respuestas = {kDocumento};
+    crearServidor("127.0.0.1", notificaciones.puerto(), servicio.host());
+
+    const QByteArray identificacion = R"({"idSyA":"123456789012345","type":"id"})";
+    const QByteArray estado0 = R"({"idSyA":"123456789012345","status":"0"})";
+    ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.recibido.startsWith(identificacion); }));
+    ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.recibido.count(estado0) >= 2; }));
+
+    notificaciones.recibido.clear();
+    notificaciones.enviar("hay trabajo_endMes");
+    notificaciones.enviar("sage_");
+    ASSERT_TRUE(pruebas::esperar([&] { return !impresoras.outputs().empty(); }));
+    EXPECT_TRUE(impresoras.tapesOf("Cocina").value(0).contains("Mesa 9", Qt::CaseInsensitive));
+    ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.recibido.contains(estado0); }));
+    ASSERT_EQ(servicio.peticiones.size(), 1);
+    EXPECT_EQ(servicio.peticiones[0],
+              "GET /?r=servicio/getImpresiones&idSyA=123456789012345 HTTP/1.1");
+    EXPECT_EQ(lineas("-------------------------------"), 2);
+    EXPECT_TRUE(log.contains("Listo"));
+    EXPECT_TRUE(log.contains("Conectando con " + servicio.host()));
+    EXPECT_EQ(servidor->estadoTrabajo, 0);
+
+    // The notification server drops the link: the close event, then a new identified link.
+    notificaciones.recibido.clear();
+    notificaciones.cerrarCliente();
+    ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.conexiones == 2; }));
+    ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.recibido.startsWith(identificacion); }));
+    EXPECT_TRUE(bandeja.globos.contains(
+        "1|Sistema de impresora|Servidor de impresoras desconectado|30000"));
+    EXPECT_EQ(lineas("Error:"), 0);
+}
+
+TEST_F(Red, EveryFailedAttemptLogsOneErrorLine)
+{
+    quint16 puerto = 0;
+    {
+        QTcpServer libre;
+        ASSERT_TRUE(libre.listen(QHostAddress::LocalHost, 0));
+        puerto = libre.serverPort();
+    }
+    crearServidor("127.0.0.1", puerto, "127.0.0.1:1");
+    ASSERT_TRUE(pruebas::esperar([&] { return lineas("Error: ") >= 3; }));
+    for (const QString& l : log)
+        EXPECT_EQ(l, "Error: 10061-Connection refused");
+    EXPECT_EQ(bandeja.iconos.last().tip, "DesConectando");
+}
+
+TEST_F(Red, AnUntrustedCertificateRefusesTheFetch)
+{
+    pruebas::ServicioTrabajos servicio;
+    ASSERT_TRUE(servicio.iniciar(certificados.path()));
+    servicio.respuestas = {kDocumento};
+    crearServidor("127.0.0.1", 1, servicio.host(), /*confiar=*/false);
+    servidor->detenerTemporizadores();
+    auto* buscador = servidor->findChild<core::BuscadorHttps*>();
+    ASSERT_NE(buscador, nullptr);
+    buscador->navegar(core::urlTrabajos(servicio.host(), "123456789012345"));
+    ASSERT_TRUE(pruebas::esperar([&] { return lineas("Error al consultar trabajos: ") == 1; }));
+    EXPECT_TRUE(impresoras.outputs().empty());
+    EXPECT_TRUE(servicio.peticiones.isEmpty());
+}
+
+TEST_F(Red, FailuresOfTheServiceAreReportedOnce)
+{
+    pruebas::ServicioTrabajos servicio;
+    ASSERT_TRUE(servicio.iniciar(certificados.path()));
+    QTcpServer mudo;  // accepts and never answers
+    ASSERT_TRUE(mudo.listen(QHostAddress::LocalHost, 0));
+    crearServidor("127.0.0.1", 1, servicio.host());
+    servidor->detenerTemporizadores();
+    auto* buscador = servidor->findChild<core::BuscadorHttps*>();
+    buscador->setTiempoMaximo(300);
+
+    servicio.estadoHttp = 500;
+    buscador->navegar(core::urlTrabajos(servicio.host(), "1"));
+    ASSERT_TRUE(pruebas::esperar([&] { return lineas("Error al consultar trabajos: ") == 1; }));
+    EXPECT_EQ(log.filter("Error al consultar").first(), "Error al consultar trabajos: HTTP 500 Error");
+
+    buscador->navegar(core::urlTrabajos(QStringLiteral("127.0.0.1:%1").arg(mudo.serverPort()), "1"));
+    ASSERT_TRUE(pruebas::esperar([&] { return lineas("Error al consultar trabajos: ") == 2; }));
+    EXPECT_EQ(log.filter("Error al consultar").last(),
+              "Error al consultar trabajos: tiempo de espera agotado (300 ms)");
+
+    // A new fetch abandons the running one: only the second answer is processed.
+    log.clear();
+    servicio.estadoHttp = 200;
+    servicio.respuestas = {kDocumento};
+    buscador->navegar(core::urlTrabajos(QStringLiteral("127.0.0.1:%1").arg(mudo.serverPort()), "1"));
+    buscador->navegar(core::urlTrabajos(servicio.host(), "1"));
+    ASSERT_TRUE(pruebas::esperar([&] { return !impresoras.outputs().empty(); }));
+    QTest::qWait(400);
+    EXPECT_EQ(lineas("Error al consultar"), 0);
+    EXPECT_EQ(impresoras.outputs().size(), 1u);
+}
+
+TEST(Html, BodyTextIsTheVisibleTextWithEntitiesDecoded)
+{
+    EXPECT_EQ(core::textoVisibleHtml(
+                  "<html><head><title>t</title></head><body>\n<pre>XXXXX{&quot;a&quot;: "
+                  "&lt;1&gt; &amp; &#241;&#xF1;}</pre>  <!-- c --></body></html>"),
+              QString::fromUtf8("\nXXXXX{\"a\": <1> & ññ}  "));
+    EXPECT_EQ(core::textoVisibleHtml("a &unknown; b"), "a &unknown; b");
+    EXPECT_EQ(core::decodificarCuerpo("\xf1", "text/plain; charset=ISO-8859-1"), QString::fromUtf8("ñ"));
+    EXPECT_EQ(core::decodificarCuerpo("\xc3\xb1", "text/plain"), QString::fromUtf8("ñ"));
+}
+
+}  // namespace
