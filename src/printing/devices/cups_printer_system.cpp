@@ -3,7 +3,6 @@
 #include <cups/cups.h>
 
 #include <QBuffer>
-#include <QPrinterInfo>
 #include <cmath>
 
 #include "json/runtime_error.h"
@@ -33,7 +32,10 @@ struct IppDeleter {
 };
 using IppPtr = std::unique_ptr<ipp_t, IppDeleter>;
 
-int twipsOf(double inches) { return static_cast<int>(std::lround(inches * 1440.0)); }
+// CUPS gives sizes in hundredths of a millimetre.
+int twipsOf(int hundredthsMm) {
+    return static_cast<int>(std::lround(hundredthsMm / 2540.0 * 1440.0));
+}
 
 }  // namespace
 
@@ -71,16 +73,15 @@ PrintDevice& CupsPrinterSystem::Printer(int index) {
     const QString name = names_.at(index);
     auto& slot = devices_[name];
     if (!slot) {
-        const QPageSize size = queuePageSize(name);
+        const QSize paper = queuePaper(name);
         int width = kRollWidth;
         int height = 0;
         bool roll = true;
-        if (size.isValid()) {
-            const QSizeF inches = size.size(QPageSize::Inch);
-            width = twipsOf(inches.width());
-            height = twipsOf(inches.height());
+        if (paper.width() > 0) {
+            width = paper.width();
+            height = std::max(0, paper.height());
             // Paper much longer than wide is a roll: cut each ticket below its last line.
-            roll = height > 2 * width;
+            roll = height == 0 || height > 2 * width;
         }
         auto device = std::make_shared<PainterDevice>(name, width, height, roll, fonts_);
         device->setOpenHook([name] {
@@ -140,8 +141,20 @@ QString CupsPrinterSystem::queueProblem(const QString& queue) {
     return {};
 }
 
-QPageSize CupsPrinterSystem::queuePageSize(const QString& queue) {
-    return QPrinterInfo::printerInfo(queue).defaultPageSize();
+QSize CupsPrinterSystem::queuePaper(const QString& queue) {
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.toUtf8().constData(), nullptr);
+    if (!dest) return {};
+    QSize paper;
+    if (cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
+        cups_size_t size{};
+        if (cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &size) &&
+            size.width > 0) {
+            paper = QSize(twipsOf(size.width), twipsOf(size.length));
+        }
+        cupsFreeDestInfo(info);
+    }
+    cupsFreeDests(1, dest);
+    return paper;
 }
 
 void CupsPrinterSystem::submitJob(const QString& queue, const QString& title,

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QPageSize>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -34,8 +34,8 @@ public:
 
     /** Why the queue cannot take a job now; "" when it can. */
     static QString queueProblem(const QString& queue);
-    /** Paper of the queue's default page size; invalid when the queue reports none. */
-    static QPageSize queuePageSize(const QString& queue);
+    /** Paper of the queue's default media in twips; empty when the queue reports none. */
+    static QSize queuePaper(const QString& queue);
     /** Submits a finished document (PDF, or raw bytes when raw is set) as one job. */
     static void submitJob(const QString& queue, const QString& title, const QByteArray& data,
                           bool raw);

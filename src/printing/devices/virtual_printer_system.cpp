@@ -127,12 +127,12 @@ std::optional<VirtualPrinterSystem::Formats> VirtualPrinterSystem::parseFormats(
 }
 
 QString VirtualPrinterSystem::safeName(const QString& printer) {
-    QString out = printer;
-    for (QChar& c : out) {
-        const char16_t u = c.unicode();
-        const bool keep = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') ||
-                          (u >= '0' && u <= '9') || u == '.' || u == '_' || u == '-';
-        if (!keep) c = u'_';
+    QString out;
+    out.reserve(printer.size());
+    for (const char32_t c : printer.toUcs4()) {  // one mark per character, pairs included
+        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+        out += keep ? QChar(static_cast<char16_t>(c)) : QChar(u'_');
     }
     return out;
 }

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace testing_cups {
+
+/**
+ * A CUPS scheduler of our own, for one test run: its configuration, spool and logs live in a
+ * temporary folder, clients reach it through a private Unix socket (CUPS_SERVER), and every
+ * queue created here prints through a capture backend that stores each job as a file named
+ * QUEUE-JOBID in capturedFolder(). Needs root (the capture backend runs as root).
+ */
+class PrivateCups {
+public:
+    PrivateCups();
+    ~PrivateCups();
+    PrivateCups(const PrivateCups&) = delete;
+    PrivateCups& operator=(const PrivateCups&) = delete;
+
+    /** Starts the scheduler and points this process and its children at it. "" or why not. */
+    QString start();
+    void stop();
+
+    /** A queue on a one-size roll of that width (the capture backend behind it). */
+    QString addRollQueue(const QString& name, int widthMm);
+    /** A queue without a driver: raw jobs only, no paper size. */
+    QString addRawQueue(const QString& name);
+    /** Runs a CUPS administration command (lpadmin, cupsdisable, ...); "" or its output. */
+    QString admin(const QString& program, const QStringList& args);
+
+    QString capturedFolder() const;
+    /** Paths of the jobs captured so far for a queue, oldest first. */
+    QStringList captured(const QString& queue) const;
+    /** Waits until a queue has captured at least count jobs; false after the time-out. */
+    bool waitCaptured(const QString& queue, int count, int timeoutMs = 15000) const;
+    QString errorLog() const;
+    QString socketPath() const;
+
+private:
+    QString writePpd(int widthMm);
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    QProcess daemon_;
+};
+
+/** The text pdftotext reads from a PDF file; "" when it cannot. */
+QString pdfText(const QString& path);
+
+}  // namespace testing_cups
