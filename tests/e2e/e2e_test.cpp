@@ -88,17 +88,18 @@ protected:
     {
         if (server_) {
             EXPECT_FALSE(server_->crashed())
-                << "the server ended by itself (" << server_->exitText().toStdString() << ")\n"
-                << server_->tail().toStdString();
+                << "the server ended by itself (" << server_->exitText().toStdString() << ")";
             server_->stop();
         }
         if (sim_)
             sim_->stop(QStringLiteral("quit"));
         if (HasFailure()) {
+            // E2E_FULL_LOGS=1 shows the whole of both logs instead of their last lines.
+            const int n = qEnvironmentVariableIsSet("E2E_FULL_LOGS") ? 1 << 30 : 40;
             if (server_)
-                std::fprintf(stderr, "%s", qPrintable(server_->tail()));
+                std::fprintf(stderr, "%s", qPrintable(server_->tail(n)));
             if (sim_)
-                std::fprintf(stderr, "%s", qPrintable(sim_->tail()));
+                std::fprintf(stderr, "%s", qPrintable(sim_->tail(n)));
         }
     }
 

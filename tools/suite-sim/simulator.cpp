@@ -185,11 +185,13 @@ void Simulator::readPeer(int id)
         case ServerMessage::Kind::Identify:
             peer->code = m.code;
             log(QStringLiteral("identify %1 ").arg(id) + logField(m.code));
+            documentsWaiting(m.code);
             break;
         case ServerMessage::Kind::Status:
             peer->code = m.code;
             log(QStringLiteral("status %1 ").arg(id) + logField(m.code) + QLatin1Char(' ')
                 + logField(m.status));
+            documentsWaiting(m.code);
             break;
         case ServerMessage::Kind::Other:
             log(QStringLiteral("message %1 ").arg(id) + logField(QString::fromUtf8(piece.text)));
@@ -379,7 +381,6 @@ void Simulator::checkWritten(int id)
             break;
         }
         conn->serial = 0;
-        documentsChanged(conn->code);
     }
     if (!conn->buffer.isEmpty())
         QTimer::singleShot(0, this, [this, id] { readJob(id); });
@@ -401,14 +402,18 @@ void Simulator::dropJob(int id)
                         .arg(logField(conn->code), logField(doc.source)));
             }
         }
-        documentsChanged(conn->code);
     }
     if (conn->socket)
         conn->socket->deleteLater();
 }
 
-void Simulator::documentsChanged(const QString& code)
+void Simulator::documentsWaiting(const QString& code)
 {
+    // Notified again only between fetches: a notification during a fetch makes the print
+    // server drop that fetch, and with it a document already written to it.
+    for (const auto& conn : std::as_const(jobs_))
+        if (conn->answering && conn->code == code)
+            return;
     for (const Document& doc : queues_.value(code)) {
         if (doc.holder == 0) {
             notify(code, 1, true);
@@ -421,7 +426,7 @@ void Simulator::renotifyTick()
 {
     const QList<QString> codes = queues_.keys();
     for (const QString& code : codes)
-        documentsChanged(code);
+        documentsWaiting(code);
 }
 
 // ---- control ----

@@ -102,7 +102,7 @@ private:
     void respond(int id);
     void checkWritten(int id);
     void dropJob(int id);
-    void documentsChanged(const QString& code);
+    void documentsWaiting(const QString& code);
     void renotifyTick();
 
     bool setOption(const QString& name, const QString& value);
