@@ -74,36 +74,6 @@ TEST(FacturaDriver, LineaDeNumeroSegunTipoDeCuenta) {
     }
 }
 
-TEST(FacturaDriver, FechaHoraYMesero) {
-    Caso sinHora;
-    sinHora.imprimir(QStringLiteral(R"({"mesa":1,"fechaFactura":"2026-12-08","horaFactura":"10:00","vendedor":"Ana","pedido":[]})"));
-    EXPECT_TRUE(sinHora.contiene(QStringLiteral("7|Fecha 2026-12-08")));
-    EXPECT_FALSE(sinHora.lineasCaja().join(u'\n').contains(QStringLiteral("Ana")));
-
-    Caso conHora(4535, "es_CO",
-                 {itemConfig(QStringLiteral("Hora Factura"), QStringLiteral("1")),
-                  itemConfig(QStringLiteral("Nombre Mesero Factura"), QStringLiteral("1"))});
-    conHora.imprimir(QStringLiteral(R"({"mesa":1,"fechaFactura":"2026-12-08","horaFactura":"10:00","vendedor":"Ana","pedido":[]})"));
-    EXPECT_TRUE(conHora.contiene(QStringLiteral("7|Fecha 2026-12-08 Hora 10:00")));
-    EXPECT_TRUE(conHora.contiene(QStringLiteral("7|Mesero  Ana")));
-}
-
-TEST(FacturaDriver, ResumenDeDescuento) {
-    Caso sin(4535, "en_US");
-    sin.imprimir(QStringLiteral(R"({"mesa":1,"pedido":[],"descuento":0,"DescuentoIndividual":2000,"totalPagar":30000})"));
-    EXPECT_FALSE(sin.lineasCaja().join(u'\n').contains(QStringLiteral("Descuento")));
-
-    Caso con(4535, "en_US");
-    con.imprimir(QStringLiteral(R"({"mesa":1,"pedido":[],"descuento":5000,"DescuentoIndividual":2000,"totalPagar":30000})"));
-    EXPECT_TRUE(con.contiene(lineaMonto(QStringLiteral("SUB TOTAL"), QStringLiteral("28,000"))));
-    EXPECT_TRUE(con.contiene(lineaMonto(QStringLiteral("Descuento en Ventas "), QStringLiteral("-3,000"))));
-
-    // amounts are whole numbers, halves away from zero
-    Caso medio(4535, "en_US");
-    medio.imprimir(QStringLiteral(R"({"mesa":1,"pedido":[],"totalPagar":1234.75})"));
-    EXPECT_TRUE(medio.contiene(lineaMonto(QStringLiteral("TOTAL "), QStringLiteral("1,235"))));
-}
-
 constexpr auto kPagos = R"({"mesa":1,"pedido":[],"cuentaCerrada":%1,"tipoMesa":"%2",
     "mediosPago":[{"Producto":"FORMA DE PAGO Tarjeta","Detalle":"propina","Valor":-5000},
                   {"Producto":"corto","Detalle":"Bono","Valor":1000},
@@ -124,56 +94,6 @@ TEST(FacturaDriver, PagosSoloEnCuentaCerrada) {
     EXPECT_TRUE(c.contiene(lineaMonto(QStringLiteral("TOTAL PAGADO"), QStringLiteral("6,200"))));
     EXPECT_TRUE(c.contiene(lineaMonto(QStringLiteral("Efectivo Recibido"), QStringLiteral("53,000"))));
     EXPECT_TRUE(c.contiene(lineaMonto(QStringLiteral("Cambio Entregado"), QStringLiteral("3,000"))));
-}
-
-TEST(FacturaDriver, EnDomicilioLaPropinaPagadaSeLlamaDomicilio) {
-    Caso c(4535, "en_US");
-    c.imprimir(QString::fromLatin1(kPagos).arg(QStringLiteral("true"), QStringLiteral("DOMICILIO")));
-    EXPECT_TRUE(c.contiene(lineaMonto(QStringLiteral("Tarjeta domicilio"), QStringLiteral("5,000"))));
-    EXPECT_TRUE(c.contiene(lineaMonto(QStringLiteral("Caja Propina"), QStringLiteral("200"))));
-}
-
-TEST(FacturaDriver, ClienteYFormulario) {
-    const QStringList forma = {itemConfig(QStringLiteral("Imprimie Espacio Cliente Cuenta"), QStringLiteral("1"))};
-    {
-        Caso c(4535, "es_CO", forma);
-        c.imprimir(QStringLiteral(R"({"mesa":1,"pedido":[],"cliente":null})"));
-        EXPECT_FALSE(c.lineasCaja().join(u'\n').contains(QStringLiteral("NOMBRE")));
-        EXPECT_TRUE(c.avisos.log.isEmpty());
-    }
-    {
-        Caso angosta(3288, "es_CO", forma);
-        angosta.imprimir(QStringLiteral(R"({"mesa":1,"pedido":[],"cliente":{"Nombre":""}})"));
-        EXPECT_TRUE(angosta.contiene(QStringLiteral("7|NOMBRE: ________________________")));
-        EXPECT_TRUE(angosta.contiene(QStringLiteral("7|DIRECCION: _____________________")));
-        EXPECT_FALSE(angosta.lineasCaja().join(u'\n').contains(QStringLiteral("FIRMA")));
-    }
-    {
-        Caso ancha(5669, "es_CO", forma);
-        ancha.imprimir(QStringLiteral(R"({"mesa":1,"pedido":[],"cliente":{"Nombre":"ñoño","IdDocumento":"cc 1","Direccion":"cl 1","Telefono1":"3"}})"));
-        EXPECT_TRUE(ancha.contiene(QStringLiteral("10|Nombre: ÑOÑO")));
-        EXPECT_TRUE(ancha.contiene(QStringLiteral("10|Documento: CC 1")));
-        EXPECT_TRUE(ancha.contiene(QString::fromUtf8("10|           DIRECCIÓN: CL 1")));
-        EXPECT_TRUE(ancha.contiene(QStringLiteral("10|FIRMA: _____________________________")));
-        EXPECT_TRUE(ancha.contiene(QStringLiteral("10|NOMBRE: _____________________________")));
-    }
-}
-
-TEST(FacturaDriver, LeyendaDePropinaNuncaEnDomicilio) {
-    const QStringList config = {itemConfig(QStringLiteral("Imprimie Leyenda Propina Cuenta"), QStringLiteral("1")),
-                                itemConfig(QStringLiteral("Propina"), QStringLiteral("1"))};
-    Caso mesa(4535, "es_CO", config);
-    mesa.imprimir(QStringLiteral(R"({"mesa":1,"pedido":[],"propinaSugerida":100})"));
-    EXPECT_TRUE(mesa.contiene(QString::fromUtf8("7|POR DISPOSICIÓN DE LA")));
-
-    Caso domicilio(4535, "es_CO", config);
-    domicilio.imprimir(QStringLiteral(R"({"mesa":1,"pedido":[],"propinaSugerida":100,"tipoMesa":"DOMICILIO"})"));
-    EXPECT_FALSE(domicilio.lineasCaja().join(u'\n').contains(QStringLiteral("DISPOSICI")));
-
-    Caso sinPropina(4535, "es_CO", config);
-    sinPropina.imprimir(QStringLiteral(R"({"mesa":1,"pedido":[],"propinaSugerida":null})"));
-    EXPECT_FALSE(sinPropina.lineasCaja().join(u'\n').contains(QStringLiteral("DISPOSICI")));
-    EXPECT_TRUE(sinPropina.avisos.log.isEmpty());
 }
 
 TEST(FacturaDriver, EventosPendientesUnaVezAntesDeLasUltimasLineas) {
