@@ -1,0 +1,175 @@
+// Virtual printers: file names, one numbering over documents and raw writes, tapes kept
+// exactly as the tape printers print them.
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "json/parser.h"
+#include "json/runtime_error.h"
+#include "printing/despacho.h"
+#include "printing/devices/virtual_printer_system.h"
+#include "printing/tape_device.h"
+#include "support.h"
+
+namespace {
+
+using printing::PrintItem;
+using printing::VirtualPrinterSystem;
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList names(const QStringList& paths) {
+    QStringList out;
+    for (const QString& p : paths) out.append(QFileInfo(p).fileName());
+    return out;
+}
+
+class VirtualPrintersTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { devices_test::ensureGuiApp(); }
+    QTemporaryDir dir_;
+};
+
+TEST(VirtualPrinterNames, OnlyPortableCharactersSurviveInFileNames) {
+    EXPECT_EQ(VirtualPrinterSystem::safeName("Cocina"), QStringLiteral("Cocina"));
+    EXPECT_EQ(VirtualPrinterSystem::safeName("Bar 2/Terraza*"), QStringLiteral("Bar_2_Terraza_"));
+    EXPECT_EQ(VirtualPrinterSystem::safeName("v1.2_a-b"), QStringLiteral("v1.2_a-b"));
+    EXPECT_EQ(VirtualPrinterSystem::safeName(QStringLiteral("Parrilla Ñ")),
+              QStringLiteral("Parrilla__"));
+    EXPECT_EQ(VirtualPrinterSystem::safeName(QStringLiteral("..\\x")), QStringLiteral(".._x"));
+    // A character outside the basic plane is one character: one mark.
+    EXPECT_EQ(VirtualPrinterSystem::safeName(QString::fromUtf8("A\xF0\x9F\x8D\x94" "B")),
+              QStringLiteral("A_B"));
+    EXPECT_EQ(VirtualPrinterSystem::fileName(7, "Bar 2", "txt"), QStringLiteral("007-Bar_2.txt"));
+    EXPECT_EQ(VirtualPrinterSystem::fileName(1234, "B", "raw"), QStringLiteral("1234-B.raw"));
+}
+
+TEST(VirtualPrinterFormats, ListsOfKnownFormatsOnly) {
+    const auto all = VirtualPrinterSystem::parseFormats("png, text,pdf");
+    ASSERT_TRUE(all.has_value());
+    EXPECT_TRUE(all->text && all->pdf && all->png);
+    const auto pdf = VirtualPrinterSystem::parseFormats("pdf");
+    ASSERT_TRUE(pdf.has_value());
+    EXPECT_FALSE(pdf->text);
+    EXPECT_FALSE(VirtualPrinterSystem::parseFormats("").has_value());
+    EXPECT_FALSE(VirtualPrinterSystem::parseFormats("text,jpg").has_value());
+    EXPECT_FALSE(VirtualPrinterSystem::parseFormats("text,").has_value());
+}
+
+TEST_F(VirtualPrintersTest, OneNumberingOverDocumentsAndRawWritesInEveryFormat) {
+    VirtualPrinterSystem sys(dir_.path(), {true, true, true});
+    sys.addPrinter("Cocina", 4535);
+    sys.addPrinter("Bar 2", 3288);
+    auto& cocina = sys.Printer(0);
+    auto& bar = sys.Printer(1);
+    EXPECT_EQ(bar.PageWidth(), 3288);
+
+    cocina.EndDoc();  // nothing open: no number taken
+    cocina.Print({PrintItem::Text("probe")});
+    cocina.KillDoc();  // discarded: no number taken
+    cocina.setFontSize(12);
+    cocina.Print({PrintItem::Text("Mesa 1")});
+    cocina.EndDoc();
+    const QByteArray pulse("\x1B\x70\x00\x3C\xF0", 5);
+    sys.WriteRaw("Bar 2", pulse);
+    bar.Print({PrintItem::Text("Barra")});
+    bar.EndDoc();
+
+    EXPECT_EQ(names(sys.writtenFiles()),
+              (QStringList{"001-Cocina.txt", "001-Cocina.pdf", "001-Cocina.png", "002-Bar_2.raw",
+                           "003-Bar_2.txt", "003-Bar_2.pdf", "003-Bar_2.png"}));
+    EXPECT_EQ(readFile(dir_.filePath("001-Cocina.txt")), QByteArray("12|Mesa 1\n"));
+    EXPECT_EQ(readFile(dir_.filePath("002-Bar_2.raw")), pulse);
+    EXPECT_TRUE(readFile(dir_.filePath("001-Cocina.pdf")).startsWith("%PDF-"));
+    const QImage png(dir_.filePath("003-Bar_2.png"));
+    EXPECT_EQ(png.width(), 464);  // 58 mm at 203 dpi
+    EXPECT_TRUE(sys.writeError().isEmpty());
+}
+
+TEST_F(VirtualPrintersTest, OfflinePrintersFailWithoutTakingANumber) {
+    VirtualPrinterSystem sys(dir_.path(), {});
+    sys.addPrinter("Cocina", 4535, true);
+    sys.addPrinter("Caja");
+    try {
+        sys.Printer(0).Print({});
+        FAIL() << "an offline printer fails its probe";
+    } catch (const json::RuntimeError& e) {
+        EXPECT_EQ(e.number(), json::err::PrinterError);
+        EXPECT_FALSE(e.description().isEmpty());
+    }
+    EXPECT_THROW(sys.WriteRaw("Cocina", "x"), json::RuntimeError);
+    EXPECT_THROW(sys.WriteRaw("NoExiste", "x"), json::RuntimeError);
+    EXPECT_THROW(sys.Printer(2), json::RuntimeError);
+    sys.WriteRaw("Caja", "x");
+    EXPECT_EQ(names(sys.writtenFiles()), QStringList{"001-Caja.raw"});
+}
+
+TEST_F(VirtualPrintersTest, AFolderThatCannotBeWrittenIsAPrinterError) {
+    const QString blocker = dir_.filePath("ocupado");
+    QFile f(blocker);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    VirtualPrinterSystem sys(blocker + "/tickets", {true, true, false});
+    sys.addPrinter("Cocina");
+    sys.Printer(0).Print({PrintItem::Text("x")});
+    EXPECT_THROW(sys.Printer(0).EndDoc(), json::RuntimeError);
+    EXPECT_FALSE(sys.writeError().isEmpty());
+    // The failed ticket is closed: the next one opens a document of its own.
+    sys.Printer(0).Print({PrintItem::Text("y")});
+    EXPECT_THROW(sys.Printer(0).EndDoc(), json::RuntimeError);
+}
+
+// The same job printed on tape printers alone and on virtual printers with pictures.
+TEST_F(VirtualPrintersTest, TapesAreExactlyWhatTheTapePrintersPrint) {
+    QFile job(QStringLiteral(SI_TEST_DATA_DIR) + "/devices/pedido.json");
+    ASSERT_TRUE(job.open(QIODevice::ReadOnly));
+    const json::JsonValue doc = json::Parse(QString::fromUtf8(job.readAll()));
+    ASSERT_TRUE(json::ParseErrors().isEmpty());
+
+    auto run = [&](printing::PrinterSystem& sys) {
+        devices_test::RecordedNotices notices;
+        printing::Entorno e;
+        e.impresoras = &sys;
+        e.avisos = &notices;
+        e.locale = QLocale(QStringLiteral("es_CO"));
+        e.reloj = [] { return QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)); };
+        printing::setComunicacion(doc, e);
+        return notices.balloons.size();
+    };
+
+    printing::TapePrinterSystem tapes;
+    tapes.addPrinter("Cocina", 4535);
+    tapes.addPrinter("Bar", 3288);
+    tapes.setDefaultPrinterName("Cocina");
+    const size_t tapeBalloons = run(tapes);
+
+    VirtualPrinterSystem files(dir_.path(), {true, true, true});
+    files.addPrinter("Cocina", 4535);
+    files.addPrinter("Bar", 3288);
+    files.setDefaultPrinterName("Cocina");
+    EXPECT_EQ(run(files), tapeBalloons);
+
+    QStringList expected;
+    int n = 0;
+    for (const auto& out : tapes.outputs()) {
+        const bool raw = out.kind == printing::TapeOutput::Kind::Raw;
+        const QString name = VirtualPrinterSystem::fileName(++n, out.printer, raw ? "raw" : "txt");
+        expected.append(name);
+        EXPECT_EQ(readFile(dir_.filePath(name)), out.content) << name.toStdString();
+    }
+    ASSERT_EQ(expected.size(), 4);  // two orders, one cancellation, the drawer pulse
+    QStringList written;
+    for (const QString& name : names(files.writtenFiles())) {
+        if (name.endsWith(".txt") || name.endsWith(".raw")) written.append(name);
+    }
+    EXPECT_EQ(written, expected);
+}
+
+}  // namespace
