@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QProcess>
 #include <QSslCertificate>
 #include <QSslKey>

@@ -1,0 +1,405 @@
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "../core/fakes.h"
+#include "core/acceso.h"
+#include "json/script.h"
+#include "printing/tape_device.h"
+#include "shell/dialogos_reales.h"
+#include "shell/fondo.h"
+#include "shell/iconos.h"
+#include "shell/systray.h"
+#include "shell/ventana_principal.h"
+
+namespace {
+
+class Aplicacion : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (!QApplication::instance())
+            new QApplication(argc_, argv_);
+        QApplication::setApplicationDisplayName("Servidor de Impresoras");
+    }
+
+private:
+    int argc_ = 1;
+    char nombre_[12] = "shell_tests";
+    char* argv_[2] = {nombre_, nullptr};
+};
+const auto* const kAplicacion = ::testing::AddGlobalTestEnvironment(new Aplicacion);
+
+using shell::clsSystray;
+
+TEST(Bandeja, RecordFieldsAreCutAndTheTooltipReadBackStays)
+{
+    clsSystray t;
+    t.setSalidaGlobos(nullptr);
+    t.Init(nullptr, "Sincronizador Zentil");
+    t.SetIcon(core::IconoBandeja::OK, QString(200, u't'));
+    EXPECT_EQ(t.registro().szTip, QString(128, u't'));
+    EXPECT_EQ(t.TooltipText(), "Sincronizador Zentil");
+    t.ShowBalloonTip(QString(300, u'm'), 3, QString(70, u'T'), 30000);
+    EXPECT_EQ(t.registro().szInfo.size(), 256);
+    EXPECT_EQ(t.registro().szInfoTitle, QString(64, u'T'));
+    EXPECT_EQ(t.registro().dwInfoFlags, 3);
+    EXPECT_EQ(t.registro().uTimeout, 30000);
+    t.setTooltipText("otro");
+    EXPECT_EQ(t.TooltipText(), "otro");
+    EXPECT_EQ(t.registro().szTip, "otro");
+    EXPECT_TRUE(t.registro().presente);
+    t.delIcon();
+    EXPECT_FALSE(t.registro().presente);
+}
+
+TEST(Bandeja, MouseMoveDecodesOnlyTheTableValues)
+{
+    clsSystray t;
+    QStringList eventos;
+    QObject::connect(&t, &clsSystray::LeftClick, [&] { eventos << "LeftClick"; });
+    QObject::connect(&t, &clsSystray::DoubleClick, [&] { eventos << "DoubleClick"; });
+    QObject::connect(&t, &clsSystray::RightClick, [&] { eventos << "RightClick"; });
+    QObject::connect(&t, &clsSystray::BalloonHide, [&] { eventos << "BalloonHide"; });
+    QObject::connect(&t, &clsSystray::BalloonTimeOut, [&] { eventos << "BalloonTimeOut"; });
+    QObject::connect(&t, &clsSystray::BalloonClicked, [&] { eventos << "BalloonClicked"; });
+    for (int x : {514, 515, 517, 1027, 1028, 7695, 514 * 15, 513, 0, -1})
+        t.MouseMove(1, x, nullptr);
+    EXPECT_EQ(eventos, (QStringList{"LeftClick", "DoubleClick", "RightClick", "BalloonHide",
+                                    "BalloonTimeOut", "BalloonClicked"}));
+}
+
+TEST(Bandeja, BalloonsGoToStandardErrorEscaped)
+{
+    EXPECT_EQ(clsSystray::lineaGlobo(2, "Comanda", "linea 1\r\nlinea 2"),
+              "balloon 2 Comanda: linea 1\\r\\nlinea 2");
+    clsSystray t;
+    FILE* salida = std::tmpfile();
+    t.setSalidaGlobos(salida);
+    t.ShowBalloonTip("Conectando al servidor de impresion ", 1, "Sistema de impresora", 30000);
+    std::rewind(salida);
+    char linea[200] = {};
+    ASSERT_NE(std::fgets(linea, sizeof linea, salida), nullptr);
+    std::fclose(salida);
+    EXPECT_STREQ(linea, "balloon 1 Sistema de impresora: Conectando al servidor de impresion \n");
+}
+
+TEST(Iconos, FourDistinctStatesReadableAtSixteenPixels)
+{
+    QList<QImage> imagenes;
+    for (auto e : {core::IconoBandeja::Desconectado, core::IconoBandeja::OK,
+                   core::IconoBandeja::Conectado, core::IconoBandeja::Error}) {
+        const QImage i = shell::iconoEstado(e).pixmap(16, 16).toImage();
+        ASSERT_EQ(i.size(), QSize(16, 16));
+        for (const QImage& otra : imagenes)
+            EXPECT_NE(i, otra);
+        imagenes << i;
+    }
+}
+
+TEST(Fondo, GeometryFitsCentresAndTakesTheMargin)
+{
+    using shell::clasBackGround;
+    // Twice as wide as the surface, same height, no margin: half size across the width.
+    EXPECT_EQ(clasBackGround::geometria({200, 100}, {400, 100}, 0), QRect(0, 25, 200, 50));
+    // Smaller than the surface: enlarged until it fits the limiting direction.
+    EXPECT_EQ(clasBackGround::geometria({200, 100}, {50, 50}, 0), QRect(50, 0, 100, 100));
+    // The window's logo box with its margin of 32: 16 pixels free on each side.
+    EXPECT_EQ(clasBackGround::geometria({280, 180}, {100, 100}, 32), QRect(66, 16, 148, 148));
+    // Halves go to the even neighbour.
+    EXPECT_EQ(clasBackGround::geometria({101, 100}, {100, 100}, 0).x(), 0);
+    EXPECT_EQ(clasBackGround::geometria({103, 100}, {100, 100}, 0).x(), 2);
+    EXPECT_EQ(clasBackGround::geometria({100, 100}, {100, 100}, 3).width(), 97);
+}
+
+TEST(Fondo, RefreshPaintsIntoThePersistentDrawing)
+{
+    shell::CajaImagen caja;
+    caja.resize(100, 50);
+    QImage rojo(50, 50, QImage::Format_RGB32);
+    rojo.fill(Qt::red);
+    shell::clasBackGround fondo;
+    fondo.setForm(&caja);
+    fondo.setImagen(rojo);
+    fondo.Refresh();
+    const QImage pintado = caja.lienzo().toImage();
+    EXPECT_EQ(QColor(pintado.pixel(50, 25)), QColor(Qt::red));
+    EXPECT_NE(QColor(pintado.pixel(10, 25)), QColor(Qt::red));
+    fondo.setImagen(QImage());
+    fondo.Refresh();  // no picture: cleared, nothing raised
+    EXPECT_NE(QColor(caja.lienzo().toImage().pixel(50, 25)), QColor(Qt::red));
+}
+
+TEST(Dialogos, FilterTurnsIntoQtForm)
+{
+    EXPECT_EQ(shell::filtroQt(shell::kFiltroImagen),
+              QString::fromUtf8("Imágenes Bmp,Gif, Jpg,jpeg) (*.bmp *.gif *.jpg *jpeg);;Todos (*.*)"));
+}
+
+// The script evaluator's alert and input open real dialogs; the timer answers them.
+TEST(Dialogos, ScriptAlertAndInputUseRealDialogs)
+{
+    shell::DialogosReales dialogos;
+    QStringList vistos;
+    QTimer responder;
+    QObject::connect(&responder, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+            vistos << d->windowTitle() + "|" + d->labelText();
+            d->setTextValue("respuesta");
+            d->accept();
+        } else if (auto* m = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            vistos << m->windowTitle() + "|" + m->text();
+            m->accept();
+        }
+    });
+    responder.start(20);
+    json::cJSONScript script(&dialogos);
+    const QString salida = script.Eval(
+        R"([{"alert":{"message":"Hola","title":"Aviso"}},{"input":{"prompt":"Nombre","title":"Pregunta"}}])");
+    EXPECT_EQ(salida, "respuesta");
+    EXPECT_EQ(vistos, (QStringList{"Aviso|Hola", "Pregunta|Nombre"}));
+    EXPECT_EQ(dialogos.inputBox("p", "t"), "respuesta");
+}
+
+class Ventana : public ::testing::Test {
+protected:
+    Ventana()
+    {
+        impresoras.addPrinter("Cocina");
+        entorno.impresoras = &impresoras;
+        core::ConfigEnlace c;
+        c.hostNotificaciones = "127.0.0.1";
+        c.hostTrabajos = "jobs.test";
+        servidor = std::make_unique<core::Servidor>(&conexion, &buscador, entorno, c);
+        servidor->registro().setSalida(nullptr);
+    }
+    void acceso(const QByteArray& contenido)
+    {
+        QFile f(core::rutaAcceso(dir.path()));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(contenido);
+    }
+    QByteArray leer(const QString& nombre)
+    {
+        QFile f(dir.filePath(nombre));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    std::unique_ptr<shell::frmMain> ventana()
+    {
+        auto v = std::make_unique<shell::frmMain>(*servidor, dialogos, dir.path(),
+                                                  [this](int c) { salidas << c; });
+        return v;
+    }
+
+    QTemporaryDir dir;
+    printing::TapePrinterSystem impresoras;
+    printing::Entorno entorno;
+    pruebas::ConexionFalsa conexion;
+    pruebas::BuscadorFalso buscador;
+    pruebas::DialogosFalsos dialogos;
+    std::unique_ptr<core::Servidor> servidor;
+    QList<int> salidas;
+};
+
+TEST_F(Ventana, HasEveryControlWithItsCaption)
+{
+    auto v = ventana();
+    EXPECT_EQ(v->windowTitle(), "Servidor de Impresoras");
+    EXPECT_EQ(v->SSTab1->tabText(0), "Panel");
+    EXPECT_EQ(v->SSTab1->tabText(1), "Status");
+    EXPECT_EQ(v->Label1->text(), "Codigo Sucursal");
+    EXPECT_EQ(v->cmdCambiarCodigo->text(), "Cambiar codigo");
+    EXPECT_EQ(v->Command1->text(), "Send Status Free");
+    EXPECT_EQ(v->Command2->text(), "Cargar Imagen");
+    EXPECT_EQ(v->Command3->text(), "Cerrar Ventana");
+    EXPECT_EQ(v->Command4->text(), "Apagar Servidor");
+    EXPECT_TRUE(v->txtlog->isReadOnly());
+    EXPECT_TRUE(v->WebBrowser->isReadOnly());
+    EXPECT_EQ(v->txtlog->maximumBlockCount(), 5000);
+    EXPECT_FALSE(v->windowFlags() & Qt::WindowCloseButtonHint);
+    v->show();
+    EXPECT_FALSE(v->close());  // the close event is ignored
+    EXPECT_TRUE(v->isVisible());
+}
+
+TEST_F(Ventana, StartUpHidesUnlessTheSupportMarkerAndShowsTheTray)
+{
+    for (const QByteArray& marca : {QByteArray("tecnico"), QByteArray("TECNICO"), QByteArray("otro")}) {
+        acceso("123456789012345\r\n" + marca + "\r\n");
+        auto v = ventana();
+        v->iniciar();
+        EXPECT_EQ(v->isVisible(), marca != "otro") << marca.constData();
+        EXPECT_EQ(v->txtCodigo->text(), "123456789012345");
+        EXPECT_EQ(servidor->codigoSucursalesAgencias, "123456789012345");
+        EXPECT_TRUE(servidor->conexionHabilitada);
+        ASSERT_NE(v->SysTray, nullptr);
+        EXPECT_EQ(v->SysTray->TooltipText(), "Sincronizador Zentil");
+        EXPECT_EQ(v->SysTray->registro().szTip, "Conectando");
+        EXPECT_EQ(v->SysTray->registro().szInfo, "Conectando al servidor de impresion ");
+        EXPECT_EQ(v->SysTray->registro().szInfoTitle, "Sistema de impresora");
+        EXPECT_EQ(servidor->bandeja(), v->SysTray);
+        servidor->setBandeja(nullptr);
+        servidor->detenerTemporizadores();
+    }
+    EXPECT_TRUE(dialogos.preguntas.isEmpty());
+    EXPECT_TRUE(dialogos.mensajes.isEmpty());
+}
+
+TEST_F(Ventana, LeftPressOnTheTrayShowsTheWindow)
+{
+    acceso("123456789012345\r\n");
+    auto v = ventana();
+    v->iniciar();
+    EXPECT_FALSE(v->isVisible());
+    emit v->SysTray->notificacion(514);  // a release does not decode in twips
+    EXPECT_FALSE(v->isVisible());
+    emit v->SysTray->notificacion(513);
+    EXPECT_TRUE(v->isVisible());
+    v->Command3->click();
+    EXPECT_FALSE(v->isVisible());
+    servidor->setBandeja(nullptr);
+}
+
+TEST_F(Ventana, ChangingTheCodeWritesItAndEnds)
+{
+    acceso("123456789012345\r\nTECNICO\r\n");
+    auto v = ventana();
+    v->iniciar();
+    dialogos.respuestas = {"", "A98765432109876"};
+    v->cmdCambiarCodigo->click();
+    EXPECT_EQ(leer("Acceso"), "A98765432109876\r\n");
+    EXPECT_EQ(v->txtCodigo->text(), "A98765432109876");
+    EXPECT_EQ(dialogos.mensajes, QStringList{core::kMensajeCodigoActualizado});
+    EXPECT_FALSE(v->SysTray->registro().presente);
+    EXPECT_EQ(salidas, QList<int>{0});
+    servidor->setBandeja(nullptr);
+}
+
+TEST_F(Ventana, StopRemovesTheTrayAndEnds)
+{
+    acceso("123456789012345\r\n");
+    auto v = ventana();
+    v->iniciar();
+    v->Command4->click();
+    EXPECT_FALSE(v->SysTray->registro().presente);
+    EXPECT_EQ(salidas, QList<int>{0});
+    servidor->setBandeja(nullptr);
+}
+
+TEST_F(Ventana, LoadingALogoCopiesTheFileAndAFailureChangesNothing)
+{
+    acceso("123456789012345\r\n");
+    auto v = ventana();
+    v->iniciar();
+    EXPECT_TRUE(dialogos.mensajes.isEmpty());  // no logo yet: nothing shown, no message
+
+    dialogos.archivo.clear();  // cancelled
+    v->Command2->click();
+    EXPECT_EQ(dialogos.filtro, shell::kFiltroImagen);
+    EXPECT_TRUE(dialogos.mensajes.isEmpty());
+    EXPECT_EQ(leer("logo.bmp"), "<missing>");
+
+    QImage verde(40, 20, QImage::Format_RGB32);
+    verde.fill(Qt::green);
+    const QString gif = dir.filePath("logo-nuevo.gif");
+    ASSERT_TRUE(verde.save(dir.filePath("logo-nuevo.png"), "PNG"));
+    QFile::rename(dir.filePath("logo-nuevo.png"), gif);  // the content decides the format
+    dialogos.archivo = gif;
+    v->Command2->click();
+    EXPECT_EQ(dialogos.mensajes, QStringList{"Imagen Cargada"});
+    QFile original(gif);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(leer("logo.bmp"), original.readAll());
+    EXPECT_EQ(QColor(v->pctLogo->lienzo().toImage().pixel(140, 90)), QColor(Qt::green));
+
+    const QByteArray antes = leer("logo.bmp");
+    QFile roto(dir.filePath("roto.bmp"));
+    ASSERT_TRUE(roto.open(QIODevice::WriteOnly));
+    roto.write("not a picture");
+    roto.close();
+    dialogos.archivo = roto.fileName();
+    v->Command2->click();
+    EXPECT_EQ(dialogos.mensajes.last(), "No se pudo cargar la imagen");
+    EXPECT_EQ(leer("logo.bmp"), antes);
+    servidor->setBandeja(nullptr);
+}
+
+TEST_F(Ventana, StartUpShowsAStoredLogoAndTheLogAndFetchedText)
+{
+    acceso("123456789012345\r\n");
+    QImage azul(30, 30, QImage::Format_RGB32);
+    azul.fill(Qt::blue);
+    ASSERT_TRUE(azul.save(dir.filePath("logo.bmp"), "BMP"));
+    auto v = ventana();
+    v->iniciar();
+    EXPECT_EQ(QColor(v->pctLogo->lienzo().toImage().pixel(140, 90)), QColor(Qt::blue));
+    servidor->agregarLog("una linea");
+    EXPECT_EQ(v->txtlog->toPlainText(), "una linea");
+    emit buscador.completo("XXXXX[");
+    EXPECT_EQ(v->WebBrowser->toPlainText(), "XXXXX[");
+    servidor->tickWatchdog();
+    EXPECT_EQ(v->lblState->text(), "status 6");
+    servidor->setBandeja(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Writes pictures of both tabs when SI_SCREENSHOT_DIR names a folder (run under xvfb-run
+// with QT_QPA_PLATFORM=xcb to refresh the documentation's screenshots).
+TEST_F(Ventana, Screenshots)
+{
+    const QString destino = qEnvironmentVariable("SI_SCREENSHOT_DIR");
+    if (destino.isEmpty())
+        GTEST_SKIP() << "SI_SCREENSHOT_DIR not set";
+    acceso("123456789012345\r\nTECNICO\r\n");
+    QImage logo(320, 160, QImage::Format_RGB32);
+    logo.fill(QColor(250, 245, 235));
+    {
+        QPainter p(&logo);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(QColor(200, 60, 40));
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(QPoint(80, 80), 60, 60);
+        p.setPen(QColor(60, 40, 30));
+        QFont f = p.font();
+        f.setPointSize(28);
+        f.setBold(true);
+        p.setFont(f);
+        p.drawText(QRect(150, 0, 170, 160), Qt::AlignVCenter, "La Fonda");
+    }
+    ASSERT_TRUE(logo.save(dir.filePath("logo.bmp"), "BMP"));
+    auto v = ventana();
+    v->iniciar();
+    conexion.estadoActual = 7;
+    servidor->tickWatchdog();
+    for (const char* l : {R"({"idSyA":"123456789012345","type":"id"})",
+                          R"({"idSyA":"123456789012345","status":"0"})", "nuevo_endMessage_",
+                          "-------------------------------", "Conectando con pedidos.example:8443"})
+        servidor->agregarLog(l);
+    emit buscador.completo(
+        R"(XXXXX{"config":[],"comanda":[],"anulaciones":[],"factura":[],"idsLeidos":[]})");
+    v->show();
+    QApplication::processEvents();
+    v->SSTab1->setCurrentIndex(0);
+    QApplication::processEvents();
+    EXPECT_TRUE(v->grab().save(QDir(destino).filePath("screenshot-panel.png")));
+    v->SSTab1->setCurrentIndex(1);
+    QApplication::processEvents();
+    EXPECT_TRUE(v->grab().save(QDir(destino).filePath("screenshot-status.png")));
+    servidor->setBandeja(nullptr);
+}
+
+}  // namespace
