@@ -8,8 +8,8 @@
 #include "printing/bloques_factura.h"
 #include "printing/configuracion.h"
 #include "printing/primitives.h"
-#include "printing/ticket_comun.h"
 #include "printing/productos_factura.h"
+#include "printing/ticket_comun.h"
 #include "printing/totales_factura.h"
 
 namespace printing {
@@ -63,7 +63,7 @@ void cabecera(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue
                             QStringLiteral(" no es una imagen legible"));
 
     p.setFontSize(esImpresoraAngosta(e) ? 7 : 10);
-    p.setFontName(QStringLiteral("Courier 14 CPI"));
+    p.setFontName(kFuenteFactura);
 
     imprimirEncabezadoEmpresa(e, c);
     imprimirRegimenResolucion(e, c);

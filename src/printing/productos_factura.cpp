@@ -7,7 +7,7 @@ namespace printing {
 
 void imprimirProductosFactura(Entorno& e, const json::JsonValue& pedido) {
     PrintDevice& p = impresora(e);
-    p.setFontName(QStringLiteral("Courier 14 CPI"));
+    p.setFontName(kFuenteFactura);
     imprimirSeparador(e, QStringLiteral("="));
 
     const int ancho = anchoLinea(e);

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QString>
+
 #include "json/value.h"
 #include "printing/entorno.h"
 
 namespace printing {
+
+/** Printer font of the whole invoice. */
+inline const QString kFuenteFactura = QStringLiteral("Courier 14 CPI");
 
 /**
  * The invoice's product table: header, one block per product whose value is above 0
