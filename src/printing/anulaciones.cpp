@@ -22,7 +22,7 @@ void imprimirAnulacion(Entorno& e, const JsonValue& anulacion) {
     imprimirSeparador(e, QStringLiteral("="));
     p.setFontSize(16);
     p.Print({PrintItem::Text(QStringLiteral("A N U L A C I O N!!"))});
-    p.Print({PrintItem::Text(json::texto(anulacion.Item(QStringLiteral("nomMesa")), e.locale))});
+    p.Print({PrintItem::Text(textoImpreso(anulacion.Item(QStringLiteral("nomMesa")), e.locale))});
     imprimirSeparador(e, QStringLiteral("="));
 
     p.setFontSize(12);

@@ -88,7 +88,7 @@ void imprimirComanda(Entorno& e, const JsonValue& orden) {
     fuenteComanda(e);
     imprimirSeparador(e, QStringLiteral("="));
     p.setFontSize(16);
-    p.Print({PrintItem::Text(campo(e, orden, "nomMesa"))});
+    p.Print({PrintItem::Text(textoImpreso(orden.Item(QStringLiteral("nomMesa")), e.locale))});
     imprimirSeparador(e, QStringLiteral("="));
 
     p.setFontSize(12);
@@ -103,7 +103,7 @@ void imprimirComanda(Entorno& e, const JsonValue& orden) {
     p.Print({PrintItem::Text(QStringLiteral("Atiende: ") + campo(e, orden, "responsable"))});
     p.Print({PrintItem::Text(QStringLiteral("Pedido ") + campo(e, orden, "nPedido"))});
     p.Print({PrintItem::Text(QStringLiteral("Fecha\\Hora: "))});
-    p.Print({PrintItem::Text(campo(e, orden, "fecha"))});
+    p.Print({PrintItem::Text(textoImpreso(orden.Item(QStringLiteral("fecha")), e.locale))});
     p.setFontSize(chico);
 
     if (json::noVacio(orden.Item(QStringLiteral("clienteNombre")))) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "json/convert.h"
 #include "json/runtime_error.h"
 
 namespace printing {
@@ -266,6 +267,11 @@ QString textoNumeroImpreso(const json::Decimal& d, const QLocale& locale) {
     const QChar sep = locale.decimalPoint().isEmpty() ? QChar(u'.') : locale.decimalPoint()[0];
     return (d.isNegative() ? QStringLiteral("-") : QStringLiteral(" ")) + d.abs().toString(sep) +
            u' ';
+}
+
+QString textoImpreso(const JsonValue& v, const QLocale& locale) {
+    if (v.isNumber()) return textoNumeroImpreso(v.number(), locale);
+    return json::texto(v, locale);
 }
 
 QString textoNumeroPlano(double valor, const QLocale& locale) {

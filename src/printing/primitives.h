@@ -58,6 +58,8 @@ long long redondearPar(const json::Decimal& d);
 
 /** A number as Print shows it: a blank (or "-") before, a blank after. */
 QString textoNumeroImpreso(const json::Decimal& d, const QLocale& locale);
+/** A document value as Print shows it: a number with its blanks, anything else as text. */
+QString textoImpreso(const json::JsonValue& v, const QLocale& locale);
 /**
  * A double in plain form: up to 15 significant digits, never an exponent, the locale's
  * decimal separator and no grouping ("0,3" for 0.1 + 0.2 in es_CO).

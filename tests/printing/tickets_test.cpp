@@ -50,6 +50,18 @@ TEST_F(TicketsTest, KitchenTicketPerAreaInListOrderWithOneBalloonEach) {
     EXPECT_EQ(cocina().at(1), "7|" + QString(12, u' ') + "COCINA");
 }
 
+TEST_F(TicketsTest, MissingPrinterFallsBackToTheDefaultSilently) {
+    imprimirComandas(b.e, parsear(QStringLiteral(R"([
+        {"area":"Terraza","titulo":null,"nomMesa":12,"productos":[],"fecha":"hoy"}])")));
+    ASSERT_EQ(b.sistema.outputs().size(), 1u);
+    EXPECT_EQ(b.sistema.outputs()[0].printer, QStringLiteral("Cocina"));
+    const QStringList l = cocina();
+    EXPECT_EQ(l.at(0), "7|" + QString(11, u' ') + "TERRAZA");  // 12.5 rounds to 12
+    EXPECT_EQ(l.at(2), QStringLiteral("16| 12 "));  // a number prints with its blanks
+    EXPECT_EQ(b.avisos.globos,
+              (std::vector<Globo>{{1, "Impresion de comanda", "Comanda enviada a Cocina"}}));
+}
+
 TEST_F(TicketsTest, TitleRowsDependOnNullNotOnPresence) {
     imprimirComandas(b.e, parsear(QStringLiteral(R"([
         {"area":"Cocina","titulo":null,"nomMesa":"M","productos":[]},
