@@ -37,7 +37,16 @@ void TapeDevice::Print(const QList<PrintItem>& items, bool continueLine) {
     openIfNeeded();
     for (const PrintItem& item : items) {
         if (item.kind == PrintItem::Kind::Text) {
-            line_ += item.text;
+            // A line break inside a text (CR LF, LF or CR) starts a new tape line.
+            const QString& t = item.text;
+            for (qsizetype i = 0; i < t.size(); ++i) {
+                if (t[i] == u'\r' || t[i] == u'\n') {
+                    if (t[i] == u'\r' && i + 1 < t.size() && t[i + 1] == u'\n') ++i;
+                    endLine();
+                } else {
+                    line_ += t[i];
+                }
+            }
             continue;
         }
         const int column = item.column < 1 ? 1 : item.column;

@@ -43,9 +43,10 @@ TEST_F(TapeDeviceTest, TabsPadToTheColumnAndPassedColumnsContinueOnTheNextLine) 
 
 TEST_F(TapeDeviceTest, EmptyItemListPrintsAnEmptyLineAndAnOpenLineEndsWithTheDocument) {
     d.Print({});
+    d.Print({T::Text(QStringLiteral("a\r\nb\nc\rd"))});
     d.Print({T::Text(QStringLiteral("abierta"))}, true);
     d.EndDoc();
-    EXPECT_EQ(unica(), cinta({"10|", "10|abierta"}));
+    EXPECT_EQ(unica(), cinta({"10|", "10|a", "10|b", "10|c", "10|d", "10|abierta"}));
 }
 
 TEST_F(TapeDeviceTest, KillDocDiscardsAndEndDocWithoutDocumentDoesNothing) {
