@@ -30,8 +30,9 @@ Job service: GET /?r=servicio/getImpresiones&idSyA=CODE answers the prefix
 then the next queued document for CODE (or a document with no jobs), as
 text/plain; charset=utf-8. A document leaves the queue once its answer has
 been written whole. While documents remain, the branch is notified again
-whenever its print server identifies itself or reports its status and no
-fetch of that branch is being answered.
+when its print server identifies itself, or reports its status after a fetch
+that took a document (status 1 only after 5 s), never while one of its
+fetches is announced or being answered; a failed fetch is not repeated.
 
 Log: one line per event on standard output, "MS EVENT FIELDS...", MS the
 milliseconds since start; fields are separated by blanks (a blank inside a

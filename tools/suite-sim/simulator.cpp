@@ -185,13 +185,13 @@ void Simulator::readPeer(int id)
         case ServerMessage::Kind::Identify:
             peer->code = m.code;
             log(QStringLiteral("identify %1 ").arg(id) + logField(m.code));
-            documentsWaiting(m.code);
+            documentsWaiting(m.code, Trigger::Identify);
             break;
         case ServerMessage::Kind::Status:
             peer->code = m.code;
             log(QStringLiteral("status %1 ").arg(id) + logField(m.code) + QLatin1Char(' ')
                 + logField(m.status));
-            documentsWaiting(m.code);
+            documentsWaiting(m.code, m.status == QLatin1String("0") ? Trigger::Idle : Trigger::Busy);
             break;
         case ServerMessage::Kind::Other:
             log(QStringLiteral("message %1 ").arg(id) + logField(QString::fromUtf8(piece.text)));
@@ -214,6 +214,7 @@ void Simulator::notify(const QString& code, int count, bool again)
 {
     int reached = 0;
     const int messages = again ? 1 : count * o_.burst;
+    branches_[code].notifiedAt = clock_.elapsed();
     for (const auto& peer : std::as_const(peers_)) {
         if (peer->code != code || !peer->socket)
             continue;
@@ -311,6 +312,7 @@ void Simulator::answer(int id, const HttpRequest& request)
         return;
     }
     conn->code = *code;
+    branches_[*code].notifiedAt = -1;
     const auto it = queues_.constFind(*code);
     log(QStringLiteral("fetch %1 %2 queued=%3")
             .arg(id)
@@ -330,12 +332,14 @@ void Simulator::respond(int id)
         return;
     const QString code = logField(conn->code);
     if (o_.fetchGarbage) {
+        branches_[conn->code].draining = false;
         log(QStringLiteral("garbage %1 %2").arg(id).arg(code));
         conn->socket->write(QByteArray("\x01\x7f garbage, not a reply \xff\xfe\r\n\r\n", 34));
         conn->socket->disconnectFromHost();
         return;
     }
     if (o_.fetchStatus != 200) {
+        branches_[conn->code].draining = false;
         log(QStringLiteral("error-status %1 %2 %3").arg(id).arg(code).arg(o_.fetchStatus));
         conn->socket->write(httpResponse(o_.fetchStatus, kPlainText, "service failure"));
         return;
@@ -353,6 +357,7 @@ void Simulator::respond(int id)
         conn->socket->write(httpResponse(200, kPlainText, o_.prefix + doc.body));
         return;
     }
+    branches_[conn->code].draining = false;
     log(QStringLiteral("nojobs %1 %2").arg(id).arg(code));
     conn->socket->write(httpResponse(200, kPlainText, o_.prefix + kNoJobs));
 }
@@ -374,6 +379,8 @@ void Simulator::checkWritten(int id)
             const QString source = it->source;
             queue.erase(it);
             ++served_;
+            branches_[conn->code].servedAt = clock_.elapsed();
+            branches_[conn->code].draining = true;
             log(QStringLiteral("served %1 %2 %3 remaining=%4")
                     .arg(id)
                     .arg(logField(conn->code), logField(source))
@@ -392,6 +399,8 @@ void Simulator::dropJob(int id)
     if (!conn)
         return;
     log(QStringLiteral("job-disconnect %1").arg(id));
+    if (conn->answering)
+        branches_[conn->code].draining = false;  // cut off: a slow or refused answer
     if (conn->serial != 0) {
         // Cut off before its answer was out: the document stays for the next fetch.
         for (Document& doc : queues_[conn->code]) {
@@ -407,13 +416,33 @@ void Simulator::dropJob(int id)
         conn->socket->deleteLater();
 }
 
-void Simulator::documentsWaiting(const QString& code)
+void Simulator::documentsWaiting(const QString& code, Trigger trigger)
 {
-    // Notified again only between fetches: a notification during a fetch makes the print
-    // server drop that fetch, and with it a document already written to it.
+    // A notification during a fetch makes the print server drop that fetch, and with it a
+    // document already written to it; so the branch is notified again only between its
+    // fetches: none being answered, none announced and not yet asked for. A status report
+    // keeps a branch that is taking its documents going; a failing fetch is not repeated.
+    constexpr qint64 kQuietMs = 5000;
     for (const auto& conn : std::as_const(jobs_))
         if (conn->answering && conn->code == code)
             return;
+    Branch& b = branches_[code];
+    const qint64 now = clock_.elapsed();
+    if (b.notifiedAt >= 0 && now - b.notifiedAt < kQuietMs)
+        return;
+    const bool quiet = b.servedAt < 0 || now - b.servedAt >= kQuietMs;
+    switch (trigger) {
+    case Trigger::Identify:
+    case Trigger::Tick: break;
+    case Trigger::Idle:
+        if (!b.draining)
+            return;
+        break;
+    case Trigger::Busy:
+        if (!b.draining || !quiet)
+            return;
+        break;
+    }
     for (const Document& doc : queues_.value(code)) {
         if (doc.holder == 0) {
             notify(code, 1, true);
@@ -426,7 +455,7 @@ void Simulator::renotifyTick()
 {
     const QList<QString> codes = queues_.keys();
     for (const QString& code : codes)
-        documentsWaiting(code);
+        documentsWaiting(code, Trigger::Tick);
 }
 
 // ---- control ----

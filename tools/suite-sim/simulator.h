@@ -78,6 +78,11 @@ private:
         QByteArray body;
         int holder = 0;  // job connection writing it now, 0 when free
     };
+    struct Branch {
+        qint64 notifiedAt = -1;  // last notification not yet followed by a fetch
+        qint64 servedAt = -1;    // last document written whole
+        bool draining = false;   // its last fetch took a document
+    };
     struct JobConnection {
         int id = 0;
         QPointer<QSslSocket> socket;
@@ -102,7 +107,13 @@ private:
     void respond(int id);
     void checkWritten(int id);
     void dropJob(int id);
-    void documentsWaiting(const QString& code);
+    enum class Trigger {
+        Identify,  // the print server (re)connected
+        Idle,      // it reported status 0: done with its document
+        Busy,      // it reported status 1
+        Tick,      // the --renotify timer
+    };
+    void documentsWaiting(const QString& code, Trigger trigger);
     void renotifyTick();
 
     bool setOption(const QString& name, const QString& value);
@@ -119,6 +130,7 @@ private:
     QHash<int, std::shared_ptr<Peer>> peers_;
     QHash<int, std::shared_ptr<JobConnection>> jobs_;
     QHash<QString, std::deque<Document>> queues_;
+    QHash<QString, Branch> branches_;
     quint64 served_ = 0;
     quint64 fetches_ = 0;
     QSocketNotifier* control_ = nullptr;
