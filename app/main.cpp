@@ -72,6 +72,10 @@ std::unique_ptr<printing::PrinterSystem> crearImpresoras(const app::Opciones& o,
 
 int main(int argc, char* argv[])
 {
+    // With no display at all, run headless instead of failing to start.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication aplicacion(argc, argv);
     QApplication::setApplicationName(QStringLiteral("servidor-impresoras"));
     QApplication::setApplicationDisplayName(QStringLiteral("Servidor de Impresoras"));
@@ -81,7 +85,14 @@ int main(int argc, char* argv[])
 
     QCommandLineParser parser;
     app::declararOpciones(parser);
-    parser.process(aplicacion);  // --help and --version end here
+    if (!parser.parse(QCoreApplication::arguments())) {
+        error(parser.errorText());
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
 
     app::Opciones o;
     const QString predeterminada =

@@ -375,7 +375,7 @@ TEST_F(Ventana, Screenshots)
         p.drawEllipse(QPoint(80, 80), 60, 60);
         p.setPen(QColor(60, 40, 30));
         QFont f = p.font();
-        f.setPointSize(28);
+        f.setPointSize(20);
         f.setBold(true);
         p.setFont(f);
         p.drawText(QRect(150, 0, 170, 160), Qt::AlignVCenter, "La Fonda");
@@ -387,7 +387,7 @@ TEST_F(Ventana, Screenshots)
     servidor->tickWatchdog();
     for (const char* l : {R"({"idSyA":"123456789012345","type":"id"})",
                           R"({"idSyA":"123456789012345","status":"0"})", "nuevo_endMessage_",
-                          "-------------------------------", "Conectando con pedidos.example:8443"})
+                          "-------------------------------", "Conectando con pedidos.example:8443", "-------------------------------", "Listo"})
         servidor->agregarLog(l);
     emit buscador.completo(
         R"(XXXXX{"config":[],"comanda":[],"anulaciones":[],"factura":[],"idsLeidos":[]})");

@@ -1,0 +1,220 @@
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "../core/servidores_prueba.h"
+#include "opciones.h"
+
+namespace {
+
+class Aplicacion : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (!QCoreApplication::instance())
+            new QCoreApplication(argc_, argv_);
+    }
+
+private:
+    int argc_ = 1;
+    char nombre_[10] = "app_tests";
+    char* argv_[2] = {nombre_, nullptr};
+};
+const auto* const kAplicacion = ::testing::AddGlobalTestEnvironment(new Aplicacion);
+
+const QString kPrograma = QStringLiteral(SI_BINARY_DIR "/app/servidor-impresoras");
+
+void escribir(const QString& ruta, const QByteArray& bytes)
+{
+    QFile f(ruta);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+std::optional<QString> opciones(const QStringList& args, app::Opciones& o, const QString& carpeta = {})
+{
+    QCommandLineParser p;
+    app::declararOpciones(p);
+    EXPECT_TRUE(p.parse(QStringList{"servidor-impresoras"} + args)) << p.errorText().toStdString();
+    return app::leerOpciones(p, carpeta, o);
+}
+
+TEST(Opciones, PrinterSpecifications)
+{
+    const auto a = app::leerImpresora("Cocina");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->nombre, "Cocina");
+    EXPECT_EQ(a->ancho, 4535);
+    EXPECT_FALSE(a->offline);
+    const auto b = app::leerImpresora("Bar 2=3288:offline");
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->nombre, "Bar 2");
+    EXPECT_EQ(b->ancho, 3288);
+    EXPECT_TRUE(b->offline);
+    EXPECT_FALSE(app::leerImpresora("=3288"));
+    EXPECT_FALSE(app::leerImpresora("Bar=ancho"));
+}
+
+TEST(Opciones, TheCommandLineWinsOverTheIniFile)
+{
+    QTemporaryDir dir;
+    escribir(dir.filePath("servidor.ini"),
+             "[servidor]\nnotify_host=10.0.0.5\nnotify_port=4000\njob_host=jobs.test:8443\n"
+             "ca_file=ca.pem\nprinters=virtual\nprinter=Cocina=3288, Bar:offline\n"
+             "heartbeat_ms=500\n[factura]\nnit_software=900.123.456-7\nweb_software=www.example.test\n");
+    app::Opciones o;
+    ASSERT_FALSE(opciones({"--app-dir", dir.path(), "--notify-port", "5000"}, o));
+    EXPECT_EQ(o.notifyHost, "10.0.0.5");
+    EXPECT_EQ(o.notifyPort, 5000);
+    EXPECT_EQ(o.jobHost, "jobs.test:8443");
+    EXPECT_EQ(o.caFile, dir.filePath("ca.pem"));
+    EXPECT_EQ(o.printers, "virtual");
+    ASSERT_EQ(o.printer.size(), 2);
+    EXPECT_EQ(o.printer[0].ancho, 3288);
+    EXPECT_TRUE(o.printer[1].offline);
+    EXPECT_EQ(o.heartbeatMs, 500);
+    EXPECT_EQ(o.watchdogMs, 1000);
+    EXPECT_EQ(o.printOutput, dir.filePath("tickets"));
+    EXPECT_EQ(o.nitSoftware, "900.123.456-7");
+    EXPECT_EQ(o.webSoftware, "www.example.test");
+
+    app::Opciones mal;
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--notify-host", "servidor.local"}, mal));
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--printers", "lp"}, mal));
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--watchdog-ms", "0"}, mal));
+}
+
+struct Resultado {
+    int codigo = -1;
+    QByteArray salida;
+};
+
+Resultado correr(const QStringList& args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(kPrograma, args);
+    if (!p.waitForFinished(20000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAll()};
+}
+
+TEST(Programa, SetCodeValidatesAndWritesTheAccessFile)
+{
+    QTemporaryDir dir;
+    auto r = correr({"--app-dir", dir.path(), "--set-code", "ABCDEFGHIJKLMNO"});
+    EXPECT_EQ(r.codigo, 1);
+    EXPECT_FALSE(QFile::exists(dir.filePath("Acceso")));
+    r = correr({"--app-dir", dir.path(), "--set-code", "123456789012345"});
+    EXPECT_EQ(r.codigo, 0) << r.salida.constData();
+    QFile f(dir.filePath("Acceso"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "123456789012345\r\n");
+}
+
+TEST(Programa, WithoutAScreenAMissingCodeEndsWithStatusTwo)
+{
+    QTemporaryDir dir;
+    escribir(dir.filePath("Acceso"), "12345\r\n");
+    const auto r = correr({"--app-dir", dir.path(), "--printers", "virtual"});
+    EXPECT_EQ(r.codigo, 2);
+    EXPECT_TRUE(r.salida.contains("Falta el codigo de sucursal")) << r.salida.constData();
+    EXPECT_EQ(correr({"--app-dir", dir.path(), "--bogus"}).codigo, 2);
+}
+
+// The real program, headless, against loopback servers: identify, heartbeat, a split
+// notification, the fetch over HTTPS, the ticket file and the status "0"; a second
+// instance on the same folder is refused.
+TEST(Programa, PrintsAJobEndToEnd)
+{
+    QTemporaryDir dir;
+    QString error;
+    ASSERT_TRUE(pruebas::crearCertificado(dir.path(), &error)) << error.toStdString();
+    escribir(dir.filePath("Acceso"), "123456789012345\r\n");
+    pruebas::ServidorNotificaciones notificaciones;
+    pruebas::ServicioTrabajos servicio;
+    ASSERT_TRUE(notificaciones.escuchar());
+    ASSERT_TRUE(servicio.iniciar(dir.path()));
+    servicio.respuestas = {
+        R"(XXXXX{"config":[],"comanda":[{"area":"Bar","nomMesa":"Mesa 12","nPedido":"3",)"
+        R"("responsable":"Luis","fecha":"2024-05-01 12:00:00","productos":[{"nombre":"Limonada",)"
+        R"("cantidad":2,"valor":4000}]}],"anulaciones":[],"factura":[],"idsLeidos":[5]})"};
+
+    QProcess servidor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    servidor.setProcessEnvironment(env);
+    const QString salida = dir.filePath("tickets");
+    servidor.start(kPrograma,
+                   {"--app-dir", dir.path(), "--notify-host", "127.0.0.1", "--notify-port",
+                    QString::number(notificaciones.puerto()), "--job-host", servicio.host(),
+                    "--ca-file", dir.filePath("cert.pem"), "--printers", "virtual", "--printer",
+                    "Cocina", "--printer", "Bar=3288", "--default", "Cocina", "--print-output",
+                    salida, "--watchdog-ms", "100", "--heartbeat-ms", "300", "--locale", "es_CO"});
+    ASSERT_TRUE(servidor.waitForStarted());
+    const QByteArray identificacion = R"({"idSyA":"123456789012345","type":"id"})";
+    const QByteArray estado0 = R"({"idSyA":"123456789012345","status":"0"})";
+    ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.recibido.startsWith(identificacion); }))
+        << servidor.readAllStandardError().constData();
+    ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.recibido.contains(estado0); }));
+
+    const auto otra = correr({"--app-dir", dir.path()});
+    EXPECT_EQ(otra.codigo, 1);
+    EXPECT_TRUE(otra.salida.contains("La Aplicación ya esta en ejecución"));
+
+    notificaciones.recibido.clear();
+    notificaciones.enviar("nuevo_endMe");
+    QTest::qWait(50);
+    notificaciones.enviar("ssage_");
+    const QString ticket = QDir(salida).filePath("001-Bar.txt");
+    ASSERT_TRUE(pruebas::esperar([&] { return QFile::exists(ticket); }))
+        << servidor.readAllStandardError().constData();
+    ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.recibido.contains(estado0); }));
+    QFile f(ticket);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().toUpper().contains("LIMONADA"));
+    EXPECT_EQ(servicio.peticiones.size(), 1);
+    EXPECT_EQ(QDir(salida).entryList(QDir::Files).size(), 1);
+
+    servidor.terminate();
+    servidor.waitForFinished(5000);
+    const QByteArray err = servidor.readAllStandardError();
+    EXPECT_TRUE(err.contains("balloon 1 Sistema de impresora: Conectando al servidor de impresion \n"));
+    EXPECT_TRUE(err.contains("-------------------------------\nConectando con " + servicio.host().toUtf8()));
+    EXPECT_TRUE(err.contains("Respuesta: \n--\n"));
+}
+
+TEST(Programa, MissingHostsAreReportedAndNothingConnects)
+{
+    QTemporaryDir dir;
+    escribir(dir.filePath("Acceso"), "123456789012345\r\n");
+    QProcess servidor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    servidor.setProcessEnvironment(env);
+    servidor.start(kPrograma, {"--app-dir", dir.path(), "--printers", "virtual", "--watchdog-ms", "50"});
+    ASSERT_TRUE(servidor.waitForStarted());
+    QByteArray err;
+    ASSERT_TRUE(pruebas::esperar([&] {
+        err += servidor.readAllStandardError();
+        return err.contains("balloon 2 Sistema de impresora: Falta configurar --job-host");
+    })) << err.constData();
+    EXPECT_TRUE(err.contains("Falta configurar --notify-host\n"));
+    QTest::qWait(300);
+    err += servidor.readAllStandardError();
+    EXPECT_FALSE(err.contains("Error:"));
+    servidor.terminate();
+    servidor.waitForFinished(5000);
+}
+
+}  // namespace
