@@ -1,6 +1,7 @@
 // The real print server against the suite simulator on 127.0.0.1, with virtual printers
 // writing tapes: what the network does to it and what it must survive.
 #include "harness.h"
+#include "private_cups.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unistd.h>
 
 #ifndef SI_SERVER_BIN
 #define SI_SERVER_BIN ""
@@ -132,8 +134,17 @@ protected:
         ASSERT_FALSE(jobPort_.isEmpty());
     }
 
-    void startServer(QStringList extra = {})
+    // Virtual printers writing tapes unless printers names another kind ("cups").
+    void startServer(QStringList extra = {}, QStringList printers = {})
     {
+        if (printers.isEmpty())
+            printers = {QStringLiteral("--printers"), QStringLiteral("virtual"),
+                        QStringLiteral("--printer"), QStringLiteral("Cocina"),
+                        QStringLiteral("--printer"), QStringLiteral("Bar"),
+                        QStringLiteral("--printer"), QStringLiteral("Facturas"),
+                        QStringLiteral("--default"), QStringLiteral("Facturas"),
+                        QStringLiteral("--print-output"), root_ + QStringLiteral("/out"),
+                        QStringLiteral("--print-format"), QStringLiteral("text")};
         server_ = std::make_unique<Child>(QStringLiteral("servidor-impresoras"), clock_);
         const int from = sim_->lines().size();
         server_->start(
@@ -143,15 +154,8 @@ protected:
                         QStringLiteral("--notify-port"), notifyPort_,
                         QStringLiteral("--job-host"), QStringLiteral("127.0.0.1:") + jobPort_,
                         QStringLiteral("--ca-file"), root_ + QStringLiteral("/good/cert.pem"),
-                        QStringLiteral("--printers"), QStringLiteral("virtual"),
-                        QStringLiteral("--printer"), QStringLiteral("Cocina"),
-                        QStringLiteral("--printer"), QStringLiteral("Bar"),
-                        QStringLiteral("--printer"), QStringLiteral("Facturas"),
-                        QStringLiteral("--default"), QStringLiteral("Facturas"),
-                        QStringLiteral("--print-output"), root_ + QStringLiteral("/out"),
-                        QStringLiteral("--print-format"), QStringLiteral("text"),
                         QStringLiteral("--locale"), QStringLiteral("es_CO")}
-                + extra);
+                + printers + extra);
         ASSERT_TRUE(waitUntil([&] { return identifyLine(from) >= 0; }, kDeadline))
             << server_->tail().toStdString() << sim_->tail().toStdString();
     }
@@ -453,6 +457,53 @@ TEST_F(EndToEnd, SoakOfTwoThousandDocumentsPrintsEachOnceWithoutGrowing)
     EXPECT_LT(memoryAtEnd - memoryAt100, 20 * 1024);
     expectEachPrintedOnce(kDocuments);
     EXPECT_EQ(sim_->count(re(QStringLiteral(" served "))), kDocuments);
+}
+
+// ---- real queues ----
+
+TEST_F(EndToEnd, QueueStoppedMidRunSendsItsTicketsToTheDefaultQueue)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "a private CUPS scheduler needs root";
+    testing_cups::PrivateCups cups;  // points this process and its children at itself
+    ASSERT_EQ(cups.start(), QString());
+    for (const auto& [name, width] : {std::pair{"Cocina", 80}, {"Bar", 58}, {"Facturas", 80}})
+        ASSERT_EQ(cups.addRollQueue(QString::fromLatin1(name), width), QString());
+    ASSERT_EQ(cups.admin(QStringLiteral("lpadmin"), {QStringLiteral("-d"), QStringLiteral("Facturas")}),
+              QString());
+
+    startSim();
+    startServer({}, {QStringLiteral("--printers"), QStringLiteral("cups")});
+    const auto printOne = [&](int n) {
+        queue(kitchenDocument(n), QStringLiteral("c%1").arg(n));
+        command(QStringLiteral("notify ") + kCode);
+    };
+    // Waits with the event loop running, so both children's output keeps being read.
+    const auto captured = [&](const char* queue, int count) {
+        return waitUntil([&] { return cups.captured(QString::fromLatin1(queue)).size() >= count; },
+                         kDeadline);
+    };
+    printOne(1);
+    ASSERT_TRUE(captured("Cocina", 1)) << cups.errorLog().toStdString();
+
+    ASSERT_EQ(cups.admin(QStringLiteral("cupsdisable"), {QStringLiteral("Cocina")}), QString());
+    const int from = server_->lines().size();
+    printOne(2);
+    ASSERT_TRUE(captured("Facturas", 1)) << cups.errorLog().toStdString();
+    EXPECT_TRUE(testing_cups::pdfText(cups.captured(QStringLiteral("Facturas")).first())
+                    .contains(QStringLiteral("E2E-2")));
+    EXPECT_EQ(cups.captured(QStringLiteral("Cocina")).size(), 1);
+    EXPECT_EQ(server_->count(re(QStringLiteral("Error al imprimir")), from), 0)
+        << "the fallback is silent";
+
+    ASSERT_EQ(cups.admin(QStringLiteral("cupsenable"), {QStringLiteral("Cocina")}), QString());
+    printOne(3);
+    ASSERT_TRUE(captured("Cocina", 2));
+    EXPECT_TRUE(testing_cups::pdfText(cups.captured(QStringLiteral("Cocina")).last())
+                    .contains(QStringLiteral("E2E-3")));
+    EXPECT_EQ(cups.captured(QStringLiteral("Facturas")).size(), 1);
+    server_->stop();
+    server_.reset();
 }
 
 }  // namespace

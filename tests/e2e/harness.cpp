@@ -43,6 +43,7 @@ void Child::start(const QString& program, const QStringList& args, const QString
 void Child::write(const QString& line)
 {
     proc_.write((line + QLatin1Char('\n')).toUtf8());
+    proc_.waitForBytesWritten(1000);  // a caller may block next without running the event loop
 }
 
 void Child::stop(const QString& quitCommand)
