@@ -376,8 +376,9 @@ TEST_F(EndToEnd, DocumentArrivingDuringAnInvoicePrintsAfterItNeverInterleaved)
     const QJsonArray one = doc.value(QStringLiteral("factura")).toArray();
     ASSERT_FALSE(one.isEmpty());
     // Many invoices, so the dispatch lets pending events run many times.
+    constexpr int kInvoices = 40;
     QJsonArray many;
-    for (int i = 0; i < 12; ++i)
+    for (int i = 0; i < kInvoices; ++i)
         many.append(one.first());
     doc.insert(QStringLiteral("factura"), many);
     doc.insert(QStringLiteral("comanda"), QJsonArray());
@@ -388,13 +389,17 @@ TEST_F(EndToEnd, DocumentArrivingDuringAnInvoicePrintsAfterItNeverInterleaved)
     startSim();
     startServer();
     queue(QJsonDocument(doc).toJson(QJsonDocument::Compact), QStringLiteral("invoices"));
-    queue(kitchenDocument(42), QStringLiteral("kitchen"));
+    const int from = server_->lines().size();
     const int simFrom = sim_->lines().size();
     command(QStringLiteral("notify ") + kCode);
+    // Once the invoices are being dispatched, the second document is announced.
+    ASSERT_TRUE(waitUntil([&] { return server_->find(re(QStringLiteral("^Respuesta: ")), from) >= 0; },
+                          kDeadline));
+    queue(kitchenDocument(42), QStringLiteral("kitchen"));
+    command(QStringLiteral("notify ") + kCode);
     ASSERT_TRUE(waitUntil([&] {
-        const QStringList t = tapes();
         return printedTables().value(42) == 1
-               && t.filter(QStringLiteral("Facturas")).size() >= 12;
+               && tapes().filter(QStringLiteral("Facturas")).size() >= kInvoices;
     }, 6 * kDeadline)) << tapes().join(QLatin1Char(' ')).toStdString();
     waitUntil([] { return false; }, 1000);
 
@@ -411,7 +416,7 @@ TEST_F(EndToEnd, DocumentArrivingDuringAnInvoicePrintsAfterItNeverInterleaved)
             lastInvoice = std::max(lastInvoice, sequenceOf(name));
         }
     }
-    EXPECT_EQ(t.filter(QStringLiteral("Facturas")).size(), 12);
+    EXPECT_EQ(t.filter(QStringLiteral("Facturas")).size(), kInvoices);
     EXPECT_GT(kitchen, lastInvoice) << "the kitchen ticket came out among the invoices";
     // Whether the second document really arrived mid-dispatch: served before the first
     // document's status 0 came back.
