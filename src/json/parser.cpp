@@ -1,8 +1,16 @@
 #include "json/parser.h"
 
+#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <QSet>
 
 #include "json/runtime_error.h"
 
@@ -128,75 +136,140 @@ private:
         return Outcome::Failed;
     }
 
+    // Members and elements are gathered in lists kept per level and reused, so that each
+    // container is stored once at its final size.
+    struct Scratch {
+        std::vector<QString> keys;
+        std::vector<JsonValue> values;
+        QSet<QString> seen;  // keys of a large object, for the repeated-key test
+        // The last object finished at this level: lists of records repeat the same keys, and
+        // objects with the same keys share one key list and index.
+        std::shared_ptr<const JsonObject> shape;
+    };
+
+    // Stays valid while deeper levels are read.
+    Scratch& scratch(int level) {
+        while (scratch_.size() < static_cast<size_t>(level)) scratch_.push_back(std::make_unique<Scratch>());
+        return *scratch_[static_cast<size_t>(level) - 1];
+    }
+
+    static QList<JsonValue> takeValues(Scratch& s) {
+        QList<JsonValue> values(std::make_move_iterator(s.values.begin()),
+                                std::make_move_iterator(s.values.end()));
+        s.values.clear();
+        return values;
+    }
+
+    static bool sameKeys(const std::vector<QString>& a, const QStringList& b) {
+        if (static_cast<qsizetype>(a.size()) != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (a[i].constData() != b[i].constData() && a[i] != b[i]) return false;
+        return true;
+    }
+
+    static JsonValue finishObject(Scratch& s) {
+        std::shared_ptr<JsonObject> object;
+        if (s.shape && sameKeys(s.keys, s.shape->Keys())) {
+            object = std::make_shared<JsonObject>(*s.shape, takeValues(s));
+        } else {
+            QStringList keys(std::make_move_iterator(s.keys.begin()),
+                             std::make_move_iterator(s.keys.end()));
+            object = std::make_shared<JsonObject>(std::move(keys), takeValues(s));
+            s.shape = object;
+        }
+        s.keys.clear();
+        s.seen.clear();
+        return JsonValue(std::move(object));
+    }
+
+    static JsonValue finishArray(Scratch& s) {
+        return JsonValue(std::make_shared<JsonArray>(takeValues(s)));
+    }
+
+    static constexpr qsizetype kScanUpTo = 8;
+
+    static bool held(const Scratch& s, const QString& key) {
+        if (s.keys.size() > static_cast<size_t>(kScanUpTo)) return s.seen.contains(key);
+        for (const QString& k : s.keys)
+            if (k == key) return true;
+        return false;
+    }
+
+    static void addMember(Scratch& s, QString&& key, JsonValue&& value) {
+        if (s.keys.size() == static_cast<size_t>(kScanUpTo))
+            for (const QString& k : s.keys) s.seen.insert(k);
+        if (s.keys.size() >= static_cast<size_t>(kScanUpTo)) s.seen.insert(key);
+        s.keys.push_back(std::move(key));
+        s.values.push_back(std::move(value));
+    }
+
     JsonValue readObject(int level) {
-        auto object = std::make_shared<JsonObject>();
-        JsonValue result(object);
         skipBlanks();
         if (!at(u'{')) {
             report({u"Invalid Object at position ", position(), u" : ", rest(), kCrLf});
-            return result;
+            return JsonValue(std::make_shared<JsonObject>());
         }
         ++pos_;
+        Scratch& s = scratch(level);
         for (;;) {
             skipBlanks();
             if (at(u'}')) {
                 ++pos_;
-                return result;
+                return finishObject(s);
             }
             if (at(u',')) {
                 ++pos_;
                 skipBlanks();
             } else if (atEnd()) {
                 report({u"Missing '}': ", last20(), kCrLf});
-                return result;
+                return finishObject(s);
             }
-            const QString key = readKey();
+            QString key = readKey();
             JsonValue value;
             if (readValue(level, value) == Outcome::Failed) {
                 report({failure_, u": ", key, kCrLf});
-                return result;
+                return finishObject(s);
             }
-            if (object->Exists(key)) {
+            if (held(s, key)) {
                 report({u"Duplicate key: ", key, kCrLf});
-                return result;
+                return finishObject(s);
             }
-            object->Add(key, std::move(value));
+            addMember(s, std::move(key), std::move(value));
         }
     }
 
     JsonValue readArray(int level) {
-        auto array = std::make_shared<JsonArray>();
-        JsonValue result(array);
         skipBlanks();
         if (!at(u'[')) {
             report({u"Invalid Array at position ", position(), u" : ", next20(), kCrLf});
-            return result;
+            return JsonValue(std::make_shared<JsonArray>());
         }
         ++pos_;
+        Scratch& s = scratch(level);
         for (;;) {
             skipBlanks();
             if (at(u']')) {
                 ++pos_;
-                return result;
+                return finishArray(s);
             }
             if (at(u',')) {
                 ++pos_;
                 skipBlanks();
             } else if (atEnd()) {
                 report({u"Missing ']': ", last20(), kCrLf});
-                return result;
+                return finishArray(s);
             }
             JsonValue value;
             switch (readValue(level, value)) {
             case Outcome::Ok:
-                array->Add(std::move(value));
+                s.values.push_back(std::move(value));
                 break;
             case Outcome::Failed:
                 report({failure_, u": ", next20(), kCrLf});
-                return result;
+                return finishArray(s);
             case Outcome::LiteralFailed:
                 // the position did not move: reading on would find the same literal forever
-                return result;
+                return finishArray(s);
             }
         }
     }
@@ -205,6 +278,22 @@ private:
     // escapes are processed.
     QString readKey() {
         skipBlanks();
+        // The usual key: double-quoted, no blanks or quotes or colon inside, then ":".
+        if (at(u'"')) {
+            qsizetype i = pos_ + 1;
+            while (i < n_) {
+                const char16_t c = d_[i];
+                if (c == u'"' || c == u'\'' || c == u':' || c == u' ' || c == u'\t' ||
+                    c == u'\r' || c == u'\n')
+                    break;
+                ++i;
+            }
+            if (i < n_ && d_[i] == u'"' && i + 1 < n_ && d_[i + 1] == u':') {
+                const std::u16string_view key(d_ + pos_ + 1, static_cast<size_t>(i - pos_ - 1));
+                pos_ = i + 2;
+                return intern(key);
+            }
+        }
         gather_.clear();
         bool inDouble = false, inSingle = false;
         while (pos_ < n_) {
@@ -236,17 +325,57 @@ private:
     }
 
     // Documents repeat the same few keys thousands of times; they share one text each.
-    QString intern() {
-        const std::u16string_view key(gather_);
-        if (key.size() > 64) return toQString(key);
-        auto it = keys_.find(key);
-        if (it != keys_.end()) return it->second;
-        QString stored = toQString(key);
-        if (keys_.size() < 8192)
-            keys_.emplace(std::u16string_view(reinterpret_cast<const char16_t*>(stored.constData()),
-                                              key.size()),
-                          stored);
-        return stored;
+    QString intern() { return intern(gather_); }
+
+    // Documents repeat the same few keys and short values thousands of times; they share one
+    // text each. A small open-addressing table that grows by doubling up to a fixed size and
+    // then stops taking entries.
+    QString intern(std::u16string_view text) {
+        if (text.size() > 64) return toQString(text);
+        const size_t h = hashOf(text);
+        if (interned_.empty()) interned_.resize(256);
+        const size_t mask = interned_.size() - 1;
+        for (size_t i = h & mask;; i = (i + 1) & mask) {
+            Interned& slot = interned_[i];
+            if (slot.text.isNull()) {
+                QString stored = toQString(text);
+                if (internCount_ < kMaxInterned) {
+                    slot.hash = h;
+                    slot.text = stored;
+                    if (++internCount_ * 2 > interned_.size()) growInterned();
+                }
+                return stored;
+            }
+            if (slot.hash == h && slot.text.size() == static_cast<qsizetype>(text.size()) &&
+                std::memcmp(slot.text.constData(), text.data(), text.size() * 2) == 0)
+                return slot.text;
+        }
+    }
+
+    // Four code units at a time; the table only needs a cheap, well-spread hash.
+    static size_t hashOf(std::u16string_view text) {
+        uint64_t h = 0x9E3779B97F4A7C15ULL ^ text.size();
+        size_t i = 0;
+        for (; i + 4 <= text.size(); i += 4) {
+            uint64_t chunk;
+            std::memcpy(&chunk, text.data() + i, 8);
+            h = (h ^ chunk) * 0xFF51AFD7ED558CCDULL;
+            h ^= h >> 32;
+        }
+        for (; i < text.size(); ++i) h = (h ^ text[i]) * 0xC4CEB9FE1A85EC53ULL;
+        return static_cast<size_t>(h ^ (h >> 29));
+    }
+
+    void growInterned() {
+        std::vector<Interned> old(interned_.size() * 2);
+        old.swap(interned_);
+        const size_t mask = interned_.size() - 1;
+        for (Interned& e : old) {
+            if (e.text.isNull()) continue;
+            size_t i = e.hash & mask;
+            while (!interned_[i].text.isNull()) i = (i + 1) & mask;
+            interned_[i] = std::move(e);
+        }
     }
 
     static QString toQString(std::u16string_view s) {
@@ -260,17 +389,34 @@ private:
         return -1;
     }
 
+    // Position of the first closing character or backslash at or after i, or the end.
+    qsizetype scanString(qsizetype i, char16_t close) const {
+#if defined(__SSE2__)
+        const __m128i quote = _mm_set1_epi16(static_cast<short>(close));
+        const __m128i backslash = _mm_set1_epi16(u'\\');
+        for (; i + 8 <= n_; i += 8) {
+            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d_ + i));
+            const int mask = _mm_movemask_epi8(
+                _mm_or_si128(_mm_cmpeq_epi16(chunk, quote), _mm_cmpeq_epi16(chunk, backslash)));
+            if (mask != 0) return i + __builtin_ctz(static_cast<unsigned>(mask)) / 2;
+        }
+#endif
+        while (i < n_ && d_[i] != close && d_[i] != u'\\') ++i;
+        return i;
+    }
+
     QString readString() {
         skipBlanks();
         const char16_t close = d_[pos_];
         ++pos_;
         // Most strings hold no escape: take them straight from the text.
         const qsizetype start = pos_;
-        qsizetype i = pos_;
-        while (i < n_ && d_[i] != close && d_[i] != u'\\') ++i;
+        const qsizetype i = scanString(pos_, close);
         if (i < n_ && d_[i] == close) {
             pos_ = i + 1;
-            return toQString(std::u16string_view(d_ + start, i - start));
+            const std::u16string_view text(d_ + start, static_cast<size_t>(i - start));
+            // values (areas, table names, dates, notes) repeat as often as keys do
+            return intern(text);
         }
         gather_.assign(d_ + start, i - start);
         pos_ = i;
@@ -312,8 +458,7 @@ private:
                 break;
             } else {
                 // copy the run up to the next backslash or closing character at once
-                qsizetype j = pos_ + 1;
-                while (j < n_ && d_[j] != close && d_[j] != u'\\') ++j;
+                const qsizetype j = scanString(pos_ + 1, close);
                 gather_.append(d_ + pos_, j - pos_);
                 pos_ = j;
             }
@@ -382,7 +527,14 @@ private:
     qsizetype pos_ = 0;    // 0-based here; messages show it 1-based
     QString failure_;      // description of the last element failure
     std::u16string gather_;  // one gathering buffer for every string and key of the parse
-    std::unordered_map<std::u16string_view, QString> keys_;
+    struct Interned {
+        size_t hash = 0;
+        QString text;  // null while the slot is free
+    };
+    static constexpr size_t kMaxInterned = 8192;
+    std::vector<Interned> interned_;
+    size_t internCount_ = 0;
+    std::vector<std::unique_ptr<Scratch>> scratch_;
 };
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include "json/runtime_error.h"
 
+#include <cstring>
+
 namespace json {
 
 namespace {
@@ -82,16 +84,11 @@ void JsonValue::copyFrom(const JsonValue& o) {
 }
 
 void JsonValue::moveFrom(JsonValue&& o) noexcept {
-    switch (o.kind_) {
-    case Kind::Boolean: u_.b = o.u_.b; break;
-    case Kind::Number: new (&u_.d) Decimal(o.u_.d); break;
-    case Kind::String: new (&u_.s) QString(std::move(o.u_.s)); break;
-    case Kind::Object: new (&u_.o) std::shared_ptr<JsonObject>(std::move(o.u_.o)); break;
-    case Kind::Array: new (&u_.a) std::shared_ptr<JsonArray>(std::move(o.u_.a)); break;
-    default: break;
-    }
+    // Every kind is relocatable (see the type info in the header): the bytes move over and
+    // the source is left Empty without running a destructor on the moved-out member.
+    std::memcpy(static_cast<void*>(&u_), static_cast<const void*>(&o.u_), sizeof(u_));
     kind_ = o.kind_;
-    o.destroy();
+    o.kind_ = Kind::Empty;
 }
 
 const Decimal& JsonValue::number() const { return kind_ == Kind::Number ? u_.d : kZero; }
@@ -119,6 +116,19 @@ int JsonValue::Count() const {
     throw RuntimeError::objectRequired();
 }
 
+JsonObject::JsonObject(QStringList keys, QList<JsonValue> values)
+    : keys_(std::move(keys)), values_(std::move(values)) {
+    if (keys_.size() > kIndexFrom) buildIndex();
+}
+
+JsonObject::JsonObject(const JsonObject& shape, QList<JsonValue> values)
+    : index_(shape.index_), keys_(shape.keys_), values_(std::move(values)) {}
+
+void JsonObject::buildIndex() {
+    index_.reserve(keys_.size() * 2);
+    for (qsizetype i = 0; i < keys_.size(); ++i) index_.insert(keys_[i], i);
+}
+
 qsizetype JsonObject::find(const QString& key) const {
     if (keys_.size() > kIndexFrom) return index_.value(key, -1);
     for (qsizetype i = 0; i < keys_.size(); ++i)
@@ -137,8 +147,7 @@ void JsonObject::Add(const QString& key, JsonValue value) {
     values_.append(std::move(value));
     const qsizetype n = keys_.size();
     if (n == kIndexFrom + 1) {
-        index_.reserve(n * 2);
-        for (qsizetype i = 0; i < n; ++i) index_.insert(keys_[i], i);
+        buildIndex();
     } else if (n > kIndexFrom + 1) {
         index_.insert(key, n - 1);
     }

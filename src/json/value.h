@@ -88,6 +88,12 @@ private:
 /** Keyed dictionary with exact keys kept in insertion order; lookup by hash. */
 class JsonObject {
 public:
+    JsonObject() = default;
+    /** Takes parallel lists of keys and values; the keys must all be different. */
+    JsonObject(QStringList keys, QList<JsonValue> values);
+    /** Takes the keys of `shape` (shared, not copied) with values in the same order. */
+    JsonObject(const JsonObject& shape, QList<JsonValue> values);
+
     int Count() const { return static_cast<int>(keys_.size()); }
     /** The value under the key; Empty when the key is not held (never fails). */
     JsonValue Item(const QString& key) const;
@@ -102,6 +108,7 @@ public:
 
 private:
     qsizetype find(const QString& key) const;
+    void buildIndex();
 
     // Small objects are searched in order; the hash is built once an object grows past a
     // few keys, so lookups on large objects stay constant-time.
@@ -114,6 +121,9 @@ private:
 /** 1-based list. */
 class JsonArray {
 public:
+    JsonArray() = default;
+    explicit JsonArray(QList<JsonValue> items) : items_(std::move(items)) {}
+
     int Count() const { return static_cast<int>(items_.size()); }
     /** Element i, 1 <= i <= Count; RuntimeError "Subscript out of range" otherwise. */
     const JsonValue& Item(int i) const;
@@ -126,3 +136,6 @@ private:
 };
 
 }  // namespace json
+
+// Values move in memory as plain bytes when a list grows: every member is relocatable.
+Q_DECLARE_TYPEINFO(json::JsonValue, Q_RELOCATABLE_TYPE);
