@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <ctime>
 
 #include "../../tests/core/servidores_prueba.h"
 #include "core/buscador_https.h"
@@ -16,6 +17,13 @@
 #include "printing/devices/virtual_printer_system.h"
 
 namespace {
+
+qint64 cpuNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
 
 struct Entorno {
     QTemporaryDir dir;
@@ -77,24 +85,39 @@ void correr(benchmark::State& state, const QString& archivo, const char* formato
 
     QElapsedTimer reloj;
     qint64 llegada = 0, inicioFetch = 0, finFetch = 0, fin = 0;
+    qint64 cpuLlegada = 0, cpuInicio = 0, cpuFinFetch = 0, cpuFin = 0;
     bool terminado = false;
     QObject::connect(&servidor.registro(), &core::Registro::lineaAgregada, [&](const QString& l) {
         const qint64 t = reloj.nsecsElapsed();
-        if (l.endsWith("_endMessage_"))
+        const qint64 c = cpuNs();
+        if (l.endsWith("_endMessage_")) {
             llegada = t;
-        else if (l.startsWith("Conectando con"))
+            cpuLlegada = c;
+        } else if (l.startsWith("Conectando con")) {
             inicioFetch = t;
-        else if (l == "Listo")
+            cpuInicio = c;
+        } else if (l == "Listo") {
             finFetch = t;
-        else if (l.contains("\"status\":\"0\"") && finFetch) {
+            cpuFinFetch = c;
+        } else if (l.contains("\"status\":\"0\"") && finFetch) {
             fin = t;
+            cpuFin = c;
             terminado = true;
         }
     });
+    const int conexionesAntes = red.notificaciones.conexiones;
+    red.notificaciones.recibido.clear();
     servidor.tickWatchdog();
-    pruebas::esperar([&] { return red.notificaciones.recibido.contains("\"type\":\"id\""); });
+    if (!pruebas::esperar([&] {
+            return red.notificaciones.conexiones > conexionesAntes &&
+                   red.notificaciones.recibido.contains("\"type\":\"id\"");
+        })) {
+        state.SkipWithError("no connection");
+        return;
+    }
 
     double fetchTotal = 0;
+    double cpuPropio = 0;
     int tickets = 0;
     for (auto _ : state) {
         llegada = inicioFetch = finFetch = fin = 0;
@@ -109,10 +132,13 @@ void correr(benchmark::State& state, const QString& archivo, const char* formato
         tickets = int(impresoras.writtenFiles().size() - antes);
         const double propio = double((inicioFetch - llegada) + (fin - finFetch)) / 1e9;
         fetchTotal += double(finFetch - inicioFetch) / 1e9;
+        cpuPropio += double((cpuInicio - cpuLlegada) + (cpuFin - cpuFinFetch)) / 1e9;
         state.SetIterationTime(propio);
     }
     state.counters["fetch_ms"] =
         benchmark::Counter(fetchTotal * 1000, benchmark::Counter::kAvgIterations);
+    state.counters["own_cpu_ms"] =
+        benchmark::Counter(cpuPropio * 1000, benchmark::Counter::kAvgIterations);
     state.counters["files"] = tickets;
     state.counters["doc_bytes"] = double(documento.size() - 5);
 }
