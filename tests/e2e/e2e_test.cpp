@@ -362,6 +362,24 @@ TEST_F(EndToEnd, BurstOfHundredNotificationsPrintsEveryQueuedDocumentOnce)
     EXPECT_TRUE(server_->running());
 }
 
+// A notification that reaches the server just after the answer to its running fetch has
+// been written whole: restarting the fetch then throws away a document the job service
+// has already handed over. Disabled until the server lets a running fetch finish.
+TEST_F(EndToEnd, DISABLED_NotificationRacingAnAnswerLosesNoDocument)
+{
+    constexpr int kDocuments = 30;
+    startSim({QStringLiteral("--notify-after-answer")});
+    startServer();
+    for (int n = 1; n <= kDocuments; ++n)
+        queue(kitchenDocument(n), QStringLiteral("r%1").arg(n));
+    command(QStringLiteral("notify ") + kCode);
+    ASSERT_TRUE(waitUntil([&] {
+        return sim_->find(re(QStringLiteral(" served \\S+ \\S+ \\S+ remaining=0$"))) >= 0;
+    }, 6 * kDeadline));
+    waitUntil([&] { return printedTables().size() >= kDocuments; }, kDeadline);
+    expectEachPrintedOnce(kDocuments);
+}
+
 // ---- a document that arrives while an invoice is being printed ----
 
 TEST_F(EndToEnd, DocumentArrivingDuringAnInvoicePrintsAfterItNeverInterleaved)

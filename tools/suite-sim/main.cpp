@@ -20,7 +20,8 @@ Control: one command a line on standard input.
   restart               the same as "down 0"
   set NAME VALUE        change a fault option at run time: close-after,
                         fetch-delay, renotify (seconds), fetch-status (HTTP
-                        status), fetch-garbage, split-notify (0 or 1), burst
+                        status), fetch-garbage, split-notify,
+                        notify-after-answer (0 or 1), burst
   clear CODE            drop the documents queued for CODE
   stats                 log the counters
   quit                  stop
@@ -116,6 +117,8 @@ int main(int argc, char** argv)
         QStringLiteral("Fault: answer each fetch with bytes that are not HTTP, then close."));
     const QCommandLineOption splitNotify({QStringLiteral("split-notify")},
         QStringLiteral("Fault: write each notification in two parts 100 ms apart, cut inside the terminator."));
+    const QCommandLineOption notifyAfterAnswer({QStringLiteral("notify-after-answer")},
+        QStringLiteral("Fault: notify the branch the moment a document's answer is out, while its server still reads it."));
     const QCommandLineOption burst({QStringLiteral("burst")},
         QStringLiteral("Fault: each notify writes N notifications back to back."), QStringLiteral("N"));
     const QCommandLineOption renotify({QStringLiteral("renotify")},
@@ -123,7 +126,7 @@ int main(int argc, char** argv)
         QStringLiteral("SECONDS"));
     parser.addOptions({notifyHost, notifyPort, jobHost, jobPort, cert, key, prefix, notifyText,
                        closeAfter, refuse, fetchDelay, fetchStatus, fetchGarbage, splitNotify,
-                       burst, renotify});
+                       notifyAfterAnswer, burst, renotify});
     parser.process(app);
 
     suitesim::Options o;
@@ -162,6 +165,7 @@ int main(int argc, char** argv)
     }
     o.fetchGarbage = parser.isSet(fetchGarbage);
     o.splitNotify = parser.isSet(splitNotify);
+    o.notifyAfterAnswer = parser.isSet(notifyAfterAnswer);
 
     suitesim::Simulator sim(o);
     QObject::connect(&sim, &suitesim::Simulator::quitRequested, &app, &QCoreApplication::quit,

@@ -388,6 +388,8 @@ void Simulator::checkWritten(int id)
             break;
         }
         conn->serial = 0;
+        if (o_.notifyAfterAnswer)
+            notify(conn->code, 1);  // races the print server still reading that answer
     }
     if (!conn->buffer.isEmpty())
         QTimer::singleShot(0, this, [this, id] { readJob(id); });
@@ -478,6 +480,8 @@ bool Simulator::setOption(const QString& name, const QString& value)
         o_.fetchStatus = value.toInt(&ok);
     else if (name == QLatin1String("fetch-garbage"))
         o_.fetchGarbage = flag();
+    else if (name == QLatin1String("notify-after-answer"))
+        o_.notifyAfterAnswer = flag();
     else if (name == QLatin1String("split-notify"))
         o_.splitNotify = flag();
     else if (name == QLatin1String("burst"))

@@ -41,6 +41,7 @@ struct Options {
     bool splitNotify = false;  // write each notification in two parts, 100 ms apart
     int burst = 1;             // notifications written per "notify"
     int renotifyMs = 0;        // while documents wait, notify their branch this often
+    bool notifyAfterAnswer = false;  // notify the branch the moment an answer is out whole
 };
 
 /**
