@@ -399,6 +399,20 @@ TEST_F(Ventana, Screenshots)
     v->SSTab1->setCurrentIndex(1);
     QApplication::processEvents();
     EXPECT_TRUE(v->grab().save(QDir(destino).filePath("screenshot-status.png")));
+
+    // The four tray states at 16 px and at 48 px.
+    QImage iconos(4 * 56, 72, QImage::Format_ARGB32);
+    iconos.fill(QColor(236, 236, 236));
+    QPainter p(&iconos);
+    int i = 0;
+    for (auto e : {core::IconoBandeja::Desconectado, core::IconoBandeja::OK,
+                   core::IconoBandeja::Conectado, core::IconoBandeja::Error}) {
+        p.drawPixmap(i * 56 + 20, 4, shell::iconoEstado(e).pixmap(16, 16));
+        p.drawPixmap(i * 56 + 4, 22, shell::iconoEstado(e).pixmap(48, 48));
+        ++i;
+    }
+    p.end();
+    EXPECT_TRUE(iconos.save(QDir(destino).filePath("screenshot-tray-icons.png")));
     servidor->setBandeja(nullptr);
 }
 
