@@ -13,6 +13,7 @@
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include "core/acceso.h"
@@ -102,9 +103,17 @@ frmMain::frmMain(core::Servidor& servidor, core::Dialogos& dialogos, QString car
     connect(&servidor_, &core::Servidor::etiquetaEstado, lblState, &QLabel::setText);
     connect(&servidor_, &core::Servidor::textoBuscado, WebBrowser, &QPlainTextEdit::setPlainText);
     connect(&servidor_.registro(), &core::Registro::lineaAgregada, this, [this](const QString& t) {
-        // appendPlainText keeps the caret at the end and costs only the new text.
+        // Appending costs only the new text; the caret goes to the end so the newest line shows.
         txtlog->appendPlainText(t);
+        txtlog->moveCursor(QTextCursor::End);
     });
+}
+
+frmMain::~frmMain()
+{
+    // The tray icon goes with the window; the server must not reach it afterwards.
+    if (servidor_.bandeja() == SysTray)
+        servidor_.setBandeja(nullptr);
 }
 
 void frmMain::iniciar()

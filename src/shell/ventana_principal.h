@@ -34,6 +34,7 @@ public:
     /** salir ends the program at once with a status (the buttons that stop the server). */
     frmMain(core::Servidor& servidor, core::Dialogos& dialogos, QString carpeta,
             std::function<void(int)> salir, QWidget* parent = nullptr);
+    ~frmMain() override;
 
     /**
      * The start-up after the single-instance check: the branch code (asking until one is
