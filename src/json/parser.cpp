@@ -1,5 +1,6 @@
 #include "json/parser.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -29,6 +30,14 @@ QString& errorText() {
 constexpr qsizetype kErrorTextCap = 65536;
 
 constexpr const char16_t* kCrLf = u"\r\n";
+
+// Characters that end the plain run of a quoted key: quotes, the colon and the blanks that
+// keys drop.
+constexpr auto kKeyStop = [] {
+    std::array<bool, 128> stop{};
+    for (char c : {'"', '\'', ':', ' ', '\t', '\r', '\n'}) stop[static_cast<unsigned char>(c)] = true;
+    return stop;
+}();
 
 // How reading one element ended.
 enum class Outcome {
@@ -281,13 +290,7 @@ private:
         // The usual key: double-quoted, no blanks or quotes or colon inside, then ":".
         if (at(u'"')) {
             qsizetype i = pos_ + 1;
-            while (i < n_) {
-                const char16_t c = d_[i];
-                if (c == u'"' || c == u'\'' || c == u':' || c == u' ' || c == u'\t' ||
-                    c == u'\r' || c == u'\n')
-                    break;
-                ++i;
-            }
+            while (i < n_ && !(d_[i] < 128 && kKeyStop[d_[i]])) ++i;
             if (i < n_ && d_[i] == u'"' && i + 1 < n_ && d_[i + 1] == u':') {
                 const std::u16string_view key(d_ + pos_ + 1, static_cast<size_t>(i - pos_ - 1));
                 pos_ = i + 2;
