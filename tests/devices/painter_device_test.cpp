@@ -1,4 +1,6 @@
 // The painter device: printer faces and their pitch, print positions, document life.
+#include "printing/devices/painter_device.h"
+
 #include <gtest/gtest.h>
 
 #include <QColor>
@@ -6,7 +8,6 @@
 #include <QTemporaryDir>
 
 #include "json/runtime_error.h"
-#include "printing/devices/painter_device.h"
 #include "support.h"
 
 namespace {
@@ -77,7 +78,7 @@ TEST_F(PainterDeviceTest, TabsPlaceTextByColumnAndWrapWhenPassed) {
     device_.Print({PrintItem::Text(" 2 "), PrintItem::Tab(7), PrintItem::Text("Arepa"),
                    PrintItem::Tab(26), PrintItem::Text("38.000")});
     device_.Print({PrintItem::Text("abcdef"), PrintItem::Tab(3), PrintItem::Text("x")});
-    device_.Print({PrintItem::Tab(0), PrintItem::Text("y")});  // column 1
+    device_.Print({PrintItem::Tab(0), PrintItem::Text("y")});                          // column 1
     device_.Print({PrintItem::Text("abc"), PrintItem::Tab(4), PrintItem::Text("d")});  // reached
     device_.EndDoc();
     ASSERT_EQ(ended_.size(), 1u);

@@ -49,10 +49,16 @@ int jobNumber(const QString& path) {
 
 PrivateCups::PrivateCups() = default;
 
-PrivateCups::~PrivateCups() { stop(); }
+PrivateCups::~PrivateCups() {
+    stop();
+}
 
-QString PrivateCups::socketPath() const { return dir_ ? dir_->filePath("cups.sock") : QString(); }
-QString PrivateCups::capturedFolder() const { return dir_ ? dir_->filePath("out") : QString(); }
+QString PrivateCups::socketPath() const {
+    return dir_ ? dir_->filePath("cups.sock") : QString();
+}
+QString PrivateCups::capturedFolder() const {
+    return dir_ ? dir_->filePath("out") : QString();
+}
 
 QString PrivateCups::start() {
     const QString cupsd = tool(QStringLiteral("cupsd"));
@@ -60,8 +66,8 @@ QString PrivateCups::start() {
     dir_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/cups-test-XXXXXX"));
     if (!dir_->isValid()) return QStringLiteral("no temporary folder");
     const QString root = dir_->path();
-    for (const char* sub : {"conf", "conf/ppd", "lib/backend", "spool", "tmp", "cache", "state",
-                            "log", "out"}) {
+    for (const char* sub :
+         {"conf", "conf/ppd", "lib/backend", "spool", "tmp", "cache", "state", "log", "out"}) {
         QDir().mkpath(root + u'/' + QLatin1String(sub));
     }
     // The scheduler starts filters and backends through its own helpers.
@@ -75,7 +81,8 @@ QString PrivateCups::start() {
     }
     const QByteArray r = root.toUtf8();
     const QByteArray conf =
-        "Listen " + r + "/cups.sock\n"
+        "Listen " + r +
+        "/cups.sock\n"
         "LogLevel debug\n"
         "IdleExitTimeout 0\n"
         "Browsing Off\n"
@@ -86,16 +93,36 @@ QString PrivateCups::start() {
         "</Policy>\n";
     const QByteArray files =
         "FileDevice Yes\n"
-        "ServerRoot " + r + "/conf\n"
-        "ServerBin " + r + "/lib\n"
-        "RequestRoot " + r + "/spool\n"
-        "TempDir " + r + "/tmp\n"
-        "CacheDir " + r + "/cache\n"
-        "StateDir " + r + "/state\n"
-        "AccessLog " + r + "/log/access_log\n"
-        "ErrorLog " + r + "/log/error_log\n"
-        "PageLog " + r + "/log/page_log\n"
-        "Printcap " + r + "/printcap\n"
+        "ServerRoot " +
+        r +
+        "/conf\n"
+        "ServerBin " +
+        r +
+        "/lib\n"
+        "RequestRoot " +
+        r +
+        "/spool\n"
+        "TempDir " +
+        r +
+        "/tmp\n"
+        "CacheDir " +
+        r +
+        "/cache\n"
+        "StateDir " +
+        r +
+        "/state\n"
+        "AccessLog " +
+        r +
+        "/log/access_log\n"
+        "ErrorLog " +
+        r +
+        "/log/error_log\n"
+        "PageLog " +
+        r +
+        "/log/page_log\n"
+        "Printcap " +
+        r +
+        "/printcap\n"
         "User lp\nGroup lp\nSystemGroup root\n";
     if (!writeText(root + "/conf/cupsd.conf", conf) ||
         !writeText(root + "/conf/cups-files.conf", files)) {
@@ -106,8 +133,8 @@ QString PrivateCups::start() {
     cupsSetServer(socketPath().toUtf8().constData());
     daemon_.setProcessChannelMode(QProcess::MergedChannels);
     daemon_.setStandardOutputFile(root + "/log/stdout");
-    daemon_.start(cupsd, {"-f", "-c", root + "/conf/cupsd.conf", "-s",
-                          root + "/conf/cups-files.conf"});
+    daemon_.start(cupsd,
+                  {"-f", "-c", root + "/conf/cupsd.conf", "-s", root + "/conf/cups-files.conf"});
     if (!daemon_.waitForStarted(5000)) return QStringLiteral("cupsd did not start");
     QElapsedTimer t;
     t.start();
@@ -145,19 +172,28 @@ QString PrivateCups::writePpd(int widthMm) {
     const QByteArray ppd =
         "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
         "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"ROLL.PPD\"\n"
-        "*Manufacturer: \"Generic\"\n*Product: \"(Roll)\"\n*ModelName: \"" + key + "\"\n"
-        "*ShortNickName: \"" + key + "\"\n*NickName: \"" + key + "\"\n"
+        "*Manufacturer: \"Generic\"\n*Product: \"(Roll)\"\n*ModelName: \"" +
+        key +
+        "\"\n"
+        "*ShortNickName: \"" +
+        key + "\"\n*NickName: \"" + key +
+        "\"\n"
         "*PSVersion: \"(3010.000) 0\"\n*LanguageLevel: \"3\"\n*ColorDevice: False\n"
         "*DefaultColorSpace: Gray\n*FileSystem: False\n*Throughput: \"1\"\n"
         "*TTRasterizer: Type42\n"
         "*cupsFilter2: \"application/pdf application/pdf 0 -\"\n"
         "*OpenUI *PageSize/Media Size: PickOne\n*OrderDependency: 10 AnySetup *PageSize\n"
-        "*DefaultPageSize: " + key + "\n*PageSize " + key + "/Roll: " + setup + "\n"
+        "*DefaultPageSize: " +
+        key + "\n*PageSize " + key + "/Roll: " + setup +
+        "\n"
         "*CloseUI: *PageSize\n"
         "*OpenUI *PageRegion: PickOne\n*OrderDependency: 10 AnySetup *PageRegion\n"
-        "*DefaultPageRegion: " + key + "\n*PageRegion " + key + "/Roll: " + setup + "\n"
+        "*DefaultPageRegion: " +
+        key + "\n*PageRegion " + key + "/Roll: " + setup +
+        "\n"
         "*CloseUI: *PageRegion\n"
-        "*DefaultImageableArea: " + key + "\n*ImageableArea " + key + "/Roll: \"0 0 " + dims +
+        "*DefaultImageableArea: " +
+        key + "\n*ImageableArea " + key + "/Roll: \"0 0 " + dims +
         "\"\n*DefaultPaperDimension: " + key + "\n*PaperDimension " + key + "/Roll: \"" + dims +
         "\"\n";
     const QString path = dir_->filePath(QStringLiteral("roll%1.ppd").arg(widthMm));
@@ -178,9 +214,8 @@ QString PrivateCups::admin(const QString& program, const QStringList& args) {
 }
 
 QString PrivateCups::addRollQueue(const QString& name, int widthMm) {
-    return admin(QStringLiteral("lpadmin"), {"-p", name, "-E", "-v",
-                                            "capture:" + capturedFolder(), "-P",
-                                            writePpd(widthMm)});
+    return admin(QStringLiteral("lpadmin"),
+                 {"-p", name, "-E", "-v", "capture:" + capturedFolder(), "-P", writePpd(widthMm)});
 }
 
 QString PrivateCups::addRawQueue(const QString& name) {

@@ -40,9 +40,7 @@ protected:
     QString out(const QString& name = {}) const {
         return name.isEmpty() ? dir_.filePath("out") : dir_.filePath("out/" + name);
     }
-    QStringList files() const {
-        return QDir(out()).entryList(QDir::Files, QDir::Name);
-    }
+    QStringList files() const { return QDir(out()).entryList(QDir::Files, QDir::Name); }
     QString writeJob(const QByteArray& text) {
         const QString path = dir_.filePath("job.json");
         QFile f(path);
@@ -55,15 +53,15 @@ protected:
 };
 
 TEST_F(TicketRenderTest, WritesEveryTicketAndTheDrawerPulseInPrintOrder) {
-    const Outcome r = render({"--printer", "Cocina", "--printer", "Bar=3288", "--printer",
-                          "Facturas", "--default", "Facturas", "--format", "text,pdf,png",
-                          "--out", out(), "--locale", "es_CO", "--now", "2024-03-05 14:07:09",
-                          jobPath("pedido.json")});
+    const Outcome r =
+        render({"--printer", "Cocina", "--printer", "Bar=3288", "--printer", "Facturas",
+                "--default", "Facturas", "--format", "text,pdf,png", "--out", out(), "--locale",
+                "es_CO", "--now", "2024-03-05 14:07:09", jobPath("pedido.json")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(files(), (QStringList{"001-Cocina.pdf", "001-Cocina.png", "001-Cocina.txt",
-                                    "002-Bar.pdf", "002-Bar.png", "002-Bar.txt", "003-Cocina.pdf",
-                                    "003-Cocina.png", "003-Cocina.txt", "004-Facturas.raw",
-                                    "balloons.txt"}));
+    EXPECT_EQ(files(),
+              (QStringList{"001-Cocina.pdf", "001-Cocina.png", "001-Cocina.txt", "002-Bar.pdf",
+                           "002-Bar.png", "002-Bar.txt", "003-Cocina.pdf", "003-Cocina.png",
+                           "003-Cocina.txt", "004-Facturas.raw", "balloons.txt"}));
     EXPECT_EQ(readFile(out("004-Facturas.raw")), QByteArray("\x1B\x70\x00\x3C\xF0", 5));
     EXPECT_TRUE(readFile(out("002-Bar.pdf")).startsWith("%PDF-"));
     EXPECT_EQ(QImage(out("001-Cocina.png")).width(), 639);
@@ -82,21 +80,22 @@ TEST_F(TicketRenderTest, WritesEveryTicketAndTheDrawerPulseInPrintOrder) {
 
 TEST_F(TicketRenderTest, OfflinePrintersFallBackAndFailuresAreEscapedInBalloons) {
     // The kitchen printer is offline: its tickets go to the default printer.
-    Outcome r = render({"--printer", "Cocina:offline", "--printer", "Bar=3288", "--printer",
-                    "Caja", "--default", "Caja", "--out", out(), jobPath("pedido.json")});
+    Outcome r = render({"--printer", "Cocina:offline", "--printer", "Bar=3288", "--printer", "Caja",
+                        "--default", "Caja", "--out", out(), jobPath("pedido.json")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(files(), (QStringList{"001-Caja.txt", "002-Bar.txt", "003-Caja.txt", "004-Caja.raw",
                                     "balloons.txt"}));
 
     // Kitchen printer and default both offline: one error balloon per ticket, CR LF escaped.
-    r = render({"--printer", "Cocina=4535:offline", "--printer", "Bar=3288", "--default",
-                "Cocina", "--out", out(), jobPath("pedido.json")});
+    r = render({"--printer", "Cocina=4535:offline", "--printer", "Bar=3288", "--default", "Cocina",
+                "--out", out(), jobPath("pedido.json")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(files(), (QStringList{"001-Bar.txt", "balloons.txt"}));  // earlier run cleared
     const QStringList lines = QString::fromUtf8(readFile(out("balloons.txt"))).split('\n');
     ASSERT_GE(lines.size(), 2);
-    EXPECT_TRUE(lines[0].startsWith("3|Error al imprimir|Error al imprimir, La impresora Cocina "
-                                    "no esta disponible. \\r\\n"))
+    EXPECT_TRUE(
+        lines[0].startsWith("3|Error al imprimir|Error al imprimir, La impresora Cocina "
+                            "no esta disponible. \\r\\n"))
         << lines[0].toStdString();
     EXPECT_TRUE(r.err.contains("balloon 3 Error al imprimir: "));
 }
@@ -104,9 +103,9 @@ TEST_F(TicketRenderTest, OfflinePrintersFallBackAndFailuresAreEscapedInBalloons)
 TEST_F(TicketRenderTest, WithoutPrintersOneDefaultPrinterTakesEverything) {
     const Outcome r = render({"--out", out(), jobPath("pedido.json")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(files(), (QStringList{"001-Predeterminada.txt", "002-Predeterminada.txt",
-                                    "003-Predeterminada.txt", "004-Predeterminada.raw",
-                                    "balloons.txt"}));
+    EXPECT_EQ(files(),
+              (QStringList{"001-Predeterminada.txt", "002-Predeterminada.txt",
+                           "003-Predeterminada.txt", "004-Predeterminada.raw", "balloons.txt"}));
 }
 
 TEST_F(TicketRenderTest, RejectedDocumentsExitOneWithTheReason) {
@@ -123,7 +122,9 @@ TEST_F(TicketRenderTest, RejectedDocumentsExitOneWithTheReason) {
     EXPECT_TRUE(r.err.contains("config")) << r.err.toStdString();
 
     // Nothing to print is still a dispatched document.
-    r = render({"--out", out(), writeJob("\xEF\xBB\xBF" R"({"config":[],"comanda":[{"area":"X"}],
+    r = render({"--out", out(),
+                writeJob("\xEF\xBB\xBF"
+                         R"({"config":[],"comanda":[{"area":"X"}],
         "anulaciones":[],"factura":[],"idsLeidos":[]})")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(files(), QStringList{"balloons.txt"});

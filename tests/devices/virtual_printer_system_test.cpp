@@ -1,5 +1,7 @@
 // Virtual printers: file names, one numbering over documents and raw writes, tapes kept
 // exactly as the tape printers print them.
+#include "printing/devices/virtual_printer_system.h"
+
 #include <gtest/gtest.h>
 
 #include <QDate>
@@ -11,7 +13,6 @@
 #include "json/parser.h"
 #include "json/runtime_error.h"
 #include "printing/despacho.h"
-#include "printing/devices/virtual_printer_system.h"
 #include "printing/tape_device.h"
 #include "support.h"
 
@@ -45,7 +46,8 @@ TEST(VirtualPrinterNames, OnlyPortableCharactersSurviveInFileNames) {
               QStringLiteral("Parrilla__"));
     EXPECT_EQ(VirtualPrinterSystem::safeName(QStringLiteral("..\\x")), QStringLiteral(".._x"));
     // A character outside the basic plane is one character: one mark.
-    EXPECT_EQ(VirtualPrinterSystem::safeName(QString::fromUtf8("A\xF0\x9F\x8D\x94" "B")),
+    EXPECT_EQ(VirtualPrinterSystem::safeName(QString::fromUtf8("A\xF0\x9F\x8D\x94"
+                                                               "B")),
               QStringLiteral("A_B"));
     EXPECT_EQ(VirtualPrinterSystem::fileName(7, "Bar 2", "txt"), QStringLiteral("007-Bar_2.txt"));
     EXPECT_EQ(VirtualPrinterSystem::fileName(1234, "B", "raw"), QStringLiteral("1234-B.raw"));

@@ -232,8 +232,7 @@ int run(const Options& o) {
     }
     BalloonFile balloons(outDir.filePath(QStringLiteral("balloons.txt")));
     if (!balloons.open()) {
-        err(QStringLiteral("ticket-render: cannot write balloons.txt: ") +
-            balloons.errorString());
+        err(QStringLiteral("ticket-render: cannot write balloons.txt: ") + balloons.errorString());
         return 2;
     }
 

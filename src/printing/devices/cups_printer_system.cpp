@@ -18,7 +18,9 @@ json::RuntimeError printerError(const QString& description) {
     return json::RuntimeError(json::err::PrinterError, description);
 }
 
-QString lastCupsError() { return QString::fromUtf8(cupsLastErrorString()); }
+QString lastCupsError() {
+    return QString::fromUtf8(cupsLastErrorString());
+}
 
 QByteArray printerUri(const QString& queue) {
     char uri[HTTP_MAX_URI];
@@ -52,8 +54,8 @@ void CupsPrinterSystem::refresh() {
     IppPtr response(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
     QStringList names;
     if (response) {
-        for (ipp_attribute_t* a = ippFindAttribute(response.get(), "printer-name", IPP_TAG_NAME);
-             a; a = ippFindNextAttribute(response.get(), "printer-name", IPP_TAG_NAME)) {
+        for (ipp_attribute_t* a = ippFindAttribute(response.get(), "printer-name", IPP_TAG_NAME); a;
+             a = ippFindNextAttribute(response.get(), "printer-name", IPP_TAG_NAME)) {
             names.append(QString::fromUtf8(ippGetString(a, 0, nullptr)));
         }
     }
@@ -147,8 +149,7 @@ QSize CupsPrinterSystem::queuePaper(const QString& queue) {
     QSize paper;
     if (cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
         cups_size_t size{};
-        if (cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &size) &&
-            size.width > 0) {
+        if (cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &size) && size.width > 0) {
             paper = QSize(twipsOf(size.width), twipsOf(size.length));
         }
         cupsFreeDestInfo(info);
@@ -161,8 +162,8 @@ void CupsPrinterSystem::submitJob(const QString& queue, const QString& title,
                                   const QByteArray& data, bool raw) {
     const QByteArray name = queue.toUtf8();
     const QByteArray jobTitle = title.toUtf8();
-    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, name.constData(), jobTitle.constData(), 0,
-                                  nullptr);
+    const int job =
+        cupsCreateJob(CUPS_HTTP_DEFAULT, name.constData(), jobTitle.constData(), 0, nullptr);
     if (job <= 0) throw printerError(lastCupsError());
     const char* format = raw ? CUPS_FORMAT_RAW : CUPS_FORMAT_PDF;
     auto fail = [&] {
@@ -174,9 +175,9 @@ void CupsPrinterSystem::submitJob(const QString& queue, const QString& title,
                           1) != HTTP_STATUS_CONTINUE) {
         throw fail();
     }
-    const bool written = cupsWriteRequestData(CUPS_HTTP_DEFAULT, data.constData(),
-                                              static_cast<size_t>(data.size())) ==
-                         HTTP_STATUS_CONTINUE;
+    const bool written =
+        cupsWriteRequestData(CUPS_HTTP_DEFAULT, data.constData(),
+                             static_cast<size_t>(data.size())) == HTTP_STATUS_CONTINUE;
     // A started document is finished even after a failed write, to end the request.
     const bool finished =
         cupsFinishDocument(CUPS_HTTP_DEFAULT, name.constData()) <= IPP_STATUS_OK_EVENTS_COMPLETE;

@@ -5,7 +5,9 @@
 namespace printing {
 
 namespace {
-QString key(const QString& name) { return name.trimmed().toUpper(); }
+QString key(const QString& name) {
+    return name.trimmed().toUpper();
+}
 const QString kMono = QStringLiteral("DejaVu Sans Mono");
 }  // namespace
 

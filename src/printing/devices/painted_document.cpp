@@ -14,13 +14,24 @@ constexpr double kTwipsPerInch = 1440.0;
 // A PDF page may not be longer than 200 inches.
 constexpr int kMaxPdfPageHeight = 200 * 1440;
 
-void paintPage(QPainter& p, const PaintedDocument::Page& page) {
+// scale: device pixels per twip, 0 when the painter already draws in twips.
+void paintPage(QPainter& p, const PaintedDocument::Page& page, double scale = 0) {
     for (const auto& op : page.ops) {
         if (const auto* t = std::get_if<PaintedDocument::Text>(&op)) {
-            p.setFont(t->font);
-            p.drawText(t->baseline, t->text);
+            if (scale > 0) {
+                // Text drawn at the device's own size goes through the glyph cache, which is
+                // many times faster than letters scaled by the painter.
+                QFont f = t->font;
+                f.setPixelSize(std::max(1, static_cast<int>(std::lround(f.pixelSize() * scale))));
+                p.setFont(f);
+                p.drawText(t->baseline * scale, t->text);
+            } else {
+                p.setFont(t->font);
+                p.drawText(t->baseline, t->text);
+            }
         } else if (const auto* pic = std::get_if<PaintedDocument::Picture>(&op)) {
-            p.drawImage(QRectF(pic->rect), pic->image);
+            const QRectF r(pic->rect);
+            p.drawImage(scale > 0 ? QRectF(r.topLeft() * scale, r.size() * scale) : r, pic->image);
         }
     }
 }
@@ -80,13 +91,12 @@ QImage PaintedDocument::toImage(int dpi) const {
     p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                      QPainter::SmoothPixmapTransform);
     p.setPen(Qt::black);
-    p.scale(scale, scale);
     double top = 0;
     for (int i = 0; i < pages_.size(); ++i) {
         p.save();
-        p.translate(0, top);
-        p.setClipRect(QRectF(0, 0, pageWidth_, renderedHeight(i)));
-        paintPage(p, pages_.at(i));
+        p.translate(0, top * scale);
+        p.setClipRect(QRectF(0, 0, width, renderedHeight(i) * scale));
+        paintPage(p, pages_.at(i), scale);
         p.restore();
         top += renderedHeight(i);
     }

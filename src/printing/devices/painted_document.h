@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QFont>
-#include <QImage>
 #include <QIODevice>
+#include <QImage>
 #include <QList>
 #include <QPointF>
 #include <QRect>

@@ -89,9 +89,13 @@ const QFontMetricsF& PainterDevice::metrics() {
     return *metrics_;
 }
 
-double PainterDevice::columnWidth() { return metrics().averageCharWidth(); }
+double PainterDevice::columnWidth() {
+    return metrics().averageCharWidth();
+}
 
-double PainterDevice::TextWidth(const QString& text) { return metrics().horizontalAdvance(text); }
+double PainterDevice::TextWidth(const QString& text) {
+    return metrics().horizontalAdvance(text);
+}
 
 double PainterDevice::TextHeight(const QString& text) {
     const int lines = std::max<qsizetype>(1, text.count(QLatin1Char('\n')) + 1);
@@ -153,8 +157,7 @@ void PainterDevice::endLine() {
     x_ = 0;
 }
 
-void PainterDevice::PaintPicture(const QString& picturePath, int x, int y, int width,
-                                 int height) {
+void PainterDevice::PaintPicture(const QString& picturePath, int x, int y, int width, int height) {
     QImageReader reader(picturePath);
     reader.setDecideFormatFromContent(true);
     QImage image = reader.read();

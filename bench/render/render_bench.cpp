@@ -1,0 +1,184 @@
+// One kitchen ticket of 30 products: laid out on the tape printer and on the painter
+// device, then rendered to PDF (what a print queue receives) and to a 203 dpi PNG.
+// Counters: the ticket's length on paper and its printing time at 300 mm/s.
+#include <benchmark/benchmark.h>
+
+#include <QBuffer>
+#include <QDate>
+#include <QGuiApplication>
+#include <QImage>
+#include <optional>
+
+#include "json/parser.h"
+#include "printing/comandas.h"
+#include "printing/devices/painter_device.h"
+#include "printing/tape_device.h"
+
+namespace {
+
+using printing::PaintedDocument;
+using printing::PainterDevice;
+
+class NoNotices : public printing::Avisos {
+public:
+    void ShowBalloonTip(const QString&, int, const QString&, int) override {}
+    void agregarLog(const QString&) override {}
+};
+
+// One painter printer as a whole printer system.
+class OnePainter : public printing::PrinterSystem {
+public:
+    explicit OnePainter(PainterDevice& d) : device_(d) {}
+    QStringList Printers() override { return {device_.DeviceName()}; }
+    printing::PrintDevice& Printer(int) override { return device_; }
+    QString DefaultPrinterName() override { return device_.DeviceName(); }
+    void WriteRaw(const QString&, const QByteArray&) override {}
+
+private:
+    PainterDevice& device_;
+};
+
+json::JsonValue makeOrders(int count) {
+    QString products;
+    for (int i = 1; i <= count; ++i) {
+        if (i > 1) products += u',';
+        products += QStringLiteral(
+                        R"({"nombre":"Producto de cocina numero %1","cantidad":%2,"valor":%3,
+                                "detalle":[%4]})")
+                        .arg(i)
+                        .arg(i % 3 + 1)
+                        .arg(1000 * i + 500)
+                        .arg(i % 4 == 0 ? QStringLiteral(R"("sin sal")") : QString());
+    }
+    const QString doc =
+        QStringLiteral(
+            R"([{"area":"Cocina","titulo":"Salon","nomMesa":"Mesa 12","responsable":"Ana",
+                "nPedido":4521,"fecha":"2024-03-05 14:02:11","productos":[%1],
+                "clienteNombre":"","codPlataforma":""}])")
+            .arg(products);
+    return json::Parse(doc);
+}
+
+const json::JsonValue& orders(int count = 30) {
+    static const json::JsonValue thirty = makeOrders(30);
+    static const json::JsonValue five = makeOrders(5);
+    return count == 5 ? five : thirty;
+}
+
+const json::JsonValue& settings() {
+    static const json::JsonValue config =
+        json::Parse(R"([{"Nombre":"Valores En Comanda","Descripcion":"1","Visible":"1"}])");
+    return config;
+}
+
+printing::Entorno environment(printing::PrinterSystem& sys, printing::Avisos& notices) {
+    printing::Entorno e;
+    e.impresoras = &sys;
+    e.avisos = &notices;
+    e.locale = QLocale(QStringLiteral("es_CO"));
+    e.reloj = [] { return QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)); };
+    e.configuracion = settings();
+    e.hayConfiguracion = true;
+    return e;
+}
+
+// Lays the ticket out on a painter device and keeps the ended document.
+PaintedDocument layOut(PainterDevice& device, int products = 30) {
+    std::optional<PaintedDocument> done;
+    device.setEndHook([&](const PaintedDocument& d) { done = d; });
+    OnePainter sys(device);
+    NoNotices notices;
+    printing::Entorno e = environment(sys, notices);
+    printing::imprimirComandas(e, orders(products));
+    return std::move(*done);
+}
+
+void reportPaper(benchmark::State& state, const PaintedDocument& doc) {
+    const double mm = doc.renderedHeight(0) / 1440.0 * 25.4;
+    state.counters["ticket_mm"] = mm;
+    state.counters["paper_ms"] = mm / 300.0 * 1000.0;
+}
+
+void BM_LayoutTape(benchmark::State& state) {
+    printing::TapePrinterSystem tapes;
+    tapes.addPrinter("Cocina", 4535);
+    tapes.setDefaultPrinterName("Cocina");
+    NoNotices notices;
+    printing::Entorno e = environment(tapes, notices);
+    for (auto _ : state) {
+        printing::imprimirComandas(e, orders());
+        tapes.clearOutputs();
+    }
+}
+BENCHMARK(BM_LayoutTape)->Unit(benchmark::kMillisecond);
+
+void BM_LayoutPainter(benchmark::State& state) {
+    PainterDevice device("Cocina", 4535);
+    for (auto _ : state) benchmark::DoNotOptimize(layOut(device));
+    reportPaper(state, layOut(device));
+}
+BENCHMARK(BM_LayoutPainter)->Unit(benchmark::kMillisecond);
+
+void BM_RenderPdf(benchmark::State& state) {
+    PainterDevice device("Cocina", 4535);
+    const PaintedDocument doc = layOut(device);
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        QByteArray pdf;
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        doc.writePdf(&buffer, "Cocina");
+        bytes = pdf.size();
+    }
+    state.counters["pdf_bytes"] = double(bytes);
+    reportPaper(state, doc);
+}
+BENCHMARK(BM_RenderPdf)->Unit(benchmark::kMillisecond);
+
+void BM_RenderPng(benchmark::State& state) {
+    PainterDevice device("Cocina", 4535);
+    const PaintedDocument doc = layOut(device);
+    for (auto _ : state) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        doc.toImage(203).convertToFormat(QImage::Format_Grayscale8).save(&buffer, "PNG", 90);
+    }
+    reportPaper(state, doc);
+}
+BENCHMARK(BM_RenderPng)->Unit(benchmark::kMillisecond);
+
+// The picture alone, before PNG encoding.
+void BM_PaintImage(benchmark::State& state) {
+    PainterDevice device("Cocina", 4535);
+    const PaintedDocument doc = layOut(device);
+    for (auto _ : state) benchmark::DoNotOptimize(doc.toImage(203));
+}
+BENCHMARK(BM_PaintImage)->Unit(benchmark::kMillisecond);
+
+// What one ticket costs a print queue before it is sent: layout and PDF (30 products, and a
+// short ticket of 5).
+void BM_LayoutAndPdf(benchmark::State& state) {
+    PainterDevice device("Cocina", 4535);
+    const int products = int(state.range(0));
+    for (auto _ : state) {
+        const PaintedDocument doc = layOut(device, products);
+        QByteArray pdf;
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        doc.writePdf(&buffer, "Cocina");
+    }
+    reportPaper(state, layOut(device, products));
+}
+BENCHMARK(BM_LayoutAndPdf)->Arg(30)->Arg(5)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
