@@ -4,6 +4,7 @@
 
 #include "json/canonical.h"
 #include "json/parser.h"
+#include "json/runtime_error.h"
 
 using namespace json;
 
@@ -177,4 +178,30 @@ TEST(Parse, ErrorTextStopsGrowingPastItsCap) {
     for (int i = 0; i < 40000; ++i) literals += u"{x:t}"_qs;
     const Result big = read(literals);
     EXPECT_EQ(big.errors, u"Invalid Boolean at position 5 : " + literals.mid(4) + u"\r\n");
+}
+
+TEST(Parse, RecordsWithTheSameKeysStayIndependent) {
+    // objects read with the same keys share their key list; changing one leaves the others
+    QString text = u"["_qs;
+    for (int i = 0; i < 3; ++i) {
+        text += u"{\"id\":" + QString::number(i);
+        for (int k = 0; k < 10; ++k) text += u",\"k" + QString::number(k) + u"\":\"v\"";
+        text += u"},";
+    }
+    text += u"{\"id\":9}]";
+    const JsonValue root = Parse(text);
+    ASSERT_EQ(ParseErrors(), QString());
+    const auto first = root.Item(1).object();
+    const auto second = root.Item(2).object();
+    second->Add(u"extra"_qs, true);
+    second->Set(u"k3"_qs, u"changed");
+    EXPECT_EQ(first->Count(), 11);
+    EXPECT_FALSE(first->Exists(u"extra"_qs));
+    EXPECT_EQ(first->Item(u"k3"_qs).string(), u"v");
+    EXPECT_EQ(second->Item(u"k3"_qs).string(), u"changed");
+    EXPECT_EQ(second->Item(u"extra"_qs).boolean(), true);
+    EXPECT_EQ(root.Item(3).Item(u"id"_qs).number(), Decimal::fromInt(2));
+    EXPECT_EQ(root.Item(3).Item(u"k9"_qs).string(), u"v");
+    EXPECT_THROW(root.Item(3).object()->Add(u"k0"_qs, 1), RuntimeError);
+    EXPECT_EQ(root.Item(4).Count(), 1);
 }
