@@ -32,7 +32,9 @@ void error(const QString& texto)
 // so servers with folders of their own (tests, a demo) run beside the branch's.
 QString rutaBloqueo(const QString& carpeta)
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    QString dir = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
+                      ? QString()
+                      : QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty() || !QDir().mkpath(dir))
         dir = QDir::tempPath();
     const QString canonica = QFileInfo(carpeta).canonicalFilePath();
