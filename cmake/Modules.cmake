@@ -21,6 +21,8 @@ function(si_add_test name)
     set(T_LABELS unit)
   endif()
   gtest_discover_tests(${name}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8" LABELS "${T_LABELS}"
+    # one variable per property: a ";" inside a value would split the property list
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ENVIRONMENT_MODIFICATION "LC_ALL=set:C.UTF-8"
+               LABELS "${T_LABELS}"
     DISCOVERY_TIMEOUT 60)
 endfunction()
