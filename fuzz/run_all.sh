@@ -12,7 +12,7 @@ FINDINGS=$BUILD/fuzz-findings
 
 declare -A RUNS=(
   [fuzz_parse]=${FUZZ_RUNS_PARSE:-${FUZZ_RUNS:-150000}}
-  [fuzz_script]=${FUZZ_RUNS_SCRIPT:-${FUZZ_RUNS:-150000}}
+  [fuzz_script]=${FUZZ_RUNS_SCRIPT:-${FUZZ_RUNS:-300000}}
 )
 
 status=0
