@@ -142,7 +142,7 @@ void BM_RenderPng(benchmark::State& state) {
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
-        doc.toImage(203).convertToFormat(QImage::Format_Grayscale8).save(&buffer, "PNG", 90);
+        doc.toImage(203).convertToFormat(QImage::Format_Grayscale8).save(&buffer, "PNG", 80);
     }
     reportPaper(state, doc);
 }

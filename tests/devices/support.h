@@ -40,7 +40,8 @@ inline void ensureGuiApp() {
     static int argc = 1;
     static char name[] = "devices_tests";
     static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);  // lives as long as the process
+    static QGuiApplication* app = new QGuiApplication(argc, argv);  // lives as long as we do
+    (void)app;
 }
 
 }  // namespace devices_test

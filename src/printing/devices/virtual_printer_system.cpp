@@ -101,7 +101,7 @@ private:
             // several times faster, and a PNG stays lossless at any compression.
             doc.toImage(kPngDpi)
                 .convertToFormat(QImage::Format_Grayscale8)
-                .save(&buffer, "PNG", 90);
+                .save(&buffer, "PNG", 80);
             owner_->writeFile(fileName(number, printer, QStringLiteral("png")), png);
         }
     }
