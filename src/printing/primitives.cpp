@@ -13,7 +13,9 @@ using json::RuntimeError;
 
 namespace {
 
-int tamanoChico(Entorno& e) { return esImpresoraAngosta(e) ? 7 : 10; }
+int tamanoChico(Entorno& e) {
+    return esImpresoraAngosta(e) ? 7 : 10;
+}
 
 void imprimirLineaEnColumna(PrintDevice& p, const QString& linea, int columna) {
     p.Print({PrintItem::Tab(columna), PrintItem::Text(linea)});
@@ -80,9 +82,13 @@ bool hayImpresora(Entorno& e) {
     }
 }
 
-bool esImpresoraAngosta(Entorno& e) { return impresora(e).PageWidth() < 5000; }
+bool esImpresoraAngosta(Entorno& e) {
+    return impresora(e).PageWidth() < 5000;
+}
 
-int anchoLinea(Entorno& e) { return impresora(e).PageWidth() >= 5000 ? 40 : 32; }
+int anchoLinea(Entorno& e) {
+    return impresora(e).PageWidth() >= 5000 ? 40 : 32;
+}
 
 int escalarColumna(Entorno& e, int columna) {
     return int(redondearPar(double(columna) * anchoLinea(e) / 40.0));
@@ -147,8 +153,7 @@ bool seleccionarImpresora(Entorno& e, int indice, int reintento, const QString& 
     bool resultado = false;
     if (reintento == 0) {
         const QString predeterminada = impresoraPredeterminada(e);
-        resultado = seleccionarImpresora(e, indiceImpresora(e, predeterminada), 1,
-                                         predeterminada);
+        resultado = seleccionarImpresora(e, indiceImpresora(e, predeterminada), 1, predeterminada);
     } else {
         globoNoDisponible(p.DeviceName(), descripcion);
     }
@@ -251,7 +256,9 @@ QString recortar(const QString& s) {
     return s.mid(a, b - a);
 }
 
-long long redondearPar(double v) { return static_cast<long long>(std::nearbyint(v)); }
+long long redondearPar(double v) {
+    return static_cast<long long>(std::nearbyint(v));
+}
 
 long long redondearPar(const json::Decimal& d) {
     const __int128 h = d.hundredths();
@@ -296,7 +303,8 @@ QString textoNumeroPlano(double valor, const QLocale& locale) {
         entero = digitos.left(exponente + 1);
         fraccion = digitos.mid(exponente + 1);
     }
-    const QString sep = locale.decimalPoint().isEmpty() ? QStringLiteral(".") : locale.decimalPoint();
+    const QString sep =
+        locale.decimalPoint().isEmpty() ? QStringLiteral(".") : locale.decimalPoint();
     QString r = negativo ? QStringLiteral("-") : QString();
     r += entero;
     if (!fraccion.isEmpty()) r += sep + fraccion;

@@ -61,7 +61,9 @@ double TapeDevice::TextWidth(const QString& text) {
     return kCharTwipsPerPoint * double(fontSize_) * double(text.size());
 }
 
-double TapeDevice::TextHeight(const QString&) { return kLineTwipsPerPoint * double(fontSize_); }
+double TapeDevice::TextHeight(const QString&) {
+    return kLineTwipsPerPoint * double(fontSize_);
+}
 
 void TapeDevice::PaintPicture(const QString&, int x, int y, int width, int height) {
     openIfNeeded();
@@ -97,8 +99,7 @@ TapeDevice& TapePrinterSystem::addPrinter(const QString& name, int pageWidth) {
     return *devices_.back();
 }
 
-void TapePrinterSystem::setOffline(const QString& name, bool offline,
-                                   const QString& description) {
+void TapePrinterSystem::setOffline(const QString& name, bool offline, const QString& description) {
     if (TapeDevice* d = find(name)) d->setOffline(offline, description);
 }
 
@@ -124,8 +125,7 @@ void TapePrinterSystem::WriteRaw(const QString& deviceName, const QByteArray& by
     if (!d)
         throw json::RuntimeError(json::err::PrinterError,
                                  QStringLiteral("No existe la impresora ") + deviceName);
-    if (d->isOffline())
-        throw json::RuntimeError(json::err::PrinterError, d->offlineDescription());
+    if (d->isOffline()) throw json::RuntimeError(json::err::PrinterError, d->offlineDescription());
     emitOutput({deviceName, TapeOutput::Kind::Raw, bytes});
 }
 

@@ -7,7 +7,9 @@ namespace printing {
 
 using json::JsonValue;
 
-float tamanoChico(Entorno& e) { return esImpresoraAngosta(e) ? 7.0f : 10.0f; }
+float tamanoChico(Entorno& e) {
+    return esImpresoraAngosta(e) ? 7.0f : 10.0f;
+}
 
 void fuenteComanda(Entorno& e) {
     PrintDevice& p = impresora(e);

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <ostream>
 #include <vector>
 
 #include "json/parser.h"
@@ -11,10 +12,10 @@
 #include "printing/entorno.h"
 #include "printing/tape_device.h"
 
-#include <ostream>
-
 // Readable QString values in test failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace printing::test {
 
@@ -53,9 +54,7 @@ struct Banco {
         e.impresoras = &sistema;
         e.avisos = &avisos;
         e.locale = QLocale(QString::fromLatin1(locale));
-        e.reloj = [] {
-            return QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9));
-        };
+        e.reloj = [] { return QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)); };
     }
     TapeDevice& agregar(const QString& nombre, int ancho) {
         if (sistema.Printers().isEmpty() && sistema.DefaultPrinterName().isEmpty())
@@ -71,7 +70,9 @@ struct Banco {
     QString tapes(const QString& nombre) const { return sistema.tapesOf(nombre).join(QString()); }
 };
 
-inline json::JsonValue parsear(const QString& texto) { return json::Parse(texto); }
+inline json::JsonValue parsear(const QString& texto) {
+    return json::Parse(texto);
+}
 
 /** Tape text from lines: each line LF-terminated. */
 inline QString cinta(const QStringList& lineas) {

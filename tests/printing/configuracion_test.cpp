@@ -1,8 +1,9 @@
+#include "printing/configuracion.h"
+
 #include <gtest/gtest.h>
 
 #include "banco.h"
 #include "json/runtime_error.h"
-#include "printing/configuracion.h"
 
 namespace printing::test {
 namespace {
@@ -12,7 +13,9 @@ QString item(const char* nombre, const char* descripcion, const char* visible = 
         .arg(QString::fromUtf8(nombre), QString::fromUtf8(descripcion), QString::fromUtf8(visible));
 }
 
-QString lista(const QStringList& items) { return u'[' + items.join(u',') + u']'; }
+QString lista(const QStringList& items) {
+    return u'[' + items.join(u',') + u']';
+}
 
 TEST(Configuracion, LookupsMatchExactNamesAndTheFirstItemWins) {
     Banco b;
@@ -54,11 +57,11 @@ TEST(Configuracion, RecordDefaults) {
 
 TEST(Configuracion, RecordFlagsAndTransformations) {
     Banco b;
-    b.configurar(lista({item("Hora Factura", "1"), item("Personas Factura", "true"),
-                        item("Permanencia Factura", " 1"), item("Propina", "Aplica"),
-                        item("Servicio", "10"), item("Regimen", "comun"),
-                        item("Opcion Propina 5% y 10%", "1"), item("Factura Prefijo", "FE"),
-                        item("Titulo del Vendedor", "Cajero")}));
+    b.configurar(
+        lista({item("Hora Factura", "1"), item("Personas Factura", "true"),
+               item("Permanencia Factura", " 1"), item("Propina", "Aplica"), item("Servicio", "10"),
+               item("Regimen", "comun"), item("Opcion Propina 5% y 10%", "1"),
+               item("Factura Prefijo", "FE"), item("Titulo del Vendedor", "Cajero")}));
     ConfiguracionImpresion c = cargarConfiguracion(b.e);
     EXPECT_TRUE(c.horaFactura);
     EXPECT_FALSE(c.personasFactura);

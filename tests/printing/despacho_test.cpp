@@ -1,8 +1,9 @@
+#include "printing/despacho.h"
+
 #include <gtest/gtest.h>
 
 #include "banco.h"
 #include "printing/configuracion.h"
-#include "printing/despacho.h"
 
 namespace printing::test {
 namespace {
@@ -16,7 +17,8 @@ protected:
         b.agregar(QStringLiteral("Bar"), 3288);
     }
     static QString doc(const QString& comanda, const QString& anulaciones,
-                       const QString& extra = QString(), const QString& ids = QStringLiteral("[1]")) {
+                       const QString& extra = QString(),
+                       const QString& ids = QStringLiteral("[1]")) {
         return QStringLiteral(R"({"config":[{"Nombre":"Valores En Comanda","Descripcion":"1"}],
             "comanda":%1,"anulaciones":%2,"factura":[],"idsLeidos":%3%4})")
             .arg(comanda, anulaciones, ids, extra);
@@ -25,7 +27,8 @@ protected:
         QStringList r;
         for (const auto& o : b.sistema.outputs())
             r.append((o.kind == TapeOutput::Kind::Raw ? QStringLiteral("raw:")
-                                                      : QStringLiteral("tape:")) + o.printer);
+                                                      : QStringLiteral("tape:")) +
+                     o.printer);
         return r;
     }
     QString motivo(const QString& texto) {
@@ -75,25 +78,28 @@ TEST_F(DespachoTest, AbsentOrNullDrawerFlagCountsAsFalse) {
 TEST_F(DespachoTest, BadCancellationEntryLosesNeitherTheOthersNorTheDrawer) {
     const QString anulaciones = QStringLiteral(
         R"([{"area":"Cocina","nomMesa":"1"},{"area":"Bar","nomMesa":"2","productos":[]}])");
-    setComunicacion(parsear(doc(QStringLiteral("[]"), anulaciones,
-                                QStringLiteral(R"(,"abrirCajon":true)"))),
-                    b.e);
+    setComunicacion(
+        parsear(doc(QStringLiteral("[]"), anulaciones, QStringLiteral(R"(,"abrirCajon":true)"))),
+        b.e);
     EXPECT_EQ(orden(), QStringList({"tape:Bar", "raw:Facturas"}));
     ASSERT_FALSE(b.avisos.globos.empty());
     EXPECT_EQ(b.avisos.globos[0], (Globo{2, "Anulacion", "Object required"}));
 }
 
 TEST_F(DespachoTest, MissingOrWrongMembersStopTheDocumentWhereTheyAre) {
-    EXPECT_EQ(motivo(QStringLiteral("[1]")), QStringLiteral("la raiz del documento no es un objeto"));
-    EXPECT_EQ(motivo(QStringLiteral(R"({"comanda":[],"anulaciones":[],"factura":[],"idsLeidos":[1]})")),
-              QStringLiteral("falta el miembro 'config'"));
+    EXPECT_EQ(motivo(QStringLiteral("[1]")),
+              QStringLiteral("la raiz del documento no es un objeto"));
+    EXPECT_EQ(
+        motivo(QStringLiteral(R"({"comanda":[],"anulaciones":[],"factura":[],"idsLeidos":[1]})")),
+        QStringLiteral("falta el miembro 'config'"));
     EXPECT_FALSE(b.e.hayConfiguracion);
     EXPECT_EQ(motivo(QStringLiteral(R"({"config":5})")),
               QStringLiteral("el miembro 'config' no es una lista"));
 
     // The settings are replaced before the first missing list is noticed.
-    EXPECT_EQ(motivo(QStringLiteral(R"({"config":[],"anulaciones":[],"factura":[],"idsLeidos":[1]})")),
-              QStringLiteral("falta el miembro 'comanda'"));
+    EXPECT_EQ(
+        motivo(QStringLiteral(R"({"config":[],"anulaciones":[],"factura":[],"idsLeidos":[1]})")),
+        QStringLiteral("falta el miembro 'comanda'"));
     EXPECT_TRUE(b.e.hayConfiguracion);
     EXPECT_EQ(motivo(doc(QStringLiteral(R"({"a":{"area":"Bar"}})"), QStringLiteral("[]"))),
               QStringLiteral("el miembro 'comanda' no es una lista"));

@@ -41,7 +41,7 @@ TEST_P(Golden, DispatchMatchesTheStoredTickets) {
             QStringLiteral("%1-%2.%3")
                 .arg(i + 1, 3, 10, QChar(u'0'))
                 .arg(o.printer, o.kind == TapeOutput::Kind::Raw ? QStringLiteral("raw")
-                                                                 : QStringLiteral("txt"));
+                                                                : QStringLiteral("txt"));
         ASSERT_EQ(archivo, esperados[qsizetype(i)]);
         EXPECT_EQ(QString::fromUtf8(o.content), QString::fromUtf8(leer(dir.filePath(archivo))))
             << archivo.toStdString();

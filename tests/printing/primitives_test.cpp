@@ -1,8 +1,9 @@
+#include "printing/primitives.h"
+
 #include <gtest/gtest.h>
 
 #include "banco.h"
 #include "json/runtime_error.h"
-#include "printing/primitives.h"
 
 namespace printing::test {
 namespace {
@@ -17,8 +18,8 @@ TEST(Medidas, FiveThousandTwipsIsTheLineBetweenNarrowAndWide) {
         int indice;
         bool angosta;
         int ancho, col18, col7;
-    } casos[] = {{0, false, 40, 18, 7}, {1, true, 32, 14, 6}, {2, true, 32, 14, 6},
-                 {3, true, 32, 14, 6}};
+    } casos[] = {
+        {0, false, 40, 18, 7}, {1, true, 32, 14, 6}, {2, true, 32, 14, 6}, {3, true, 32, 14, 6}};
     for (const auto& c : casos) {
         b.e.actual = &b.sistema.Printer(c.indice);
         EXPECT_EQ(esImpresoraAngosta(b.e), c.angosta) << c.indice;
@@ -83,8 +84,7 @@ TEST_F(EnvolturaTest, WrappingUpperCasesInPlaceCollapsesBlanksAndSkipsEmptyLines
     EXPECT_EQ(t, cinta({"12|HOLA MUNDO", "12|CAFÉ"}));
 
     for (QString vacio : {QString(), QStringLiteral("\r\n")}) {
-        EXPECT_EQ(imprimir(0, 12, [&] { imprimirTextoAjustado(b.e, vacio, 32, 2, 0); }),
-                  QString());
+        EXPECT_EQ(imprimir(0, 12, [&] { imprimirTextoAjustado(b.e, vacio, 32, 2, 0); }), QString());
     }
 }
 
@@ -106,10 +106,10 @@ TEST_F(EnvolturaTest, CentringRoundsHalvesToEven) {
         const char* texto;
         const char* linea;
     } casos[] = {
-        {"abcdefghij", "7|ABCDEFGHIJ"},         // difference 0: column 1
-        {"abcde", "7| ABCDE"},                   // 5 / 2 = 2.5: column 2
-        {"abc", "7|   ABC"},                     // 7 / 2 = 3.5: column 4
-        {"abcdefghijkl", "7|ABCDEFGHIJKL"},      // wider than the width: column 1
+        {"abcdefghij", "7|ABCDEFGHIJ"},      // difference 0: column 1
+        {"abcde", "7| ABCDE"},               // 5 / 2 = 2.5: column 2
+        {"abc", "7|   ABC"},                 // 7 / 2 = 3.5: column 4
+        {"abcdefghijkl", "7|ABCDEFGHIJKL"},  // wider than the width: column 1
     };
     for (const auto& c : casos) {
         QString texto = QString::fromUtf8(c.texto);
@@ -148,7 +148,9 @@ TEST_F(EnvolturaTest, RulesFollowThePaperAndRestoreTheSize) {
 
 TEST(Numeros, PrintFormsAndAmounts) {
     const QLocale co(QStringLiteral("es_CO")), us(QStringLiteral("en_US"));
-    const auto dec = [](const char* t) { return *json::Decimal::fromToken(QString::fromLatin1(t)); };
+    const auto dec = [](const char* t) {
+        return *json::Decimal::fromToken(QString::fromLatin1(t));
+    };
     EXPECT_EQ(textoNumeroImpreso(dec("2"), co), QStringLiteral(" 2 "));
     EXPECT_EQ(textoNumeroImpreso(dec("-1.5"), co), QStringLiteral("-1,5 "));
     EXPECT_EQ(textoNumeroImpreso(dec("1.5"), us), QStringLiteral(" 1.5 "));

@@ -57,7 +57,7 @@ TEST_F(TicketsTest, MissingPrinterFallsBackToTheDefaultSilently) {
     EXPECT_EQ(b.sistema.outputs()[0].printer, QStringLiteral("Cocina"));
     const QStringList l = cocina();
     EXPECT_EQ(l.at(0), "7|" + QString(11, u' ') + "TERRAZA");  // 12.5 rounds to 12
-    EXPECT_EQ(l.at(2), QStringLiteral("16| 12 "));  // a number prints with its blanks
+    EXPECT_EQ(l.at(2), QStringLiteral("16| 12 "));             // a number prints with its blanks
     EXPECT_EQ(b.avisos.globos,
               (std::vector<Globo>{{1, "Impresion de comanda", "Comanda enviada a Cocina"}}));
 }
@@ -108,7 +108,8 @@ TEST_F(TicketsTest, KitchenTotalKeepsFifteenDigitsWithoutExponent) {
     imprimirComandas(b.e, parsear(QStringLiteral(R"([
         {"area":"Parrilla","nomMesa":"M","productos":[
           {"nombre":"A","cantidad":1,"valor":0.1},{"nombre":"B","cantidad":1,"valor":0.2}]}])")));
-    EXPECT_TRUE(lineas(b.tapes(QStringLiteral("Parrilla"))).contains(QStringLiteral("12|TOTAL 0,3")));
+    EXPECT_TRUE(
+        lineas(b.tapes(QStringLiteral("Parrilla"))).contains(QStringLiteral("12|TOTAL 0,3")));
 }
 
 TEST_F(TicketsTest, ValuesOffProductsNotesAndRules) {
@@ -133,7 +134,8 @@ TEST_F(TicketsTest, BadOrderIsReportedCancelledAndTheNextOrderStillPrints) {
         "no es una orden",
         {"area":"Bar","nomMesa":"Cuatro","productos":[]}])")));
     ASSERT_EQ(b.sistema.outputs().size(), 2u);
-    EXPECT_TRUE(QString::fromUtf8(b.sistema.outputs()[1].content).contains(QStringLiteral("16|Cuatro")));
+    EXPECT_TRUE(
+        QString::fromUtf8(b.sistema.outputs()[1].content).contains(QStringLiteral("16|Cuatro")));
     // The interrupted tickets were cancelled: nothing of them reaches the next ticket.
     EXPECT_TRUE(b.sistema.tapesOf(QStringLiteral("Cocina")).isEmpty());
     EXPECT_FALSE(b.sistema.find(QStringLiteral("Cocina"))->documentOpen());
@@ -170,12 +172,12 @@ TEST_F(TicketsTest, CancellationTicketLayout) {
           {"nombre":"Limonada","cantidad":1}]}])")));
     // "NN" names no printer: the default printer (Cocina) takes it.
     const QString igual = "7|" + QString(30, u'=');
-    EXPECT_EQ(cocina(), QStringList({"7|" + QString(14, u' ') + "NN", igual, "16|A N U L A C I O N!!",
-                                     "16|Mesa 4", igual, "12|2 CERVEZA", "12|-> FRÍA",
-                                     "7|" + QString(30, u'-'), "12|1 LIMONADA", igual,
+    EXPECT_EQ(cocina(), QStringList({"7|" + QString(14, u' ') + "NN", igual,
+                                     "16|A N U L A C I O N!!", "16|Mesa 4", igual, "12|2 CERVEZA",
+                                     "12|-> FRÍA", "7|" + QString(30, u'-'), "12|1 LIMONADA", igual,
                                      "12|Fecha\\Hora: ", "12|2024-03-05 14:07:09", "7| ", "7|."}));
-    EXPECT_EQ(b.avisos.globos, (std::vector<Globo>{{1, "Impresion de comanda",
-                                                    "Comanda enviada a Cocina"}}));
+    EXPECT_EQ(b.avisos.globos,
+              (std::vector<Globo>{{1, "Impresion de comanda", "Comanda enviada a Cocina"}}));
 }
 
 TEST_F(TicketsTest, EmptyListsPrintAndShowNothing) {
@@ -197,7 +199,8 @@ TEST(SinImpresoras, LayoutsWithSomethingToPrintSayItOnce) {
     imprimirAperturaCajon(b.e);
     const Globo sin{3, "Error al imprimir", "No hay impresoras instaladas"};
     EXPECT_EQ(b.avisos.globos, (std::vector<Globo>{sin, sin}));
-    EXPECT_EQ(b.avisos.log, QStringList({"No hay impresoras instaladas", "No hay impresoras instaladas"}));
+    EXPECT_EQ(b.avisos.log,
+              QStringList({"No hay impresoras instaladas", "No hay impresoras instaladas"}));
     EXPECT_TRUE(b.sistema.outputs().empty());
 }
 
