@@ -140,6 +140,7 @@ bool seleccionarImpresora(Entorno& e, int indice, int reintento, const QString& 
         globoNoDisponible(solicitada, kImpresoraNoEncontrada);
         return false;
     }
+    if (!e.impresoras) throw RuntimeError::objectRequired();
     PrintDevice& p = e.impresoras->Printer(indice);
     e.actual = &p;
     QString descripcion;
