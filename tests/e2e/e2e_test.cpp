@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ostream>
 #include <unistd.h>
 
 #ifndef SI_SERVER_BIN
@@ -293,6 +294,11 @@ struct FetchFault {
     QStringList serverOptions;
     bool rogueCertificate = false;
 };
+
+void PrintTo(const FetchFault& fault, std::ostream* out)
+{
+    *out << fault.name;
+}
 
 class FetchFaults : public EndToEnd, public ::testing::WithParamInterface<FetchFault> {};
 
