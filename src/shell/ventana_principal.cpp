@@ -156,7 +156,7 @@ void frmMain::notificacionBandeja(int codigo)
 void frmMain::mostrarImagen(const QImage& imagen)
 {
     if (!fondo_)
-        fondo_ = new clasBackGround;
+        fondo_ = std::make_unique<clasBackGround>();
     fondo_->setForm(pctLogo);
     fondo_->setImagen(imagen);
     fondo_->setScaleMargin(32);

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "core/dialogos.h"
 #include "core/servidor.h"
@@ -75,7 +76,7 @@ private:
     core::Dialogos& dialogos_;
     QString carpeta_;
     std::function<void(int)> salir_;
-    clasBackGround* fondo_ = nullptr;
+    std::unique_ptr<clasBackGround> fondo_;  // created on first use, then reused
 };
 
 }  // namespace shell
