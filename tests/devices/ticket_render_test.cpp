@@ -130,6 +130,30 @@ TEST_F(TicketRenderTest, RejectedDocumentsExitOneWithTheReason) {
     EXPECT_EQ(files(), QStringList{"balloons.txt"});
 }
 
+TEST_F(TicketRenderTest, InvoicesTakeTheLogoAndSoftwareFooterFromTheApplicationFolder) {
+    QDir(dir_.path()).mkpath("app");
+    QFile ini(dir_.filePath("app/servidor.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[factura]\nnit_software=900.123.456-7\nweb_software=www.example.test\n");
+    ini.close();
+    QImage logo(520, 260, QImage::Format_RGB32);  // 5200 x 2600 hundredths of a mm at 254 dpi
+    logo.fill(Qt::black);
+    logo.setDotsPerMeterX(10000);
+    logo.setDotsPerMeterY(10000);
+    ASSERT_TRUE(logo.save(dir_.filePath("app/logo.bmp"), "BMP"));
+
+    const Outcome r = render({"--app-dir", dir_.filePath("app"), "--printer", "Caja", "--format",
+                              "text,pdf", "--out", out(), jobPath("factura.json")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString tape = QString::fromUtf8(readFile(out("001-Caja.txt")));
+    // The picture states its resolution: 5200 x 2600 hundredths of a mm print 2000 x 1000.
+    EXPECT_TRUE(tape.startsWith("PICTURE|")) << tape.left(200).toStdString();
+    EXPECT_TRUE(tape.section(u'\n', 0, 0).endsWith(",20,2000,1000")) << tape.left(80).toStdString();
+    EXPECT_TRUE(tape.contains("|Nit 900.123.456-7\n"));
+    EXPECT_TRUE(tape.contains("|www.example.test\n"));
+    EXPECT_TRUE(readFile(out("001-Caja.pdf")).startsWith("%PDF-"));
+}
+
 TEST_F(TicketRenderTest, DumpJsonPrintsTheCanonicalForm) {
     Outcome r = render({"--dump-json", writeJob("\xEF\xBB\xBF{\"a\": [1, \"x\"], \"b\": null}")});
     EXPECT_EQ(r.status, 0);

@@ -20,6 +20,7 @@
 #include "json/parser.h"
 #include "json/runtime_error.h"
 #include "printing/despacho.h"
+#include "printing/devices/picture_size.h"
 #include "printing/devices/virtual_printer_system.h"
 #include "printing/entorno.h"
 
@@ -179,9 +180,9 @@ private:
 };
 
 QString iniValue(QSettings& ini, const QString& key) {
-    // A value with commas reads as a list; the server keeps it as written.
+    // A value with commas reads as a list; joined the way the server joins it.
     const QVariant v = ini.value(key);
-    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(u',');
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QStringLiteral(", "));
     return v.toString();
 }
 
@@ -257,6 +258,7 @@ int run(const Options& o) {
 
     e.impresoras = &printers;
     e.avisos = &balloons;
+    e.tamanoImagen = printing::pictureSize;
     if (o.locale) e.locale = QLocale(*o.locale);
     if (o.now) {
         const QDateTime now = *o.now;

@@ -1,0 +1,24 @@
+#include "picture_size.h"
+
+#include <QImage>
+#include <QImageReader>
+
+namespace printing {
+
+namespace {
+constexpr double kScreenDotsPerMeter = 96 / 0.0254;
+constexpr double kHundredthsMmPerMeter = 100000.0;
+}  // namespace
+
+std::optional<QSizeF> pictureSize(const QString& path) {
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QImage image = reader.read();
+    if (image.isNull()) return std::nullopt;
+    const double dpmX = image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() : kScreenDotsPerMeter;
+    const double dpmY = image.dotsPerMeterY() > 0 ? image.dotsPerMeterY() : kScreenDotsPerMeter;
+    return QSizeF(image.width() / dpmX * kHundredthsMmPerMeter,
+                  image.height() / dpmY * kHundredthsMmPerMeter);
+}
+
+}  // namespace printing

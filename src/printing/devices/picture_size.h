@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QSizeF>
+#include <QString>
+#include <optional>
+
+namespace printing {
+
+/**
+ * Size of a picture file in hundredths of a millimetre, from the resolution the file states
+ * (96 dpi when it states none); nothing when the file is no readable picture. The format is
+ * told by the content, not the name. This is what Entorno::tamanoImagen expects.
+ */
+std::optional<QSizeF> pictureSize(const QString& path);
+
+}  // namespace printing
