@@ -14,6 +14,7 @@
 #include "core/servidor.h"
 #include "opciones.h"
 #include "printing/devices/cups_printer_system.h"
+#include "printing/devices/picture_size.h"
 #include "printing/devices/virtual_printer_system.h"
 #include "shell/dialogos_reales.h"
 #include "shell/iconos.h"
@@ -159,6 +160,7 @@ int main(int argc, char* argv[])
     entorno.procesarEventosPendientes = [] { QCoreApplication::processEvents(); };
     entorno.nitSoftware = o.nitSoftware;
     entorno.webSoftware = o.webSoftware;
+    entorno.tamanoImagen = printing::pictureSize;
 
     auto* conexion = new core::ConexionTcp(&aplicacion);
     auto* buscador = new core::BuscadorHttps(&aplicacion);
