@@ -6,6 +6,7 @@
 #include <QSslCertificate>
 #include <QStringDecoder>
 #include <QUrl>
+#include <utility>
 
 namespace core {
 
@@ -124,9 +125,20 @@ void BuscadorHttps::abandonar()
     }
 }
 
+// A fetch asked for while another runs waits for it and then runs once: the job service hands
+// a document over as soon as its answer is written, so abandoning a running fetch could throw
+// away a document that is already on its way. Several requests meanwhile make one fetch.
 void BuscadorHttps::navegar(const QByteArray& url)
 {
-    abandonar();
+    if (actual_) {
+        siguiente_ = url;
+        return;
+    }
+    iniciar(url);
+}
+
+void BuscadorHttps::iniciar(const QByteArray& url)
+{
     const QUrl u = QUrl::fromEncoded(url, QUrl::StrictMode);
     emit textoEstado(QStringLiteral("Conectando con ") + u.authority());
     QNetworkRequest req(u);
@@ -148,6 +160,15 @@ void BuscadorHttps::terminar(QNetworkReply* reply)
     actual_ = nullptr;
     reply->deleteLater();
     emit textoEstado(QStringLiteral("Listo"));
+    informar(reply);
+    // The fetch that was asked for meanwhile starts now (unless the result's handling already
+    // started one, in which case it waits behind that one).
+    if (!siguiente_.isEmpty() && !actual_)
+        iniciar(std::exchange(siguiente_, QByteArray()));
+}
+
+void BuscadorHttps::informar(QNetworkReply* reply)
+{
     const int http = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (vencido_) {
         emit fallo(QStringLiteral("tiempo de espera agotado (%1 ms)").arg(tiempoMaximo_));

@@ -20,7 +20,8 @@ QString decodificarCuerpo(const QByteArray& cuerpo, const QByteArray& contentTyp
 /**
  * The job fetcher over HTTPS. Certificates are always verified, against the system's
  * authorities plus those of an optional CA file. A fetch that has not finished after the
- * time-out fails.
+ * time-out fails. A fetch asked for while one runs starts when the running one has ended
+ * (requests meanwhile make one fetch), so that no answer already sent is thrown away.
  */
 class BuscadorHttps : public Buscador {
     Q_OBJECT
@@ -35,7 +36,9 @@ public:
     void navegar(const QByteArray& url) override;
 
 private:
+    void iniciar(const QByteArray& url);
     void terminar(QNetworkReply* reply);
+    void informar(QNetworkReply* reply);
     void abandonar();
 
     QNetworkAccessManager* red_;
@@ -44,6 +47,7 @@ private:
     QTimer reloj_;
     int tiempoMaximo_ = 30000;
     bool vencido_ = false;
+    QByteArray siguiente_;  // a fetch asked for while one was running
 };
 
 }  // namespace core

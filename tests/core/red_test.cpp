@@ -178,16 +178,20 @@ TEST_F(Red, FailuresOfTheServiceAreReportedOnce)
     EXPECT_EQ(log.filter("Error al consultar").last(),
               "Error al consultar trabajos: tiempo de espera agotado (300 ms)");
 
-    // A new fetch abandons the running one: only the second answer is processed.
+    // A fetch asked for while one runs waits for it: the running one ends (here by its
+    // time-out), then the new one runs once, however many times it was asked for.
     log.clear();
     servicio.estadoHttp = 200;
-    servicio.respuestas = {kDocumento};
+    servicio.respuestas = {kDocumento, kDocumento};
+    const auto peticionesAntes = servicio.peticiones.size();
     buscador->navegar(core::urlTrabajos(QStringLiteral("127.0.0.1:%1").arg(mudo.serverPort()), "1"));
+    buscador->navegar(core::urlTrabajos(servicio.host(), "1"));
     buscador->navegar(core::urlTrabajos(servicio.host(), "1"));
     ASSERT_TRUE(pruebas::esperar([&] { return !impresoras.outputs().empty(); }));
     QTest::qWait(400);
-    EXPECT_EQ(lineas("Error al consultar"), 0);
+    EXPECT_EQ(lineas("Error al consultar"), 1);
     EXPECT_EQ(impresoras.outputs().size(), 1u);
+    EXPECT_EQ(servicio.peticiones.size(), peticionesAntes + 1);
 }
 
 TEST(Html, BodyTextIsTheVisibleTextWithEntitiesDecoded)

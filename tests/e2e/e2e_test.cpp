@@ -370,8 +370,8 @@ TEST_F(EndToEnd, BurstOfHundredNotificationsPrintsEveryQueuedDocumentOnce)
 
 // A notification that reaches the server just after the answer to its running fetch has
 // been written whole: restarting the fetch then throws away a document the job service
-// has already handed over. Disabled until the server lets a running fetch finish.
-TEST_F(EndToEnd, DISABLED_NotificationRacingAnAnswerLosesNoDocument)
+// has already handed over. The server lets a running fetch finish and fetches again after it.
+TEST_F(EndToEnd, NotificationRacingAnAnswerLosesNoDocument)
 {
     constexpr int kDocuments = 30;
     startSim({QStringLiteral("--notify-after-answer")});
