@@ -123,6 +123,31 @@ TEST_F(CupsEndToEnd, KitchenTicketsArriveAtTheirQueuesAsPdf) {
     EXPECT_EQ(notices_.balloons[1].text, QStringLiteral("Comanda enviada a Bar"));
 }
 
+// Invoices print on the system's default queue, whatever the other tickets use; the drawer
+// pulse of the same document goes to "Facturas".
+TEST_F(CupsEndToEnd, InvoiceArrivesAtTheDefaultQueueWithTotalAndLegalLines) {
+    ASSERT_EQ(cups_->admin("lpadmin", {"-d", "Cocina"}), QString());
+    QFile job(QStringLiteral(SI_SOURCE_DIR "/examples/factura-cerrada.json"));
+    ASSERT_TRUE(job.open(QIODevice::ReadOnly));
+    const int cocina = int(cups_->captured("Cocina").size());
+    const int facturas = int(cups_->captured("Facturas").size());
+    dispatch(QString::fromUtf8(job.readAll()));
+    ASSERT_TRUE(cups_->waitCaptured("Cocina", cocina + 1)) << cups_->errorLog().toStdString();
+    ASSERT_TRUE(cups_->waitCaptured("Facturas", facturas + 1)) << cups_->errorLog().toStdString();
+
+    const QString text = testing_cups::pdfText(cups_->captured("Cocina").last());
+    EXPECT_TRUE(text.contains("141.900")) << text.toStdString();  // paid 129.000 + tip 12.900
+    EXPECT_TRUE(text.contains("RESPONSABLE DE IMPUESTO NACIONAL")) << text.toStdString();
+    EXPECT_TRUE(text.contains("RESOLUCION DIAN")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Software Zentilori")) << text.toStdString();
+
+    QFile pulse(cups_->captured("Facturas").last());
+    ASSERT_TRUE(pulse.open(QIODevice::ReadOnly));
+    EXPECT_EQ(pulse.readAll(), kPulse);
+    EXPECT_EQ(errorBalloons(), 0);
+    EXPECT_EQ(notices_.count(QStringLiteral("Impresion de Factura")), 1);
+}
+
 TEST_F(CupsEndToEnd, StoppedQueueFallsBackToTheDefaultWithoutError) {
     ASSERT_EQ(cups_->admin("cupsdisable", {"-r", "Sin papel", "Cocina"}), QString());
     EXPECT_EQ(CupsPrinterSystem::queueProblem("Cocina"), QStringLiteral("Sin papel"));
