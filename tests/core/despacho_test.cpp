@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/servidor.h"
-#include "fakes.h"
-#include "printing/tape_device.h"
+#include "servidor_falso.h"
 
 namespace {
 
@@ -19,37 +17,17 @@ QString documento(const QString& area, const QString& mesa, const QString& extra
         .arg(area, mesa, extra);
 }
 
-class Despacho : public ::testing::Test {
+class Despacho : public pruebas::ConServidor {
 protected:
     Despacho()
     {
-        impresoras.addPrinter("Cocina");
         impresoras.addPrinter("Bar");
-        impresoras.setDefaultPrinterName("Cocina");
-        entorno.impresoras = &impresoras;
         entorno.locale = QLocale(QLocale::Spanish, QLocale::Colombia);
-        core::ConfigEnlace c;
-        c.hostNotificaciones = "127.0.0.1";
-        c.hostTrabajos = "jobs.test";
-        servidor = std::make_unique<core::Servidor>(&conexion, &buscador, entorno, c);
-        servidor->registro().setSalida(nullptr);
-        QObject::connect(&servidor->registro(), &core::Registro::lineaAgregada,
-                         [this](const QString& l) { log << l; });
-        servidor->setBandeja(&bandeja);
-        servidor->codigoSucursalesAgencias = "123456789012345";
         conexion.estadoActual = 7;
         conexion.llegar("_endMessage_");
         log.clear();
     }
     QStringList tapes(const QString& impresora) const { return impresoras.tapesOf(impresora); }
-
-    printing::TapePrinterSystem impresoras;
-    printing::Entorno entorno;
-    pruebas::ConexionFalsa conexion;
-    pruebas::BuscadorFalso buscador;
-    pruebas::BandejaFalsa bandeja;
-    std::unique_ptr<core::Servidor> servidor;
-    QStringList log;
 };
 
 TEST_F(Despacho, ADocumentPrintsAndTheStatusGoesBackToZero)

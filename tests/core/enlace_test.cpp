@@ -3,8 +3,7 @@
 
 #include "core/mensajes.h"
 #include "core/servidor.h"
-#include "fakes.h"
-#include "printing/tape_device.h"
+#include "servidor_falso.h"
 
 namespace {
 
@@ -54,31 +53,9 @@ TEST(Terminador, SplitAcrossDeliveriesCompletesExactlyOnce)
     EXPECT_EQ(d.cola().size(), 11);
 }
 
-class Enlace : public ::testing::Test {
+class Enlace : public pruebas::ConServidor {
 protected:
-    Enlace()
-    {
-        impresoras.addPrinter("Cocina");
-        impresoras.setDefaultPrinterName("Cocina");
-        entorno.impresoras = &impresoras;
-        core::ConfigEnlace c;
-        c.hostNotificaciones = "127.0.0.1";
-        c.hostTrabajos = "jobs.test";
-        servidor = std::make_unique<core::Servidor>(&conexion, &buscador, entorno, c);
-        servidor->registro().setSalida(nullptr);
-        QObject::connect(&servidor->registro(), &core::Registro::lineaAgregada,
-                         [this](const QString& l) { log << l; });
-        servidor->setBandeja(&bandeja);
-        servidor->conexionHabilitada = true;
-        servidor->codigoSucursalesAgencias = "123456789012345";
-    }
-    printing::TapePrinterSystem impresoras;
-    printing::Entorno entorno;
-    pruebas::ConexionFalsa conexion;
-    pruebas::BuscadorFalso buscador;
-    pruebas::BandejaFalsa bandeja;
-    std::unique_ptr<core::Servidor> servidor;
-    QStringList log;
+    Enlace() { servidor->conexionHabilitada = true; }
 };
 
 TEST_F(Enlace, WatchdogConnectsOnlyWhenLostAndShowsTheState)
