@@ -5,7 +5,6 @@
 
 #include <QBuffer>
 #include <QImage>
-#include <QImageReader>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <optional>
@@ -13,30 +12,15 @@
 #include "json/parser.h"
 #include "printing/devices/painter_device.h"
 #include "printing/factura.h"
+#include "printing/devices/picture_size.h"
 #include "printing/tape_device.h"
+#include "soporte_bench.h"
 
 namespace {
 
 using printing::PaintedDocument;
 using printing::PainterDevice;
-
-class SinAvisos : public printing::Avisos {
-public:
-    void ShowBalloonTip(const QString&, int, const QString&, int) override {}
-    void agregarLog(const QString&) override {}
-};
-
-class UnaPintora : public printing::PrinterSystem {
-public:
-    explicit UnaPintora(PainterDevice& d) : d_(d) {}
-    QStringList Printers() override { return {d_.DeviceName()}; }
-    printing::PrintDevice& Printer(int) override { return d_; }
-    QString DefaultPrinterName() override { return d_.DeviceName(); }
-    void WriteRaw(const QString&, const QByteArray&) override {}
-
-private:
-    PainterDevice& d_;
-};
+using bench_render::SinAvisos;
 
 // A 600 x 250 logo at 200 dpi in a folder of its own.
 const QString& carpetaLogo() {
@@ -108,30 +92,14 @@ printing::Entorno entorno(printing::PrinterSystem& sys, printing::Avisos& avisos
     e.configuracion = ajustes();
     e.hayConfiguracion = true;
     e.carpetaAplicacion = carpetaLogo();
-    e.tamanoImagen = [](const QString& ruta) -> std::optional<QSizeF> {
-        QImageReader r(ruta);
-        const QImage img = r.read();
-        if (img.isNull()) return std::nullopt;
-        return QSizeF(img.width() * 100000.0 / img.dotsPerMeterX(),
-                      img.height() * 100000.0 / img.dotsPerMeterY());
-    };
+    e.tamanoImagen = printing::pictureSize;
     return e;
 }
 
 PaintedDocument componer(PainterDevice& dispositivo) {
-    std::optional<PaintedDocument> hecho;
-    dispositivo.setEndHook([&](const PaintedDocument& d) { hecho = d; });
-    UnaPintora sys(dispositivo);
-    SinAvisos avisos;
-    printing::Entorno e = entorno(sys, avisos);
-    printing::imprimirFactura(e, documento());
-    return std::move(*hecho);
-}
-
-void papel(benchmark::State& state, const PaintedDocument& doc) {
-    const double mm = doc.renderedHeight(0) / 1440.0 * 25.4;
-    state.counters["ticket_mm"] = mm;
-    state.counters["paper_ms"] = mm / 300.0 * 1000.0;
+    return bench_render::componer(dispositivo, entorno, [](printing::Entorno& e) {
+        printing::imprimirFactura(e, documento());
+    });
 }
 
 void BM_FacturaCinta(benchmark::State& state) {
@@ -156,7 +124,7 @@ void BM_FacturaComposicionYPdf(benchmark::State& state) {
         buffer.open(QIODevice::WriteOnly);
         doc.writePdf(&buffer, "Facturas");
     }
-    papel(state, componer(dispositivo));
+    bench_render::contarPapel(state, componer(dispositivo));
 }
 BENCHMARK(BM_FacturaComposicionYPdf)->Unit(benchmark::kMillisecond);
 
@@ -169,7 +137,7 @@ void BM_FacturaPng(benchmark::State& state) {
         buffer.open(QIODevice::WriteOnly);
         doc.toImage(203).save(&buffer, "PNG");
     }
-    papel(state, doc);
+    bench_render::contarPapel(state, doc);
 }
 BENCHMARK(BM_FacturaPng)->Unit(benchmark::kMillisecond);
 

@@ -13,30 +13,13 @@
 #include "printing/comandas.h"
 #include "printing/devices/painter_device.h"
 #include "printing/tape_device.h"
+#include "soporte_bench.h"
 
 namespace {
 
 using printing::PaintedDocument;
 using printing::PainterDevice;
-
-class NoNotices : public printing::Avisos {
-public:
-    void ShowBalloonTip(const QString&, int, const QString&, int) override {}
-    void agregarLog(const QString&) override {}
-};
-
-// One painter printer as a whole printer system.
-class OnePainter : public printing::PrinterSystem {
-public:
-    explicit OnePainter(PainterDevice& d) : device_(d) {}
-    QStringList Printers() override { return {device_.DeviceName()}; }
-    printing::PrintDevice& Printer(int) override { return device_; }
-    QString DefaultPrinterName() override { return device_.DeviceName(); }
-    void WriteRaw(const QString&, const QByteArray&) override {}
-
-private:
-    PainterDevice& device_;
-};
+using NoNotices = bench_render::SinAvisos;
 
 json::JsonValue makeOrders(int count) {
     QString products;
@@ -84,19 +67,9 @@ printing::Entorno environment(printing::PrinterSystem& sys, printing::Avisos& no
 
 // Lays the ticket out on a painter device and keeps the ended document.
 PaintedDocument layOut(PainterDevice& device, int products = 30) {
-    std::optional<PaintedDocument> done;
-    device.setEndHook([&](const PaintedDocument& d) { done = d; });
-    OnePainter sys(device);
-    NoNotices notices;
-    printing::Entorno e = environment(sys, notices);
-    printing::imprimirComandas(e, orders(products));
-    return std::move(*done);
-}
-
-void reportPaper(benchmark::State& state, const PaintedDocument& doc) {
-    const double mm = doc.renderedHeight(0) / 1440.0 * 25.4;
-    state.counters["ticket_mm"] = mm;
-    state.counters["paper_ms"] = mm / 300.0 * 1000.0;
+    return bench_render::componer(device, environment, [products](printing::Entorno& e) {
+        printing::imprimirComandas(e, orders(products));
+    });
 }
 
 void BM_LayoutTape(benchmark::State& state) {
@@ -115,7 +88,7 @@ BENCHMARK(BM_LayoutTape)->Unit(benchmark::kMillisecond);
 void BM_LayoutPainter(benchmark::State& state) {
     PainterDevice device("Cocina", 4535);
     for (auto _ : state) benchmark::DoNotOptimize(layOut(device));
-    reportPaper(state, layOut(device));
+    bench_render::contarPapel(state, layOut(device));
 }
 BENCHMARK(BM_LayoutPainter)->Unit(benchmark::kMillisecond);
 
@@ -131,7 +104,7 @@ void BM_RenderPdf(benchmark::State& state) {
         bytes = pdf.size();
     }
     state.counters["pdf_bytes"] = double(bytes);
-    reportPaper(state, doc);
+    bench_render::contarPapel(state, doc);
 }
 BENCHMARK(BM_RenderPdf)->Unit(benchmark::kMillisecond);
 
@@ -144,7 +117,7 @@ void BM_RenderPng(benchmark::State& state) {
         buffer.open(QIODevice::WriteOnly);
         doc.toImage(203).convertToFormat(QImage::Format_Grayscale8).save(&buffer, "PNG", 80);
     }
-    reportPaper(state, doc);
+    bench_render::contarPapel(state, doc);
 }
 BENCHMARK(BM_RenderPng)->Unit(benchmark::kMillisecond);
 
@@ -168,7 +141,7 @@ void BM_LayoutAndPdf(benchmark::State& state) {
         buffer.open(QIODevice::WriteOnly);
         doc.writePdf(&buffer, "Cocina");
     }
-    reportPaper(state, layOut(device, products));
+    bench_render::contarPapel(state, layOut(device, products));
 }
 BENCHMARK(BM_LayoutAndPdf)->Arg(30)->Arg(5)->Unit(benchmark::kMillisecond);
 
