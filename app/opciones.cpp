@@ -3,29 +3,18 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QHostAddress>
-#include <QRegularExpression>
 #include <QSettings>
+
+#include "printing/opcion_impresora.h"
 
 namespace app {
 
 std::optional<ImpresoraVirtual> leerImpresora(const QString& texto)
 {
-    static const QRegularExpression re(QStringLiteral("^([^=:]+?)(?:=(\\d+))?(:offline)?$"));
-    const auto m = re.match(texto.trimmed());
-    if (!m.hasMatch())
+    const auto p = printing::leerOpcionImpresora(texto);
+    if (!p)
         return std::nullopt;
-    ImpresoraVirtual i;
-    i.nombre = m.captured(1).trimmed();
-    if (i.nombre.isEmpty())
-        return std::nullopt;
-    if (m.hasCaptured(2) && !m.captured(2).isEmpty()) {
-        bool ok = false;
-        i.ancho = m.captured(2).toInt(&ok);
-        if (!ok || i.ancho <= 0)
-            return std::nullopt;
-    }
-    i.offline = m.hasCaptured(3) && !m.captured(3).isEmpty();
-    return i;
+    return ImpresoraVirtual{p->nombre, p->ancho, p->fueraDeLinea};
 }
 
 void declararOpciones(QCommandLineParser& p)

@@ -23,6 +23,7 @@
 #include "printing/devices/picture_size.h"
 #include "printing/devices/virtual_printer_system.h"
 #include "printing/entorno.h"
+#include "printing/opcion_impresora.h"
 
 namespace {
 
@@ -79,25 +80,10 @@ struct Options {
 };
 
 // NAME[=WIDTH][:offline]
-std::optional<Printer> parsePrinter(QString spec) {
-    Printer p;
-    static const QString kOffline = QStringLiteral(":offline");
-    if (spec.endsWith(kOffline)) {
-        p.offline = true;
-        spec.chop(kOffline.size());
-    }
-    static const QRegularExpression kWidth(QStringLiteral("^(.*)=([0-9]+)$"),
-                                           QRegularExpression::DotMatchesEverythingOption);
-    const auto m = kWidth.match(spec);
-    if (m.hasMatch()) {
-        bool ok = false;
-        p.width = m.captured(2).toInt(&ok);
-        if (!ok || p.width <= 0) return std::nullopt;
-        spec = m.captured(1);
-    }
-    if (spec.trimmed().isEmpty()) return std::nullopt;
-    p.name = spec;
-    return p;
+std::optional<Printer> parsePrinter(const QString& spec) {
+    const auto p = printing::leerOpcionImpresora(spec);
+    if (!p) return std::nullopt;
+    return Printer{p->nombre, p->ancho, p->fueraDeLinea};
 }
 
 // Returns an error text, "" when the options are good.

@@ -1,0 +1,29 @@
+#include "opcion_impresora.h"
+
+#include <QRegularExpression>
+
+namespace printing {
+
+std::optional<ImpresoraPedida> leerOpcionImpresora(QString texto) {
+    ImpresoraPedida p;
+    static const QString kFueraDeLinea = QStringLiteral(":offline");
+    texto = texto.trimmed();
+    if (texto.endsWith(kFueraDeLinea)) {
+        p.fueraDeLinea = true;
+        texto.chop(kFueraDeLinea.size());
+    }
+    static const QRegularExpression kAncho(QStringLiteral("^(.*)=([0-9]+)$"),
+                                           QRegularExpression::DotMatchesEverythingOption);
+    const auto m = kAncho.match(texto);
+    if (m.hasMatch()) {
+        bool ok = false;
+        p.ancho = m.captured(2).toInt(&ok);
+        if (!ok || p.ancho <= 0) return std::nullopt;
+        texto = m.captured(1);
+    }
+    p.nombre = texto.trimmed();
+    if (p.nombre.isEmpty() || p.nombre.contains(u'=')) return std::nullopt;
+    return p;
+}
+
+}  // namespace printing

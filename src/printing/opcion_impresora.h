@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace printing {
+
+/** A virtual printer as given on the command line: NAME[=WIDTH][:offline]. */
+struct ImpresoraPedida {
+    QString nombre;
+    int ancho = 4535;  // twips: an 80 mm roll
+    bool fueraDeLinea = false;
+};
+
+/**
+ * Reads NAME[=WIDTH][:offline], as ticket-render and the server both take it. WIDTH is a
+ * positive number of twips; the name is trimmed, must not be empty and holds no "=".
+ */
+std::optional<ImpresoraPedida> leerOpcionImpresora(QString texto);
+
+}  // namespace printing
