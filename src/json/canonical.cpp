@@ -118,4 +118,16 @@ QByteArray canonicalForm(const JsonValue& value) {
     return out;
 }
 
+QString textoDocumento(QByteArray bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
+    return QString::fromUtf8(bytes);
+}
+
+QByteArray volcado(const JsonValue& raiz, const QString& errores) {
+    QByteArray out = raiz.isEmpty() ? QByteArray("nothing") : canonicalForm(raiz);
+    out.append('\n');
+    out.append(errores.toUtf8());
+    return out;
+}
+
 }  // namespace json

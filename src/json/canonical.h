@@ -14,4 +14,13 @@ namespace json {
  */
 QByteArray canonicalForm(const JsonValue& value);
 
+/** A job document file's text: UTF-8, a leading byte-order mark dropped, bad bytes U+FFFD. */
+QString textoDocumento(QByteArray bytes);
+
+/**
+ * What json-dump writes for a parse: the canonical form of the root (`nothing` without one),
+ * a line feed, then the reader's error text unchanged.
+ */
+QByteArray volcado(const JsonValue& raiz, const QString& errores);
+
 }  // namespace json

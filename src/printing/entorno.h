@@ -30,6 +30,18 @@ public:
     virtual void agregarLog(const QString& line) = 0;
 };
 
+/** A text on one line: CR and LF written as \r and \n. */
+inline QString escaparSaltos(QString texto) {
+    texto.replace(u'\r', QStringLiteral("\\r"));
+    texto.replace(u'\n', QStringLiteral("\\n"));
+    return texto;
+}
+
+/** How a balloon is written to standard error: "balloon <icon> <title>: <text>". */
+inline QString lineaGlobo(int icono, const QString& titulo, const QString& texto) {
+    return QStringLiteral("balloon %1 %2: %3").arg(icono).arg(titulo, escaparSaltos(texto));
+}
+
 /**
  * Everything a layout needs besides the document: the printers, the current printer, where
  * to report, the regional format, the clock, the application folder and the kept settings.

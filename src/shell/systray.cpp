@@ -3,6 +3,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include "printing/entorno.h"
 #include "shell/iconos.h"
 
 namespace shell {
@@ -16,10 +17,7 @@ clsSystray::~clsSystray()
 
 QString clsSystray::lineaGlobo(int icono, const QString& titulo, const QString& texto)
 {
-    QString t = texto;
-    t.replace(u'\r', QLatin1String("\\r"));
-    t.replace(u'\n', QLatin1String("\\n"));
-    return QStringLiteral("balloon %1 %2: %3").arg(icono).arg(titulo, t);
+    return printing::lineaGlobo(icono, titulo, texto);
 }
 
 bool clsSystray::Init(QWidget* pfrm, const QString& pstrTooltip)

@@ -44,7 +44,7 @@ std::optional<QString> opciones(const QStringList& args, app::Opciones& o, const
     return app::leerOpciones(p, carpeta, o);
 }
 
-TEST(Opciones, PrinterSpecifications)
+TEST(Opciones, PrinterOptions)
 {
     const auto a = app::leerImpresora("Cocina");
     ASSERT_TRUE(a);

@@ -43,15 +43,10 @@ int main(int argc, char** argv) {
                      file.errorString().toLocal8Bit().constData());
         return 2;
     }
-    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
-
-    const json::JsonValue root = json::Parse(QString::fromUtf8(bytes));
+    const json::JsonValue root = json::Parse(json::textoDocumento(bytes));
     const QString& errors = json::ParseErrors();
 
-    QByteArray out = root.isEmpty() ? QByteArray("nothing") : json::canonicalForm(root);
-    out.append('\n');
-    out.append(errors.toUtf8());
-    if (!writeAll(out) || std::fflush(stdout) != 0) {
+    if (!writeAll(json::volcado(root, errors)) || std::fflush(stdout) != 0) {
         std::fputs("json-dump: cannot write the output\n", stderr);
         return 2;
     }

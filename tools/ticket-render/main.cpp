@@ -80,8 +80,8 @@ struct Options {
 };
 
 // NAME[=WIDTH][:offline]
-std::optional<Printer> parsePrinter(const QString& spec) {
-    const auto p = printing::leerOpcionImpresora(spec);
+std::optional<Printer> parsePrinter(const QString& texto) {
+    const auto p = printing::leerOpcionImpresora(texto);
     if (!p) return std::nullopt;
     return Printer{p->nombre, p->ancho, p->fueraDeLinea};
 }
@@ -137,12 +137,6 @@ QString parseOptions(const QStringList& args, Options& o) {
     return {};
 }
 
-QString escapeLine(QString text) {
-    text.replace(u'\r', QStringLiteral("\\r"));
-    text.replace(u'\n', QStringLiteral("\\n"));
-    return text;
-}
-
 /** Balloons go to balloons.txt and, like log lines, to standard error. */
 class BalloonFile : public printing::Avisos {
 public:
@@ -152,11 +146,11 @@ public:
     QString errorString() const { return file_.errorString(); }
 
     void ShowBalloonTip(const QString& message, int icon, const QString& title, int) override {
-        const QString text = escapeLine(message);
+        const QString text = printing::escaparSaltos(message);
         const QByteArray line =
             (QString::number(icon) + u'|' + title + u'|' + text + u'\n').toUtf8();
         if (file_.write(line) != line.size() || !file_.flush()) failed_ = true;
-        err(QStringLiteral("balloon %1 %2: %3").arg(icon).arg(title, text));
+        err(printing::lineaGlobo(icon, title, message));
     }
     void agregarLog(const QString& line) override { err(line); }
 
@@ -194,15 +188,11 @@ int run(const Options& o) {
         err(QStringLiteral("ticket-render: cannot read %1: %2").arg(o.job, file.errorString()));
         return 2;
     }
-    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
-
-    const json::JsonValue root = json::Parse(QString::fromUtf8(bytes));
+    const json::JsonValue root = json::Parse(json::textoDocumento(bytes));
     const QString errors = json::ParseErrors();
 
     if (o.dumpJson) {
-        QByteArray out = root.isEmpty() ? QByteArray("nothing") : json::canonicalForm(root);
-        out.append('\n');
-        out.append(errors.toUtf8());
+        const QByteArray out = json::volcado(root, errors);
         std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
         if (std::fflush(stdout) != 0) return 2;
         return errors.isEmpty() ? 0 : 1;

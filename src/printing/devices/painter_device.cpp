@@ -26,21 +26,25 @@ PainterDevice::PainterDevice(QString name, int pageWidth, int pageHeight, bool t
 }
 
 void PainterDevice::setFontName(const QString& name) {
+    if (fontName_ == name) return;  // layouts set the same font again and again
     fontName_ = name;
     rebuildFont();
 }
 
 void PainterDevice::setFontSize(float points) {
+    if (fontSize_ == points) return;
     fontSize_ = points;
     rebuildFont();
 }
 
 void PainterDevice::setFontBold(bool on) {
+    if (bold_ == on) return;
     bold_ = on;
     rebuildFont();
 }
 
 void PainterDevice::setFontItalic(bool on) {
+    if (italic_ == on) return;
     italic_ = on;
     rebuildFont();
 }
