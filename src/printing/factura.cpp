@@ -23,12 +23,6 @@ json::JsonValue campo(const json::JsonValue& doc, const char* clave) {
     return doc.Item(QString::fromLatin1(clave));
 }
 
-// A document value as Print shows it: numbers with their sign blank and trailing blank.
-QString textoItem(Entorno& e, const json::JsonValue& v) {
-    if (v.isNumber()) return textoNumeroImpreso(v.number(), e.locale);
-    return json::texto(v, e.locale);
-}
-
 QString textoCampo(Entorno& e, const json::JsonValue& doc, const char* clave) {
     return json::texto(campo(doc, clave), e.locale);
 }
@@ -51,7 +45,7 @@ QString numeroFactura(Entorno& e, const ConfiguracionImpresion& c, const json::J
     const QString& prefijo = c.facturaPrefijo;
     const json::JsonValue id = campo(doc, "idFacturaCuenta");
     if (!prefijo.isEmpty()) return prefijo + QStringLiteral("-") + json::texto(id, e.locale);
-    return textoItem(e, id);
+    return textoImpreso(id, e.locale);
 }
 
 void cabecera(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc) {
@@ -62,7 +56,7 @@ void cabecera(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue
         registrarLog(e, QStringLiteral("Factura sin logo: ") + rutaLogo(e) +
                             QStringLiteral(" no es una imagen legible"));
 
-    p.setFontSize(esImpresoraAngosta(e) ? 7 : 10);
+    p.setFontSize(tamanoChico(e));
     p.setFontName(kFuenteFactura);
 
     imprimirEncabezadoEmpresa(e, c);
@@ -86,9 +80,9 @@ void cabecera(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue
                  PrintItem::Text(numeroFactura(e, c, doc))});
     }
 
-    p.Print({PrintItem::Text(textoItem(e, campo(doc, "nomMesa")))});
+    p.Print({PrintItem::Text(textoImpreso(campo(doc, "nomMesa"), e.locale))});
     p.Print({PrintItem::Text(QStringLiteral("Fecha ")),
-             PrintItem::Text(textoItem(e, campo(doc, "fechaFactura"))),
+             PrintItem::Text(textoImpreso(campo(doc, "fechaFactura"), e.locale)),
              PrintItem::Text(c.horaFactura
                                  ? QStringLiteral(" Hora ") + textoCampo(e, doc, "horaFactura")
                                  : QString())});

@@ -13,10 +13,6 @@ using json::RuntimeError;
 
 namespace {
 
-int tamanoChico(Entorno& e) {
-    return esImpresoraAngosta(e) ? 7 : 10;
-}
-
 void imprimirLineaEnColumna(PrintDevice& p, const QString& linea, int columna) {
     p.Print({PrintItem::Tab(columna), PrintItem::Text(linea)});
 }
@@ -80,6 +76,10 @@ bool hayImpresora(Entorno& e) {
     } catch (const RuntimeError&) {
         return false;
     }
+}
+
+float tamanoChico(Entorno& e) {
+    return esImpresoraAngosta(e) ? 7.0f : 10.0f;
 }
 
 bool esImpresoraAngosta(Entorno& e) {
@@ -211,7 +211,7 @@ void imprimirTextoMedido(Entorno& e, QString& texto, int ancho, int alineacion, 
 void imprimirSeparador(Entorno& e, const QString& tipo) {
     PrintDevice& p = impresora(e);
     const long long recordado = redondearPar(double(p.FontSize()));
-    p.setFontSize(float(tamanoChico(e)));
+    p.setFontSize(tamanoChico(e));
     const int largo = anchoLinea(e) == 40 ? 35 : 30;
     if (tipo == QStringLiteral("=") || tipo == QStringLiteral("-"))
         p.Print({PrintItem::Text(QString(largo, tipo[0]))});

@@ -28,6 +28,8 @@ PrintDevice& impresora(Entorno& e);
 
 bool hayImpresora(Entorno& e);
 bool esImpresoraAngosta(Entorno& e);
+/** The small size of headings, rules and invoices: 7 points on a narrow printer, 10 otherwise. */
+float tamanoChico(Entorno& e);
 int anchoLinea(Entorno& e);
 int escalarColumna(Entorno& e, int columna);
 int cortePalabras(const QString& texto, int limite);

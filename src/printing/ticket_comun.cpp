@@ -7,10 +7,6 @@ namespace printing {
 
 using json::JsonValue;
 
-float tamanoChico(Entorno& e) {
-    return esImpresoraAngosta(e) ? 7.0f : 10.0f;
-}
-
 void fuenteComanda(Entorno& e) {
     PrintDevice& p = impresora(e);
     p.setFontBold(false);

@@ -9,8 +9,6 @@ namespace printing {
 
 // Pieces shared by the kitchen and cancellation tickets.
 
-/** The small size of headings and rules: 7 points on a narrow printer, 10 otherwise. */
-float tamanoChico(Entorno& e);
 /** Bold and italic off, font "Courier 17 CPI". */
 void fuenteComanda(Entorno& e);
 /** The notes of a product, "-> " + each non-blank entry of `detalle`, measured. */

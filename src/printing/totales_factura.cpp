@@ -20,7 +20,7 @@ bool positivo(Entorno& e, const json::JsonValue& doc, const char* clave) {
 
 void tamanoFactura(Entorno& e) {
     PrintDevice& p = impresora(e);
-    p.setFontSize(esImpresoraAngosta(e) ? 7 : 10);
+    p.setFontSize(tamanoChico(e));
     p.setFontBold(false);
 }
 
