@@ -135,13 +135,8 @@ std::optional<QString> leerOpciones(const QCommandLineParser& p,
     }
     if (p.isSet(QStringLiteral("set-code")))
         o.setCode = p.value(QStringLiteral("set-code"));
-    auto texto = [&](const QString& clave) {
-        const QVariant v = ini.value(clave);
-        return v.typeId() == QMetaType::QStringList ? v.toStringList().join(QStringLiteral(", "))
-                                                    : v.toString();
-    };
-    o.nitSoftware = texto(QStringLiteral("factura/nit_software"));
-    o.webSoftware = texto(QStringLiteral("factura/web_software"));
+    o.nitSoftware = printing::valorIni(ini, QStringLiteral("factura/nit_software"));
+    o.webSoftware = printing::valorIni(ini, QStringLiteral("factura/web_software"));
     return std::nullopt;
 }
 

@@ -26,4 +26,10 @@ std::optional<ImpresoraPedida> leerOpcionImpresora(QString texto) {
     return p;
 }
 
+QString valorIni(const QSettings& ini, const QString& clave) {
+    const QVariant v = ini.value(clave);
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QStringLiteral(", "));
+    return v.toString();
+}
+
 }  // namespace printing

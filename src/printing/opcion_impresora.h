@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSettings>
 #include <QString>
 #include <optional>
 
@@ -17,5 +18,8 @@ struct ImpresoraPedida {
  * positive number of twips; the name is trimmed, must not be empty and holds no "=".
  */
 std::optional<ImpresoraPedida> leerOpcionImpresora(QString texto);
+
+/** A servidor.ini value as text: a value with commas (read as a list) joined back with ", ". */
+QString valorIni(const QSettings& ini, const QString& clave);
 
 }  // namespace printing

@@ -159,13 +159,6 @@ private:
     bool failed_ = false;
 };
 
-QString iniValue(QSettings& ini, const QString& key) {
-    // A value with commas reads as a list; joined the way the server joins it.
-    const QVariant v = ini.value(key);
-    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QStringLiteral(", "));
-    return v.toString();
-}
-
 // Outputs of an earlier run would mix with this run's numbering.
 bool clearEarlierOutputs(QDir dir) {
     static const QRegularExpression kOutput(
@@ -222,8 +215,8 @@ int run(const Options& o) {
         e.carpetaAplicacion = QDir(o.appDir).absolutePath();
         QSettings ini(QDir(o.appDir).filePath(QStringLiteral("servidor.ini")),
                       QSettings::IniFormat);
-        e.nitSoftware = iniValue(ini, QStringLiteral("factura/nit_software"));
-        e.webSoftware = iniValue(ini, QStringLiteral("factura/web_software"));
+        e.nitSoftware = printing::valorIni(ini, QStringLiteral("factura/nit_software"));
+        e.webSoftware = printing::valorIni(ini, QStringLiteral("factura/web_software"));
     }
 
     VirtualPrinterSystem printers(o.out, o.formats);

@@ -1,11 +1,11 @@
 #include "painter_device.h"
 
 #include <QHash>
-#include <QImageReader>
 #include <algorithm>
 #include <cmath>
 
 #include "json/runtime_error.h"
+#include "picture_size.h"
 
 namespace printing {
 
@@ -162,9 +162,7 @@ void PainterDevice::endLine() {
 }
 
 void PainterDevice::PaintPicture(const QString& picturePath, int x, int y, int width, int height) {
-    QImageReader reader(picturePath);
-    reader.setDecideFormatFromContent(true);
-    QImage image = reader.read();
+    QImage image = readPicture(picturePath);
     if (image.isNull()) {
         throw json::RuntimeError(kInvalidPicture, QStringLiteral("Invalid picture"));
     }

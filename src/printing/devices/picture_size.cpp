@@ -10,10 +10,14 @@ constexpr double kScreenDotsPerMeter = 96 / 0.0254;
 constexpr double kHundredthsMmPerMeter = 100000.0;
 }  // namespace
 
-std::optional<QSizeF> pictureSize(const QString& path) {
+QImage readPicture(const QString& path) {
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
-    const QImage image = reader.read();
+    return reader.read();
+}
+
+std::optional<QSizeF> pictureSize(const QString& path) {
+    const QImage image = readPicture(path);
     if (image.isNull()) return std::nullopt;
     const double dpmX = image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() : kScreenDotsPerMeter;
     const double dpmY = image.dotsPerMeterY() > 0 ? image.dotsPerMeterY() : kScreenDotsPerMeter;

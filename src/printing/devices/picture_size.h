@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QSizeF>
 #include <QString>
 #include <optional>
@@ -12,5 +13,8 @@ namespace printing {
  * told by the content, not the name. This is what Entorno::tamanoImagen expects.
  */
 std::optional<QSizeF> pictureSize(const QString& path);
+
+/** Reads a picture file, its format told by the content; a null image when unreadable. */
+QImage readPicture(const QString& path);
 
 }  // namespace printing
