@@ -22,8 +22,7 @@
 
 namespace {
 
-void error(const QString& texto)
-{
+void error(const QString& texto) {
     const QByteArray b = texto.toUtf8() + '\n';
     std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
     std::fflush(stderr);
@@ -31,13 +30,11 @@ void error(const QString& texto)
 
 // One server per application folder: the lock's name carries a hash of the folder's path,
 // so servers with folders of their own (tests, a demo) run beside the branch's.
-QString rutaBloqueo(const QString& carpeta)
-{
+QString rutaBloqueo(const QString& carpeta) {
     QString dir = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
                       ? QString()
                       : QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty() || !QDir().mkpath(dir))
-        dir = QDir::tempPath();
+    if (dir.isEmpty() || !QDir().mkpath(dir)) dir = QDir::tempPath();
     const QString canonica = QFileInfo(carpeta).canonicalFilePath();
     const QByteArray hash =
         QCryptographicHash::hash(canonica.isEmpty() ? carpeta.toUtf8() : canonica.toUtf8(),
@@ -48,10 +45,8 @@ QString rutaBloqueo(const QString& carpeta)
                               QStringLiteral(".lock"));
 }
 
-std::unique_ptr<printing::PrinterSystem> crearImpresoras(const app::Opciones& o, QString& fallo)
-{
-    if (o.printers == QLatin1String("cups"))
-        return std::make_unique<printing::CupsPrinterSystem>();
+std::unique_ptr<printing::PrinterSystem> crearImpresoras(const app::Opciones& o, QString& fallo) {
+    if (o.printers == QLatin1String("cups")) return std::make_unique<printing::CupsPrinterSystem>();
     const auto formatos = printing::VirtualPrinterSystem::parseFormats(o.printFormat);
     if (!formatos) {
         fallo = QStringLiteral("bad --print-format: ") + o.printFormat;
@@ -62,8 +57,7 @@ std::unique_ptr<printing::PrinterSystem> crearImpresoras(const app::Opciones& o,
         return nullptr;
     }
     auto sistema = std::make_unique<printing::VirtualPrinterSystem>(o.printOutput, *formatos);
-    for (const auto& i : o.printer)
-        sistema->addPrinter(i.nombre, i.ancho, i.offline);
+    for (const auto& i : o.printer) sistema->addPrinter(i.nombre, i.ancho, i.offline);
     if (!o.defaultPrinter.isEmpty())
         sistema->setDefaultPrinterName(o.defaultPrinter);
     else if (!o.printer.isEmpty())
@@ -73,8 +67,7 @@ std::unique_ptr<printing::PrinterSystem> crearImpresoras(const app::Opciones& o,
 
 }  // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     // With no display at all, run headless instead of failing to start.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
@@ -92,10 +85,8 @@ int main(int argc, char* argv[])
         error(parser.errorText());
         return 2;
     }
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
 
     app::Opciones o;
     const QString predeterminada =
@@ -116,7 +107,8 @@ int main(int argc, char* argv[])
 
     if (o.setCode) {
         if (!core::codigoValidoCambio(*o.setCode)) {
-            error(QStringLiteral("Codigo no valido: al menos 15 caracteres, numerico desde el segundo"));
+            error(QStringLiteral(
+                "Codigo no valido: al menos 15 caracteres, numerico desde el segundo"));
             return 1;
         }
         if (!core::escribirAcceso(o.carpeta, *o.setCode)) {
@@ -132,8 +124,7 @@ int main(int argc, char* argv[])
     if (!bloqueo.tryLock(0)) {
         const QString texto = QStringLiteral("La Aplicación ya esta en ejecución");
         error(texto);
-        if (!sinPantalla)
-            dialogos.msgBox(texto, core::IconoMensaje::Exclamacion);
+        if (!sinPantalla) dialogos.msgBox(texto, core::IconoMensaje::Exclamacion);
         return 1;
     }
 
@@ -175,9 +166,8 @@ int main(int argc, char* argv[])
     if (!o.caFile.isEmpty() && !buscador->agregarCertificados(o.caFile))
         servidor.agregarLog(QStringLiteral("No se pudieron leer certificados de ") + o.caFile);
 
-    shell::frmMain ventana(servidor, dialogos, o.carpeta, [](int codigo) {
-        QCoreApplication::exit(codigo);
-    });
+    shell::frmMain ventana(servidor, dialogos, o.carpeta,
+                           [](int codigo) { QCoreApplication::exit(codigo); });
     dialogos.setVentana(&ventana);
     ventana.iniciar();
     const int estado = QApplication::exec();

@@ -9,16 +9,13 @@
 
 namespace app {
 
-std::optional<ImpresoraVirtual> leerImpresora(const QString& texto)
-{
+std::optional<ImpresoraVirtual> leerImpresora(const QString& texto) {
     const auto p = printing::leerOpcionImpresora(texto);
-    if (!p)
-        return std::nullopt;
+    if (!p) return std::nullopt;
     return ImpresoraVirtual{p->nombre, p->ancho, p->fueraDeLinea};
 }
 
-void declararOpciones(QCommandLineParser& p)
-{
+void declararOpciones(QCommandLineParser& p) {
     p.setApplicationDescription(QStringLiteral(
         "Print server: keeps the link to the notification server, fetches the branch's "
         "jobs over HTTPS and prints them. Every option can also be set in servidor.ini "
@@ -26,28 +23,53 @@ void declararOpciones(QCommandLineParser& p)
     p.addHelpOption();
     p.addVersionOption();
     p.addOptions({
-        {QStringLiteral("app-dir"), QStringLiteral("Application folder (Acceso, logo.bmp, servidor.ini)."), QStringLiteral("DIR")},
-        {QStringLiteral("notify-host"), QStringLiteral("Notification server address (IPv4). Key notify_host."), QStringLiteral("IPV4")},
-        {QStringLiteral("notify-port"), QStringLiteral("Notification server port (3002). Key notify_port."), QStringLiteral("N")},
-        {QStringLiteral("job-host"), QStringLiteral("Job service, reached over HTTPS. Key job_host."), QStringLiteral("HOST[:PORT]")},
-        {QStringLiteral("ca-file"), QStringLiteral("Extra trusted certificates (PEM). Key ca_file."), QStringLiteral("PEM")},
-        {QStringLiteral("printers"), QStringLiteral("cups (default) or virtual. Key printers."), QStringLiteral("KIND")},
-        {QStringLiteral("printer"), QStringLiteral("A virtual printer, repeatable; WIDTH in twips (4535). Key printer (comma list)."), QStringLiteral("NAME[=WIDTH][:offline]")},
-        {QStringLiteral("default"), QStringLiteral("Default virtual printer (first one). Key default."), QStringLiteral("NAME")},
-        {QStringLiteral("print-output"), QStringLiteral("Folder of the virtual printers' files (APP-DIR/tickets). Key print_output."), QStringLiteral("DIR")},
-        {QStringLiteral("print-format"), QStringLiteral("Virtual printer formats: text,pdf,png (text). Key print_format."), QStringLiteral("LIST")},
-        {QStringLiteral("locale"), QStringLiteral("Regional number format, e.g. es_CO (the system's). Key locale."), QStringLiteral("NAME")},
-        {QStringLiteral("watchdog-ms"), QStringLiteral("Link watchdog period (1000). Key watchdog_ms."), QStringLiteral("MS")},
-        {QStringLiteral("heartbeat-ms"), QStringLiteral("Status heartbeat period (60000). Key heartbeat_ms."), QStringLiteral("MS")},
-        {QStringLiteral("fetch-timeout-ms"), QStringLiteral("Job fetch time-out (30000). Key fetch_timeout_ms."), QStringLiteral("MS")},
-        {QStringLiteral("set-code"), QStringLiteral("Validate and store the branch code, then exit."), QStringLiteral("CODE")},
+        {QStringLiteral("app-dir"),
+         QStringLiteral("Application folder (Acceso, logo.bmp, servidor.ini)."),
+         QStringLiteral("DIR")},
+        {QStringLiteral("notify-host"),
+         QStringLiteral("Notification server address (IPv4). Key notify_host."),
+         QStringLiteral("IPV4")},
+        {QStringLiteral("notify-port"),
+         QStringLiteral("Notification server port (3002). Key notify_port."), QStringLiteral("N")},
+        {QStringLiteral("job-host"),
+         QStringLiteral("Job service, reached over HTTPS. Key job_host."),
+         QStringLiteral("HOST[:PORT]")},
+        {QStringLiteral("ca-file"),
+         QStringLiteral("Extra trusted certificates (PEM). Key ca_file."), QStringLiteral("PEM")},
+        {QStringLiteral("printers"), QStringLiteral("cups (default) or virtual. Key printers."),
+         QStringLiteral("KIND")},
+        {QStringLiteral("printer"),
+         QStringLiteral(
+             "A virtual printer, repeatable; WIDTH in twips (4535). Key printer (comma list)."),
+         QStringLiteral("NAME[=WIDTH][:offline]")},
+        {QStringLiteral("default"),
+         QStringLiteral("Default virtual printer (first one). Key default."),
+         QStringLiteral("NAME")},
+        {QStringLiteral("print-output"),
+         QStringLiteral(
+             "Folder of the virtual printers' files (APP-DIR/tickets). Key print_output."),
+         QStringLiteral("DIR")},
+        {QStringLiteral("print-format"),
+         QStringLiteral("Virtual printer formats: text,pdf,png (text). Key print_format."),
+         QStringLiteral("LIST")},
+        {QStringLiteral("locale"),
+         QStringLiteral("Regional number format, e.g. es_CO (the system's). Key locale."),
+         QStringLiteral("NAME")},
+        {QStringLiteral("watchdog-ms"),
+         QStringLiteral("Link watchdog period (1000). Key watchdog_ms."), QStringLiteral("MS")},
+        {QStringLiteral("heartbeat-ms"),
+         QStringLiteral("Status heartbeat period (60000). Key heartbeat_ms."),
+         QStringLiteral("MS")},
+        {QStringLiteral("fetch-timeout-ms"),
+         QStringLiteral("Job fetch time-out (30000). Key fetch_timeout_ms."), QStringLiteral("MS")},
+        {QStringLiteral("set-code"),
+         QStringLiteral("Validate and store the branch code, then exit."), QStringLiteral("CODE")},
     });
 }
 
 namespace {
 
-int leerEntero(const QString& texto, int minimo, int maximo, bool& ok)
-{
+int leerEntero(const QString& texto, int minimo, int maximo, bool& ok) {
     const int v = texto.trimmed().toInt(&ok);
     ok = ok && v >= minimo && v <= maximo;
     return v;
@@ -56,29 +78,25 @@ int leerEntero(const QString& texto, int minimo, int maximo, bool& ok)
 }  // namespace
 
 std::optional<QString> leerOpciones(const QCommandLineParser& p,
-                                    const QString& carpetaPredeterminada, Opciones& o)
-{
+                                    const QString& carpetaPredeterminada, Opciones& o) {
     if (!p.positionalArguments().isEmpty())
         return QStringLiteral("unexpected argument: ") + p.positionalArguments().first();
     o.carpeta = p.isSet(QStringLiteral("app-dir")) ? p.value(QStringLiteral("app-dir"))
                                                    : carpetaPredeterminada;
-    if (o.carpeta.isEmpty())
-        return QStringLiteral("no application folder");
+    if (o.carpeta.isEmpty()) return QStringLiteral("no application folder");
     o.carpeta = QDir(o.carpeta).absolutePath();
     const QDir carpeta(o.carpeta);
 
     QSettings ini(carpeta.filePath(QStringLiteral("servidor.ini")), QSettings::IniFormat);
     // The command line wins; a path from the file is taken from the application folder.
     auto valor = [&](const QString& opcion, bool esRuta = false) -> QString {
-        if (p.isSet(opcion))
-            return p.value(opcion);
+        if (p.isSet(opcion)) return p.value(opcion);
         QString clave = QStringLiteral("servidor/") + QString(opcion).replace(u'-', u'_');
         const QVariant v = ini.value(clave);
-        if (!v.isValid())
-            return QString();
-        QString t = v.typeId() == QMetaType::QStringList ? v.toStringList().join(u',') : v.toString();
-        if (esRuta && !t.isEmpty())
-            t = carpeta.absoluteFilePath(t);
+        if (!v.isValid()) return QString();
+        QString t =
+            v.typeId() == QMetaType::QStringList ? v.toStringList().join(u',') : v.toString();
+        if (esRuta && !t.isEmpty()) t = carpeta.absoluteFilePath(t);
         return t;
     };
 
@@ -89,32 +107,29 @@ std::optional<QString> leerOpciones(const QCommandLineParser& p,
     bool ok = true;
     if (const QString t = valor(QStringLiteral("notify-port")); !t.isEmpty()) {
         o.notifyPort = quint16(leerEntero(t, 1, 65535, ok));
-        if (!ok)
-            return QStringLiteral("bad --notify-port: ") + t;
+        if (!ok) return QStringLiteral("bad --notify-port: ") + t;
     }
     o.jobHost = valor(QStringLiteral("job-host")).trimmed();
     o.caFile = valor(QStringLiteral("ca-file"), true);
-    if (const QString t = valor(QStringLiteral("printers")); !t.isEmpty())
-        o.printers = t.trimmed();
+    if (const QString t = valor(QStringLiteral("printers")); !t.isEmpty()) o.printers = t.trimmed();
     if (o.printers != QLatin1String("cups") && o.printers != QLatin1String("virtual"))
         return QStringLiteral("--printers must be cups or virtual: ") + o.printers;
 
     QStringList impresoras = p.values(QStringLiteral("printer"));
     if (impresoras.isEmpty()) {
         const QVariant v = ini.value(QStringLiteral("servidor/printer"));
-        impresoras = v.typeId() == QMetaType::QStringList ? v.toStringList()
-                                                          : v.toString().split(u',', Qt::SkipEmptyParts);
+        impresoras = v.typeId() == QMetaType::QStringList
+                         ? v.toStringList()
+                         : v.toString().split(u',', Qt::SkipEmptyParts);
     }
     for (const QString& t : impresoras) {
         const auto i = leerImpresora(t);
-        if (!i)
-            return QStringLiteral("bad --printer: ") + t;
+        if (!i) return QStringLiteral("bad --printer: ") + t;
         o.printer.append(*i);
     }
     o.defaultPrinter = valor(QStringLiteral("default")).trimmed();
     o.printOutput = valor(QStringLiteral("print-output"), true);
-    if (o.printOutput.isEmpty())
-        o.printOutput = carpeta.filePath(QStringLiteral("tickets"));
+    if (o.printOutput.isEmpty()) o.printOutput = carpeta.filePath(QStringLiteral("tickets"));
     if (const QString t = valor(QStringLiteral("print-format")); !t.isEmpty())
         o.printFormat = t.trimmed();
     o.locale = valor(QStringLiteral("locale")).trimmed();
@@ -127,14 +142,11 @@ std::optional<QString> leerOpciones(const QCommandLineParser& p,
                     {"fetch-timeout-ms", &o.fetchTimeoutMs}};
     for (const auto& per : periodos) {
         const QString t = valor(QLatin1String(per.opcion));
-        if (t.isEmpty())
-            continue;
+        if (t.isEmpty()) continue;
         *per.destino = leerEntero(t, 1, 24 * 3600 * 1000, ok);
-        if (!ok)
-            return QStringLiteral("bad --%1: %2").arg(QLatin1String(per.opcion), t);
+        if (!ok) return QStringLiteral("bad --%1: %2").arg(QLatin1String(per.opcion), t);
     }
-    if (p.isSet(QStringLiteral("set-code")))
-        o.setCode = p.value(QStringLiteral("set-code"));
+    if (p.isSet(QStringLiteral("set-code"))) o.setCode = p.value(QStringLiteral("set-code"));
     o.nitSoftware = printing::valorIni(ini, QStringLiteral("factura/nit_software"));
     o.webSoftware = printing::valorIni(ini, QStringLiteral("factura/web_software"));
     return std::nullopt;

@@ -5,13 +5,18 @@
 
 namespace {
 
-const char* const kProductos[] = {"Bandeja paisa", "Ajiaco santafereño", "Jugo de maracuyá",
-                                  "Café con leche", "Arepa de choclo", "Limonada de coco",
-                                  "Sancocho de gallina", "Postre de natas", "Ensalada César",
-                                  "Mojarra frita con patacón"};
+const char* const kProductos[] = {
+    "Bandeja paisa",   "Ajiaco santafereño",       "Jugo de maracuyá",    "Café con leche",
+    "Arepa de choclo", "Limonada de coco",         "Sancocho de gallina", "Postre de natas",
+    "Ensalada César",  "Mojarra frita con patacón"};
 const char* const kAreas[] = {"Cocina", "Bar", "Parrilla", "Panadería"};
-const char* const kNotas[] = {"sin cebolla", "término medio", "poca sal, por favor",
-                              "para llevar", "con hielo", "la niña quiere piña", ""};
+const char* const kNotas[] = {"sin cebolla",
+                              "término medio",
+                              "poca sal, por favor",
+                              "para llevar",
+                              "con hielo",
+                              "la niña quiere piña",
+                              ""};
 
 struct Gen {
     std::mt19937 rng;
@@ -21,7 +26,9 @@ struct Gen {
     }
 };
 
-QByteArray quoted(const char* s) { return '"' + QByteArray(s) + '"'; }
+QByteArray quoted(const char* s) {
+    return '"' + QByteArray(s) + '"';
+}
 
 QByteArray producto(Gen& g) {
     return "{\"NombreProducto\":" + quoted(kProductos[g.pick(10)]) +
@@ -39,9 +46,9 @@ QByteArray productos(Gen& g) {
 
 QByteArray comanda(Gen& g, int id) {
     return "{\"idComanda\":" + QByteArray::number(id) + ",\"nomMesa\":\"Mesa " +
-           QByteArray::number(1 + g.pick(40)) + "\",\"mesero\":\"José Muñoz\",\"impresora\":" +
-           quoted(kAreas[g.pick(4)]) + ",\"fecha\":\"2026-12-08 12:34:56\",\"productos\":" +
-           productos(g) + "}";
+           QByteArray::number(1 + g.pick(40)) +
+           "\",\"mesero\":\"José Muñoz\",\"impresora\":" + quoted(kAreas[g.pick(4)]) +
+           ",\"fecha\":\"2026-12-08 12:34:56\",\"productos\":" + productos(g) + "}";
 }
 
 QByteArray anulacion(Gen& g, int id) {
@@ -79,9 +86,15 @@ QByteArray makeJobDocument(qsizetype bytes, unsigned seed) {
     // the three lists grow in turn until the document reaches its size
     while (config.size() + comandas.size() + anulaciones.size() + facturas.size() + 200 < bytes) {
         switch (id % 3) {
-        case 0: comandas += (comandas.isEmpty() ? "" : ",") + comanda(g, id); break;
-        case 1: anulaciones += (anulaciones.isEmpty() ? "" : ",") + anulacion(g, id); break;
-        default: facturas += (facturas.isEmpty() ? "" : ",") + factura(g, id); break;
+            case 0:
+                comandas += (comandas.isEmpty() ? "" : ",") + comanda(g, id);
+                break;
+            case 1:
+                anulaciones += (anulaciones.isEmpty() ? "" : ",") + anulacion(g, id);
+                break;
+            default:
+                facturas += (facturas.isEmpty() ? "" : ",") + factura(g, id);
+                break;
         }
         ++id;
     }

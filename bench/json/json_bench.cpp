@@ -2,13 +2,13 @@
 // libraries, on the same bytes; and the memory a 20 MB document's tree takes.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <rapidjson/document.h>
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QString>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <rapidjson/document.h>
 
 #include "job_document.h"
 #include "json/parser.h"
@@ -71,7 +71,8 @@ long long peakResident() {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly)) return 0;
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
     return 0;
 }
 
@@ -80,7 +81,10 @@ void resetPeak() {
     if (f.open(QIODevice::WriteOnly)) f.write("5");
 }
 
-long long heapInUse() { return static_cast<long long>(mallinfo2().uordblks) + static_cast<long long>(mallinfo2().hblkhd); }
+long long heapInUse() {
+    return static_cast<long long>(mallinfo2().uordblks) +
+           static_cast<long long>(mallinfo2().hblkhd);
+}
 
 // Heap the tree keeps after the parse, and the peak growth of resident memory during it
 // (the decoded text included), both as a multiple of the document size.
@@ -97,9 +101,11 @@ void measureMemory(benchmark::State& state, ParseFn parse) {
         const long long heapAfter = heapInUse();
         benchmark::DoNotOptimize(tree);
         state.counters["tree_MB"] = static_cast<double>(heapAfter - heapBefore) / 1048576.0;
-        state.counters["tree_x_doc"] = static_cast<double>(heapAfter - heapBefore) / static_cast<double>(doc.size());
+        state.counters["tree_x_doc"] =
+            static_cast<double>(heapAfter - heapBefore) / static_cast<double>(doc.size());
         state.counters["peak_MB"] = static_cast<double>(peakAfter - peakBefore) / 1048576.0;
-        state.counters["peak_x_doc"] = static_cast<double>(peakAfter - peakBefore) / static_cast<double>(doc.size());
+        state.counters["peak_x_doc"] =
+            static_cast<double>(peakAfter - peakBefore) / static_cast<double>(doc.size());
     }
 }
 

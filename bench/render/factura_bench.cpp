@@ -11,16 +11,16 @@
 
 #include "json/parser.h"
 #include "printing/devices/painter_device.h"
-#include "printing/factura.h"
 #include "printing/devices/picture_size.h"
+#include "printing/factura.h"
 #include "printing/tape_device.h"
 #include "soporte_bench.h"
 
 namespace {
 
+using bench_render::SinAvisos;
 using printing::PaintedDocument;
 using printing::PainterDevice;
-using bench_render::SinAvisos;
 
 // A 600 x 250 logo at 200 dpi in a folder of its own.
 const QString& carpetaLogo() {
@@ -47,15 +47,17 @@ const json::JsonValue& documento() {
         QString pedido;
         for (int i = 1; i <= 40; ++i) {
             if (i > 1) pedido += u',';
-            pedido += QStringLiteral(R"({"NombreProducto":"Plato de la carta numero %1","Cantidad":%2,
+            pedido +=
+                QStringLiteral(R"({"NombreProducto":"Plato de la carta numero %1","Cantidad":%2,
                                          "Valor":%3,"Detalle":"%4"})")
-                          .arg(i)
-                          .arg(i % 3 + 1)
-                          .arg(1000 * i + 500)
-                          .arg(i % 5 == 0 ? QStringLiteral("sin sal<br/>bien asado") : QString());
+                    .arg(i)
+                    .arg(i % 3 + 1)
+                    .arg(1000 * i + 500)
+                    .arg(i % 5 == 0 ? QStringLiteral("sin sal<br/>bien asado") : QString());
         }
-        return json::Parse(QStringLiteral(
-            R"({"mesa":12,"tipoCuenta":"Factura de venta","idFacturaCuenta":4521,"nomMesa":"Mesa 12",
+        return json::Parse(
+            QStringLiteral(
+                R"({"mesa":12,"tipoCuenta":"Factura de venta","idFacturaCuenta":4521,"nomMesa":"Mesa 12",
                 "fechaFactura":"2026-12-08","horaFactura":"13:45","vendedor":"Carlos","pedido":[%1],
                 "descuento":0,"totalPagar":840000,"cuentaCerrada":true,"propinaSugerida":84000,
                 "totalPagado":840000,"totalPagadoPropina":84000,"tipoMesa":"MESA",
@@ -63,7 +65,7 @@ const json::JsonValue& documento() {
                 "pagoEfectivo":0,"cambioEfectivo":0,"cliente":null,
                 "impuestos":[{"nombre":"Impoconsumo 8%","base":777777.78,"valor":62222.22}],
                 "pieFactura":"","permanencia":60,"nPersonas":4,"fechaLimitePago":""})")
-                               .arg(pedido));
+                .arg(pedido));
     }();
     return doc;
 }

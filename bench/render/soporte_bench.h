@@ -13,20 +13,20 @@
 namespace bench_render {
 
 class SinAvisos : public printing::Avisos {
-public:
+  public:
     void ShowBalloonTip(const QString&, int, const QString&, int) override {}
     void agregarLog(const QString&) override {}
 };
 
 class UnaPintora : public printing::PrinterSystem {
-public:
+  public:
     explicit UnaPintora(printing::PainterDevice& d) : d_(d) {}
     QStringList Printers() override { return {d_.DeviceName()}; }
     printing::PrintDevice& Printer(int) override { return d_; }
     QString DefaultPrinterName() override { return d_.DeviceName(); }
     void WriteRaw(const QString&, const QByteArray&) override {}
 
-private:
+  private:
     printing::PainterDevice& d_;
 };
 

@@ -3,11 +3,12 @@
 // "own" is the server's time without the HTTPS fetch itself (arrival to fetch start, plus
 // fetch end to status "0"); the fetch is reported as a counter.
 
+#include <benchmark/benchmark.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 #include <ctime>
 
 #include "../../tests/core/servidores_prueba.h"
@@ -18,8 +19,7 @@
 
 namespace {
 
-qint64 cpuNs()
-{
+qint64 cpuNs() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
@@ -31,21 +31,18 @@ struct Entorno {
     pruebas::ServicioTrabajos servicio;
     bool listo = false;
 
-    Entorno()
-    {
+    Entorno() {
         listo = pruebas::crearCertificado(dir.path()) && notificaciones.escuchar() &&
                 servicio.iniciar(dir.path());
     }
 };
 
-Entorno& entorno()
-{
+Entorno& entorno() {
     static Entorno e;
     return e;
 }
 
-void correr(benchmark::State& state, const QString& archivo, const char* formato)
-{
+void correr(benchmark::State& state, const QString& archivo, const char* formato) {
     Entorno& red = entorno();
     if (!red.listo) {
         state.SkipWithError("loopback servers could not start");
@@ -60,9 +57,9 @@ void correr(benchmark::State& state, const QString& archivo, const char* formato
     red.servicio.respuestas = {documento};
 
     QTemporaryDir salida;
-    printing::VirtualPrinterSystem impresoras(salida.path(), *printing::VirtualPrinterSystem::parseFormats(formato));
-    for (const char* nombre : {"Cocina", "Bar", "Facturas", "Caja"})
-        impresoras.addPrinter(nombre);
+    printing::VirtualPrinterSystem impresoras(
+        salida.path(), *printing::VirtualPrinterSystem::parseFormats(formato));
+    for (const char* nombre : {"Cocina", "Bar", "Facturas", "Caja"}) impresoras.addPrinter(nombre);
     impresoras.setDefaultPrinterName("Facturas");
     printing::Entorno e;
     e.impresoras = &impresoras;
@@ -145,20 +142,20 @@ void correr(benchmark::State& state, const QString& archivo, const char* formato
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QDir ejemplos(QStringLiteral(SI_SOURCE_DIR "/examples"));
     for (const QString& nombre : ejemplos.entryList({"*.json"}, QDir::Files, QDir::Name)) {
         for (const char* formato : {"text", "png"}) {
-            const std::string etiqueta =
-                "server/" + nombre.toStdString() + "/" + formato;
+            const std::string etiqueta = "server/" + nombre.toStdString() + "/" + formato;
             const QString ruta = ejemplos.filePath(nombre);
-            benchmark::RegisterBenchmark(etiqueta.c_str(), [ruta, formato](benchmark::State& s) {
-                correr(s, ruta, formato);
-            })->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+            benchmark::RegisterBenchmark(
+                etiqueta.c_str(),
+                [ruta, formato](benchmark::State& s) { correr(s, ruta, formato); })
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(20);
         }
     }
     benchmark::Initialize(&argc, argv);

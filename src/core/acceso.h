@@ -36,7 +36,8 @@ QString rutaAcceso(const QString& carpeta);
 bool codigoValidoInicio(const QString& codigo);
 /** "Cambiar codigo" rule: at least 15 characters and numeric from the second one on. */
 bool codigoValidoCambio(const QString& codigo);
-/** The general number test: optional blanks and sign, digits with separators, decimals, exponent. */
+/** The general number test: optional blanks and sign, digits with separators, decimals, exponent.
+ */
 bool esNumerico(const QString& texto);
 
 /** Writes the access file as one line, the code followed by CR LF (UTF-8), atomically. */

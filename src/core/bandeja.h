@@ -9,7 +9,7 @@ enum class IconoBandeja { Desconectado, OK, Conectado, Error };
 
 /** The notification-area icon as the server drives it. */
 class Bandeja {
-public:
+  public:
     virtual ~Bandeja() = default;
     virtual void SetIcon(IconoBandeja imagen, const QString& tip) = 0;
     virtual void ShowBalloonTip(const QString& mensaje, int icono, const QString& titulo,

@@ -12,8 +12,7 @@ namespace core {
 
 namespace {
 
-QString decodificarEntidad(const QString& nombre)
-{
+QString decodificarEntidad(const QString& nombre) {
     if (nombre.startsWith(u'#')) {
         bool ok = false;
         const uint cp = nombre.startsWith(QLatin1String("#x"), Qt::CaseInsensitive)
@@ -25,21 +24,20 @@ QString decodificarEntidad(const QString& nombre)
         return QString::fromUcs4(&c, 1);
     }
     static const QHash<QString, QString> nombres = {
-        {"amp", "&"},          {"lt", "<"},           {"gt", ">"},
-        {"quot", "\""},        {"apos", "'"},         {"nbsp", QString(QChar(0xa0))},
-        {"aacute", "á"},       {"eacute", "é"},       {"iacute", "í"},
-        {"oacute", "ó"},       {"uacute", "ú"},       {"ntilde", "ñ"},
-        {"Aacute", "Á"},       {"Eacute", "É"},       {"Iacute", "Í"},
-        {"Oacute", "Ó"},       {"Uacute", "Ú"},       {"Ntilde", "Ñ"},
-        {"uuml", "ü"},         {"Uuml", "Ü"},         {"copy", "©"},
+        {"amp", "&"},    {"lt", "<"},     {"gt", ">"},
+        {"quot", "\""},  {"apos", "'"},   {"nbsp", QString(QChar(0xa0))},
+        {"aacute", "á"}, {"eacute", "é"}, {"iacute", "í"},
+        {"oacute", "ó"}, {"uacute", "ú"}, {"ntilde", "ñ"},
+        {"Aacute", "Á"}, {"Eacute", "É"}, {"Iacute", "Í"},
+        {"Oacute", "Ó"}, {"Uacute", "Ú"}, {"Ntilde", "Ñ"},
+        {"uuml", "ü"},   {"Uuml", "Ü"},   {"copy", "©"},
     };
     return nombres.value(nombre);
 }
 
 }  // namespace
 
-QString textoVisibleHtml(const QString& html)
-{
+QString textoVisibleHtml(const QString& html) {
     QString t = html;
     static const QRegularExpression comentarios(QStringLiteral("<!--.*?-->"),
                                                 QRegularExpression::DotMatchesEverythingOption);
@@ -48,15 +46,15 @@ QString textoVisibleHtml(const QString& html)
         QStringLiteral("<body[^>]*>(.*?)(</body\\s*>|$)"),
         QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
     const auto m = cuerpo.match(t);
-    if (m.hasMatch())
-        t = m.captured(1);
+    if (m.hasMatch()) t = m.captured(1);
     static const QRegularExpression scripts(
         QStringLiteral("<(script|style)\\b[^>]*>.*?</\\1\\s*>"),
         QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
     t.remove(scripts);
     static const QRegularExpression etiquetas(QStringLiteral("<[A-Za-z/!?][^>]*>"));
     t.remove(etiquetas);
-    static const QRegularExpression entidades(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[A-Za-z]+);"));
+    static const QRegularExpression entidades(
+        QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[A-Za-z]+);"));
     QString r;
     qsizetype desde = 0;
     auto it = entidades.globalMatch(t);
@@ -71,51 +69,44 @@ QString textoVisibleHtml(const QString& html)
     return r;
 }
 
-QString decodificarCuerpo(const QByteArray& cuerpo, const QByteArray& contentType)
-{
+QString decodificarCuerpo(const QByteArray& cuerpo, const QByteArray& contentType) {
     static const QRegularExpression charset(QStringLiteral("charset\\s*=\\s*\"?([A-Za-z0-9._:-]+)"),
                                             QRegularExpression::CaseInsensitiveOption);
     const auto m = charset.match(QString::fromLatin1(contentType));
     if (m.hasMatch()) {
         QStringDecoder d(m.captured(1).toLatin1().constData());
-        if (d.isValid())
-            return d.decode(cuerpo);
+        if (d.isValid()) return d.decode(cuerpo);
     }
     return QString::fromUtf8(cuerpo);
 }
 
 BuscadorHttps::BuscadorHttps(QObject* parent)
-    : Buscador(parent), red_(new QNetworkAccessManager(this)),
-      ssl_(QSslConfiguration::defaultConfiguration())
-{
+    : Buscador(parent),
+      red_(new QNetworkAccessManager(this)),
+      ssl_(QSslConfiguration::defaultConfiguration()) {
     ssl_.setPeerVerifyMode(QSslSocket::VerifyPeer);
     reloj_.setSingleShot(true);
     connect(&reloj_, &QTimer::timeout, this, [this] {
-        if (!actual_)
-            return;
+        if (!actual_) return;
         vencido_ = true;
         actual_->abort();
     });
 }
 
-BuscadorHttps::~BuscadorHttps()
-{
+BuscadorHttps::~BuscadorHttps() {
     abandonar();
 }
 
-bool BuscadorHttps::agregarCertificados(const QString& archivoPem)
-{
+bool BuscadorHttps::agregarCertificados(const QString& archivoPem) {
     const auto certs = QSslCertificate::fromPath(archivoPem, QSsl::Pem);
-    if (certs.isEmpty())
-        return false;
+    if (certs.isEmpty()) return false;
     auto cas = ssl_.caCertificates();
     cas += certs;
     ssl_.setCaCertificates(cas);
     return true;
 }
 
-void BuscadorHttps::abandonar()
-{
+void BuscadorHttps::abandonar() {
     reloj_.stop();
     if (QNetworkReply* r = actual_) {
         actual_ = nullptr;
@@ -128,8 +119,7 @@ void BuscadorHttps::abandonar()
 // A fetch asked for while another runs waits for it and then runs once: the job service hands
 // a document over as soon as its answer is written, so abandoning a running fetch could throw
 // away a document that is already on its way. Several requests meanwhile make one fetch.
-void BuscadorHttps::navegar(const QByteArray& url)
-{
+void BuscadorHttps::navegar(const QByteArray& url) {
     if (actual_) {
         siguiente_ = url;
         return;
@@ -137,8 +127,7 @@ void BuscadorHttps::navegar(const QByteArray& url)
     iniciar(url);
 }
 
-void BuscadorHttps::iniciar(const QByteArray& url)
-{
+void BuscadorHttps::iniciar(const QByteArray& url) {
     const QUrl u = QUrl::fromEncoded(url, QUrl::StrictMode);
     emit textoEstado(QStringLiteral("Conectando con ") + u.authority());
     QNetworkRequest req(u);
@@ -152,10 +141,8 @@ void BuscadorHttps::iniciar(const QByteArray& url)
     reloj_.start(tiempoMaximo_);
 }
 
-void BuscadorHttps::terminar(QNetworkReply* reply)
-{
-    if (reply != actual_)
-        return;
+void BuscadorHttps::terminar(QNetworkReply* reply) {
+    if (reply != actual_) return;
     reloj_.stop();
     actual_ = nullptr;
     reply->deleteLater();
@@ -163,12 +150,10 @@ void BuscadorHttps::terminar(QNetworkReply* reply)
     informar(reply);
     // The fetch that was asked for meanwhile starts now (unless the result's handling already
     // started one, in which case it waits behind that one).
-    if (!siguiente_.isEmpty() && !actual_)
-        iniciar(std::exchange(siguiente_, QByteArray()));
+    if (!siguiente_.isEmpty() && !actual_) iniciar(std::exchange(siguiente_, QByteArray()));
 }
 
-void BuscadorHttps::informar(QNetworkReply* reply)
-{
+void BuscadorHttps::informar(QNetworkReply* reply) {
     const int http = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (vencido_) {
         emit fallo(QStringLiteral("tiempo de espera agotado (%1 ms)").arg(tiempoMaximo_));
@@ -179,14 +164,15 @@ void BuscadorHttps::informar(QNetworkReply* reply)
         return;
     }
     if (http >= 400) {
-        emit fallo(QStringLiteral("HTTP %1 %2").arg(http).arg(
-            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()).trimmed());
+        emit fallo(QStringLiteral("HTTP %1 %2")
+                       .arg(http)
+                       .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
+                       .trimmed());
         return;
     }
     const QByteArray tipo = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
     QString texto = decodificarCuerpo(reply->readAll(), tipo);
-    if (tipo.toLower().contains("html"))
-        texto = textoVisibleHtml(texto);
+    if (tipo.toLower().contains("html")) texto = textoVisibleHtml(texto);
     emit completo(texto);
 }
 

@@ -25,7 +25,7 @@ QString decodificarCuerpo(const QByteArray& cuerpo, const QByteArray& contentTyp
  */
 class BuscadorHttps : public Buscador {
     Q_OBJECT
-public:
+  public:
     explicit BuscadorHttps(QObject* parent = nullptr);
     ~BuscadorHttps() override;
 
@@ -35,7 +35,7 @@ public:
 
     void navegar(const QByteArray& url) override;
 
-private:
+  private:
     void iniciar(const QByteArray& url);
     void terminar(QNetworkReply* reply);
     void informar(QNetworkReply* reply);

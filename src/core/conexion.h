@@ -22,7 +22,7 @@ constexpr int Error = 9;
  */
 class Conexion : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
     virtual int estado() const = 0;
     virtual void cerrar() = 0;
@@ -31,7 +31,7 @@ public:
     /** Everything that has arrived and not been read yet. */
     virtual QString recibirTodo() = 0;
 
-signals:
+  signals:
     void conectado();
     void datos();
     void cerradoPorPar();
@@ -44,11 +44,11 @@ signals:
  */
 class Buscador : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
     virtual void navegar(const QByteArray& url) = 0;
 
-signals:
+  signals:
     void textoEstado(const QString& texto);
     void completo(const QString& texto);
     void fallo(const QString& razon);

@@ -4,54 +4,59 @@
 
 namespace core {
 
-int numeroErrorSocket(QAbstractSocket::SocketError error)
-{
+int numeroErrorSocket(QAbstractSocket::SocketError error) {
     switch (error) {
-    case QAbstractSocket::ConnectionRefusedError: return 10061;
-    case QAbstractSocket::SocketTimeoutError: return 10060;
-    case QAbstractSocket::NetworkError: return 10065;
-    case QAbstractSocket::HostNotFoundError: return 11001;
-    case QAbstractSocket::RemoteHostClosedError: return 10054;
-    case QAbstractSocket::OperationError: return 10053;
-    default: return 10050;
+        case QAbstractSocket::ConnectionRefusedError:
+            return 10061;
+        case QAbstractSocket::SocketTimeoutError:
+            return 10060;
+        case QAbstractSocket::NetworkError:
+            return 10065;
+        case QAbstractSocket::HostNotFoundError:
+            return 11001;
+        case QAbstractSocket::RemoteHostClosedError:
+            return 10054;
+        case QAbstractSocket::OperationError:
+            return 10053;
+        default:
+            return 10050;
     }
 }
 
-ConexionTcp::ConexionTcp(QObject* parent) : Conexion(parent), socket_(new QTcpSocket(this))
-{
+ConexionTcp::ConexionTcp(QObject* parent) : Conexion(parent), socket_(new QTcpSocket(this)) {
     connect(socket_, &QTcpSocket::connected, this, [this] {
         enError_ = false;
         emit conectado();
     });
     connect(socket_, &QTcpSocket::readyRead, this, [this] { emit datos(); });
     connect(socket_, &QTcpSocket::disconnected, this, [this] {
-        if (!cerrandoNosotros_ && !enError_)
-            emit cerradoPorPar();
+        if (!cerrandoNosotros_ && !enError_) emit cerradoPorPar();
     });
     connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
         // The peer closing is the close event, reported through disconnected.
-        if (e == QAbstractSocket::RemoteHostClosedError)
-            return;
+        if (e == QAbstractSocket::RemoteHostClosedError) return;
         enError_ = true;
         emit error(numeroErrorSocket(e), socket_->errorString());
     });
 }
 
-int ConexionTcp::estado() const
-{
-    if (enError_)
-        return estado_socket::Error;
+int ConexionTcp::estado() const {
+    if (enError_) return estado_socket::Error;
     switch (socket_->state()) {
-    case QAbstractSocket::HostLookupState: return estado_socket::Resolviendo;
-    case QAbstractSocket::ConnectingState: return estado_socket::Conectando;
-    case QAbstractSocket::ConnectedState: return estado_socket::Conectado;
-    case QAbstractSocket::ClosingState: return estado_socket::Cerrando;
-    default: return estado_socket::Cerrado;
+        case QAbstractSocket::HostLookupState:
+            return estado_socket::Resolviendo;
+        case QAbstractSocket::ConnectingState:
+            return estado_socket::Conectando;
+        case QAbstractSocket::ConnectedState:
+            return estado_socket::Conectado;
+        case QAbstractSocket::ClosingState:
+            return estado_socket::Cerrando;
+        default:
+            return estado_socket::Cerrado;
     }
 }
 
-void ConexionTcp::cerrar()
-{
+void ConexionTcp::cerrar() {
     cerrandoNosotros_ = true;
     socket_->abort();
     cerrandoNosotros_ = false;
@@ -59,19 +64,16 @@ void ConexionTcp::cerrar()
     decoder_.resetState();
 }
 
-void ConexionTcp::conectar(const QString& host, quint16 puerto)
-{
+void ConexionTcp::conectar(const QString& host, quint16 puerto) {
     enError_ = false;
     socket_->connectToHost(host, puerto);
 }
 
-void ConexionTcp::enviar(const QString& texto)
-{
+void ConexionTcp::enviar(const QString& texto) {
     socket_->write(texto.toUtf8());
 }
 
-QString ConexionTcp::recibirTodo()
-{
+QString ConexionTcp::recibirTodo() {
     return decoder_.decode(socket_->readAll());
 }
 

@@ -15,7 +15,7 @@ int numeroErrorSocket(QAbstractSocket::SocketError error);
 /** The link's socket over QTcpSocket; text goes out and comes in as UTF-8. */
 class ConexionTcp : public Conexion {
     Q_OBJECT
-public:
+  public:
     explicit ConexionTcp(QObject* parent = nullptr);
     int estado() const override;
     void cerrar() override;
@@ -23,7 +23,7 @@ public:
     void enviar(const QString& texto) override;
     QString recibirTodo() override;
 
-private:
+  private:
     QTcpSocket* socket_;
     QStringDecoder decoder_{QStringDecoder::Utf8};
     bool enError_ = false;

@@ -12,7 +12,7 @@ enum class IconoMensaje { Informacion, Exclamacion, Critico };
  * Events keep running while a real dialog is open.
  */
 class Dialogos {
-public:
+  public:
     virtual ~Dialogos() = default;
     /** An input box; Cancel gives "". */
     virtual QString inputBox(const QString& prompt, const QString& titulo) = 0;

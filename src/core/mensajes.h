@@ -24,13 +24,13 @@ inline const QString kTerminador = QStringLiteral("_endMessage_");
  * 11 characters need to be kept, so that a terminator split over deliveries is still seen.
  */
 class DetectorNotificacion {
-public:
+  public:
     /** Adds one delivery; true when it completes a notification. */
     bool entrega(const QString& datos);
     void reiniciar() { cola_.clear(); }
     const QString& cola() const { return cola_; }
 
-private:
+  private:
     QString cola_;
 };
 

@@ -2,8 +2,7 @@
 
 namespace core {
 
-QString Registro::textoCaja(const QString& texto)
-{
+QString Registro::textoCaja(const QString& texto) {
     QString r = texto.size() > kMaxEntrada ? texto.left(kMaxEntrada) : texto;
     r.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     r.replace(u'\r', u'\n');
@@ -13,8 +12,7 @@ QString Registro::textoCaja(const QString& texto)
     return r;
 }
 
-void Registro::agregar(const QString& texto)
-{
+void Registro::agregar(const QString& texto) {
     if (salida_) {
         const QByteArray b = texto.toUtf8() + '\n';
         std::fwrite(b.constData(), 1, size_t(b.size()), salida_);

@@ -13,7 +13,7 @@ namespace core {
  */
 class Registro : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int kLineasCaja = 5000;
     static constexpr qsizetype kMaxEntrada = 64 * 1024;
 
@@ -27,11 +27,11 @@ public:
     /** The entry as the log box shows it: CR LF as line ends, cut to 64 KiB with a note. */
     static QString textoCaja(const QString& texto);
 
-signals:
+  signals:
     /** One entry for the log box, already cut. */
     void lineaAgregada(const QString& textoCaja);
 
-private:
+  private:
     FILE* salida_ = stderr;
 };
 

@@ -10,9 +10,11 @@ namespace core {
 
 Servidor::Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& entorno,
                    ConfigEnlace config, QObject* parent)
-    : QObject(parent), conexion_(conexion), buscador_(buscador), entorno_(entorno),
-      config_(std::move(config))
-{
+    : QObject(parent),
+      conexion_(conexion),
+      buscador_(buscador),
+      entorno_(entorno),
+      config_(std::move(config)) {
     entorno_.avisos = this;
     timer1_.setInterval(config_.watchdogMs);
     timerPing_.setInterval(config_.heartbeatMs);
@@ -27,23 +29,18 @@ Servidor::Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& en
     connect(buscador_, &Buscador::fallo, this, &Servidor::alFallar);
 }
 
-QStringList Servidor::faltantes() const
-{
+QStringList Servidor::faltantes() const {
     QStringList f;
-    if (config_.hostNotificaciones.isEmpty())
-        f << QStringLiteral("--notify-host");
-    if (config_.hostTrabajos.isEmpty())
-        f << QStringLiteral("--job-host");
+    if (config_.hostNotificaciones.isEmpty()) f << QStringLiteral("--notify-host");
+    if (config_.hostTrabajos.isEmpty()) f << QStringLiteral("--job-host");
     return f;
 }
 
-bool Servidor::enlaceConfigurado() const
-{
+bool Servidor::enlaceConfigurado() const {
     return !config_.hostNotificaciones.isEmpty() && !config_.hostTrabajos.isEmpty();
 }
 
-void Servidor::avisarFaltantes()
-{
+void Servidor::avisarFaltantes() {
     for (const QString& opcion : faltantes()) {
         const QString texto = QStringLiteral("Falta configurar ") + opcion;
         agregarLog(texto);
@@ -51,53 +48,42 @@ void Servidor::avisarFaltantes()
     }
 }
 
-void Servidor::iniciarTemporizadores()
-{
+void Servidor::iniciarTemporizadores() {
     timer1_.start();
     timerPing_.start();
 }
 
-void Servidor::detenerTemporizadores()
-{
+void Servidor::detenerTemporizadores() {
     timer1_.stop();
     timerPing_.stop();
 }
 
-void Servidor::icono(IconoBandeja imagen, const QString& tip)
-{
-    if (bandeja_)
-        bandeja_->SetIcon(imagen, tip);
+void Servidor::icono(IconoBandeja imagen, const QString& tip) {
+    if (bandeja_) bandeja_->SetIcon(imagen, tip);
 }
 
 void Servidor::ShowBalloonTip(const QString& mensaje, int icono, const QString& titulo,
-                              int tiempoMs)
-{
-    if (bandeja_)
-        bandeja_->ShowBalloonTip(mensaje, icono, titulo, tiempoMs);
+                              int tiempoMs) {
+    if (bandeja_) bandeja_->ShowBalloonTip(mensaje, icono, titulo, tiempoMs);
 }
 
-void Servidor::agregarLog(const QString& texto)
-{
+void Servidor::agregarLog(const QString& texto) {
     registro_.agregar(texto);
 }
 
-void Servidor::conectarServidor()
-{
+void Servidor::conectarServidor() {
     conexion_->cerrar();
     conexion_->conectar(config_.hostNotificaciones, config_.puertoNotificaciones);
 }
 
-void Servidor::enviarEstado()
-{
-    if (conexion_->estado() != estado_socket::Conectado)
-        return;
+void Servidor::enviarEstado() {
+    if (conexion_->estado() != estado_socket::Conectado) return;
     const QString m = mensajeEstado(codigoSucursalesAgencias, estadoTrabajo);
     conexion_->enviar(m);
     agregarLog(m);
 }
 
-void Servidor::tickWatchdog()
-{
+void Servidor::tickWatchdog() {
     const int antes = conexion_->estado();
     // Never identify with an empty code: the link waits until the code is known.
     if (conexionHabilitada && !codigoSucursalesAgencias.isEmpty() && enlaceConfigurado() &&
@@ -106,13 +92,11 @@ void Servidor::tickWatchdog()
     emit etiquetaEstado(QStringLiteral("status ") + QString::number(conexion_->estado()));
 }
 
-void Servidor::tickHeartbeat()
-{
+void Servidor::tickHeartbeat() {
     enviarEstado();
 }
 
-void Servidor::alConectar()
-{
+void Servidor::alConectar() {
     const QString m = mensajeIdentificacion(codigoSucursalesAgencias);
     agregarLog(m);
     conexion_->enviar(m);
@@ -121,20 +105,16 @@ void Servidor::alConectar()
     ShowBalloonTip(texto, printing::kGloboInfo, kTituloGlobo, printing::kTiempoGlobo);
 }
 
-void Servidor::alRecibir()
-{
+void Servidor::alRecibir() {
     const QString llegado = conexion_->recibirTodo();
-    if (llegado.isEmpty())
-        return;
+    if (llegado.isEmpty()) return;
     agregarLog(llegado);
-    if (!detector_.entrega(llegado))
-        return;
+    if (!detector_.entrega(llegado)) return;
     estadoTrabajo = 1;
     buscador_->navegar(urlTrabajos(config_.hostTrabajos, codigoSucursalesAgencias));
 }
 
-void Servidor::alCerrarPar()
-{
+void Servidor::alCerrarPar() {
     conexion_->cerrar();
     detector_.reiniciar();
     icono(IconoBandeja::Desconectado, QStringLiteral("DesConectando"));
@@ -142,8 +122,7 @@ void Servidor::alCerrarPar()
                    kTituloGlobo, printing::kTiempoGlobo);
 }
 
-void Servidor::alError(int numero, const QString& descripcion)
-{
+void Servidor::alError(int numero, const QString& descripcion) {
     const QString texto = QString::number(numero) + QLatin1Char('-') + descripcion;
     agregarLog(QStringLiteral("Error: ") + texto);
     conexion_->cerrar();
@@ -152,29 +131,24 @@ void Servidor::alError(int numero, const QString& descripcion)
     ShowBalloonTip(texto, printing::kGloboInfo, kTituloGlobo, printing::kTiempoGlobo);
 }
 
-void Servidor::alTextoEstado(const QString& texto)
-{
+void Servidor::alTextoEstado(const QString& texto) {
     agregarLog(QString(31, u'-'));
     agregarLog(texto);
 }
 
-void Servidor::alCompletar(const QString& texto)
-{
+void Servidor::alCompletar(const QString& texto) {
     encolar({true, texto});
 }
 
-void Servidor::alFallar(const QString& razon)
-{
+void Servidor::alFallar(const QString& razon) {
     encolar({false, razon});
 }
 
 // A completion that arrives while a document is being dispatched (the invoice lets pending
 // events run) waits with its own text and runs after it: tickets of two documents never mix.
-void Servidor::encolar(Completado c)
-{
+void Servidor::encolar(Completado c) {
     pendientes_.append(std::move(c));
-    if (despachando_)
-        return;
+    if (despachando_) return;
     despachando_ = true;
     while (!pendientes_.isEmpty()) {
         const Completado siguiente = pendientes_.takeFirst();
@@ -183,8 +157,7 @@ void Servidor::encolar(Completado c)
     despachando_ = false;
 }
 
-void Servidor::ejecutar(const Completado& c)
-{
+void Servidor::ejecutar(const Completado& c) {
     if (!c.ok) {
         // A failed fetch ends like a text that does not parse.
         agregarLog(QStringLiteral("Error al consultar trabajos: ") + c.texto);
@@ -196,8 +169,7 @@ void Servidor::ejecutar(const Completado& c)
     procesarRespuesta(c.texto);
 }
 
-void Servidor::procesarRespuesta(const QString& texto)
-{
+void Servidor::procesarRespuesta(const QString& texto) {
     const QString documento = texto.mid(5);
     agregarLog(QStringLiteral("Respuesta: "));
     agregarLog(QStringLiteral("--"));
@@ -221,8 +193,7 @@ void Servidor::procesarRespuesta(const QString& texto)
     terminarDocumento();
 }
 
-void Servidor::terminarDocumento()
-{
+void Servidor::terminarDocumento() {
     estadoTrabajo = 0;
     enviarEstado();
     icono(IconoBandeja::Conectado, QStringLiteral("Conectado"));

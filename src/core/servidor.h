@@ -36,7 +36,7 @@ struct ConfigEnlace {
  */
 class Servidor : public QObject, public printing::Avisos {
     Q_OBJECT
-public:
+  public:
     Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& entorno,
              ConfigEnlace config, QObject* parent = nullptr);
 
@@ -73,7 +73,7 @@ public:
     bool despachando() const { return despachando_; }
     int completadosEnEspera() const { return int(pendientes_.size()); }
 
-public slots:
+  public slots:
     void tickWatchdog();
     void tickHeartbeat();
     void alConectar();
@@ -84,13 +84,13 @@ public slots:
     void alCompletar(const QString& texto);
     void alFallar(const QString& razon);
 
-signals:
+  signals:
     /** "status " + the socket state, after every watchdog tick. */
     void etiquetaEstado(const QString& texto);
     /** The last fetched text, for the status tab. */
     void textoBuscado(const QString& texto);
 
-private:
+  private:
     struct Completado {
         bool ok;
         QString texto;

@@ -8,8 +8,9 @@ namespace {
 
 void putCodeUnitEscape(QByteArray& out, char16_t u) {
     static const char kHex[] = "0123456789abcdef";
-    const char esc[6] = {'\\', 'u', kHex[(u >> 12) & 0xF], kHex[(u >> 8) & 0xF],
-                         kHex[(u >> 4) & 0xF], kHex[u & 0xF]};
+    const char esc[6] = {
+        '\\',         'u', kHex[(u >> 12) & 0xF], kHex[(u >> 8) & 0xF], kHex[(u >> 4) & 0xF],
+        kHex[u & 0xF]};
     out.append(esc, 6);
 }
 
@@ -65,19 +66,29 @@ void put(QByteArray& out, const JsonValue& root) {
     std::vector<Frame> stack;
     auto putScalarOrOpen = [&](const JsonValue& v) {
         switch (v.kind()) {
-        case JsonValue::Kind::Empty: out.append("empty"); break;
-        case JsonValue::Kind::Null: out.append("null"); break;
-        case JsonValue::Kind::Boolean: out.append(v.boolean() ? "true" : "false"); break;
-        case JsonValue::Kind::Number: out.append(v.number().toString(u'.').toLatin1()); break;
-        case JsonValue::Kind::String: putString(out, v.string()); break;
-        case JsonValue::Kind::Object:
-            out.append('{');
-            stack.push_back({&v, 0});
-            break;
-        case JsonValue::Kind::Array:
-            out.append('[');
-            stack.push_back({&v, 0});
-            break;
+            case JsonValue::Kind::Empty:
+                out.append("empty");
+                break;
+            case JsonValue::Kind::Null:
+                out.append("null");
+                break;
+            case JsonValue::Kind::Boolean:
+                out.append(v.boolean() ? "true" : "false");
+                break;
+            case JsonValue::Kind::Number:
+                out.append(v.number().toString(u'.').toLatin1());
+                break;
+            case JsonValue::Kind::String:
+                putString(out, v.string());
+                break;
+            case JsonValue::Kind::Object:
+                out.append('{');
+                stack.push_back({&v, 0});
+                break;
+            case JsonValue::Kind::Array:
+                out.append('[');
+                stack.push_back({&v, 0});
+                break;
         }
     };
     putScalarOrOpen(root);

@@ -12,9 +12,12 @@ Decimal numberOfText(const QString& text, const QLocale& locale) {
     const QString t = text.trimmed();
     Decimal d;
     switch (Decimal::readToken(t, d)) {
-    case Decimal::TokenStatus::Ok: return d;
-    case Decimal::TokenStatus::OutOfRange: throw RuntimeError::overflow();
-    case Decimal::TokenStatus::Invalid: break;
+        case Decimal::TokenStatus::Ok:
+            return d;
+        case Decimal::TokenStatus::OutOfRange:
+            throw RuntimeError::overflow();
+        case Decimal::TokenStatus::Invalid:
+            break;
     }
     QString regional = t;
     const QString group = locale.groupSeparator();
@@ -23,9 +26,12 @@ Decimal numberOfText(const QString& text, const QLocale& locale) {
     if (!point.isEmpty() && point != u".") regional.replace(point, u"."_qs);
     if (regional != t) {
         switch (Decimal::readToken(regional, d)) {
-        case Decimal::TokenStatus::Ok: return d;
-        case Decimal::TokenStatus::OutOfRange: throw RuntimeError::overflow();
-        case Decimal::TokenStatus::Invalid: break;
+            case Decimal::TokenStatus::Ok:
+                return d;
+            case Decimal::TokenStatus::OutOfRange:
+                throw RuntimeError::overflow();
+            case Decimal::TokenStatus::Invalid:
+                break;
         }
     }
     throw RuntimeError::typeMismatch();
@@ -40,26 +46,37 @@ QChar separatorOf(const QLocale& locale) {
 
 QString texto(const JsonValue& v, const QLocale& locale) {
     switch (v.kind()) {
-    case JsonValue::Kind::Empty:
-    case JsonValue::Kind::Null: return QString();
-    case JsonValue::Kind::Boolean: return v.boolean() ? QStringLiteral("True") : QStringLiteral("False");
-    case JsonValue::Kind::Number: return v.number().toString(separatorOf(locale));
-    case JsonValue::Kind::String: return v.string();
-    case JsonValue::Kind::Object:
-    case JsonValue::Kind::Array: break;
+        case JsonValue::Kind::Empty:
+        case JsonValue::Kind::Null:
+            return QString();
+        case JsonValue::Kind::Boolean:
+            return v.boolean() ? QStringLiteral("True") : QStringLiteral("False");
+        case JsonValue::Kind::Number:
+            return v.number().toString(separatorOf(locale));
+        case JsonValue::Kind::String:
+            return v.string();
+        case JsonValue::Kind::Object:
+        case JsonValue::Kind::Array:
+            break;
     }
     throw RuntimeError::typeMismatch();
 }
 
 Decimal numero(const JsonValue& v, const QLocale& locale) {
     switch (v.kind()) {
-    case JsonValue::Kind::Empty: return Decimal();
-    case JsonValue::Kind::Null: throw RuntimeError::invalidUseOfNull();
-    case JsonValue::Kind::Boolean: return Decimal::fromInt(v.boolean() ? -1 : 0);
-    case JsonValue::Kind::Number: return v.number();
-    case JsonValue::Kind::String: return numberOfText(v.string(), locale);
-    case JsonValue::Kind::Object:
-    case JsonValue::Kind::Array: break;
+        case JsonValue::Kind::Empty:
+            return Decimal();
+        case JsonValue::Kind::Null:
+            throw RuntimeError::invalidUseOfNull();
+        case JsonValue::Kind::Boolean:
+            return Decimal::fromInt(v.boolean() ? -1 : 0);
+        case JsonValue::Kind::Number:
+            return v.number();
+        case JsonValue::Kind::String:
+            return numberOfText(v.string(), locale);
+        case JsonValue::Kind::Object:
+        case JsonValue::Kind::Array:
+            break;
     }
     throw RuntimeError::typeMismatch();
 }
@@ -85,6 +102,8 @@ bool mayorQueCero(const JsonValue& v, const QLocale& locale) {
     return numero(v, locale) > Decimal();
 }
 
-bool esVerdadero(const JsonValue& v) { return v.isBoolean() && v.boolean(); }
+bool esVerdadero(const JsonValue& v) {
+    return v.isBoolean() && v.boolean();
+}
 
 }  // namespace json

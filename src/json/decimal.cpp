@@ -131,11 +131,13 @@ Decimal Decimal::operator-(const Decimal& o) const {
     return *r;
 }
 
-double Decimal::toDouble() const { return static_cast<double>(v_) / 100.0; }
+double Decimal::toDouble() const {
+    return static_cast<double>(v_) / 100.0;
+}
 
 QString Decimal::toString(QChar decimalSeparator) const {
-    unsigned __int128 a = v_ < 0 ? static_cast<unsigned __int128>(-v_)
-                                 : static_cast<unsigned __int128>(v_);
+    unsigned __int128 a =
+        v_ < 0 ? static_cast<unsigned __int128>(-v_) : static_cast<unsigned __int128>(v_);
     const int frac = static_cast<int>(a % 100);
     unsigned __int128 whole = a / 100;
     char16_t buf[48];

@@ -13,7 +13,7 @@ namespace json {
  * No floating point is involved in reading or printing it.
  */
 class Decimal {
-public:
+  public:
     Decimal() = default;  // zero
 
     static Decimal fromInt(long long v);
@@ -56,7 +56,7 @@ public:
 
     static const __int128 kMaxHundredths;  // 79228162514264337593543950335 * 100
 
-private:
+  private:
     __int128 v_ = 0;
 };
 

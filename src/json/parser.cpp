@@ -35,7 +35,8 @@ constexpr const char16_t* kCrLf = u"\r\n";
 // keys drop.
 constexpr auto kKeyStop = [] {
     std::array<bool, 128> stop{};
-    for (char c : {'"', '\'', ':', ' ', '\t', '\r', '\n'}) stop[static_cast<unsigned char>(c)] = true;
+    for (char c : {'"', '\'', ':', ' ', '\t', '\r', '\n'})
+        stop[static_cast<unsigned char>(c)] = true;
     return stop;
 }();
 
@@ -47,9 +48,11 @@ enum class Outcome {
 };
 
 class Reader {
-public:
+  public:
     explicit Reader(const QString& text)
-        : d_(reinterpret_cast<const char16_t*>(text.constData())), n_(text.size()), text_(text),
+        : d_(reinterpret_cast<const char16_t*>(text.constData())),
+          n_(text.size()),
+          text_(text),
           errors_(errorText()) {}
 
     JsonValue parse() {
@@ -60,7 +63,7 @@ public:
         return JsonValue();
     }
 
-private:
+  private:
     bool atEnd() const { return pos_ >= n_; }
     bool at(char16_t c) const { return pos_ < n_ && d_[pos_] == c; }
     QString position() const { return QString::number(pos_ + 1); }
@@ -118,25 +121,25 @@ private:
         skipBlanks();
         if (atEnd()) return readNumber(out);
         switch (d_[pos_]) {
-        case u'{':
-            if (level >= kMaxNesting) return tooDeep();
-            out = readObject(level + 1);
-            return Outcome::Ok;
-        case u'[':
-            if (level >= kMaxNesting) return tooDeep();
-            out = readArray(level + 1);
-            return Outcome::Ok;
-        case u'"':
-        case u'\'':
-            out = JsonValue(readString());
-            return Outcome::Ok;
-        case u't':
-        case u'f':
-            return readBoolean(out);
-        case u'n':
-            return readNull(out);
-        default:
-            return readNumber(out);
+            case u'{':
+                if (level >= kMaxNesting) return tooDeep();
+                out = readObject(level + 1);
+                return Outcome::Ok;
+            case u'[':
+                if (level >= kMaxNesting) return tooDeep();
+                out = readArray(level + 1);
+                return Outcome::Ok;
+            case u'"':
+            case u'\'':
+                out = JsonValue(readString());
+                return Outcome::Ok;
+            case u't':
+            case u'f':
+                return readBoolean(out);
+            case u'n':
+                return readNull(out);
+            default:
+                return readNumber(out);
         }
     }
 
@@ -158,7 +161,8 @@ private:
 
     // Stays valid while deeper levels are read.
     Scratch& scratch(int level) {
-        while (scratch_.size() < static_cast<size_t>(level)) scratch_.push_back(std::make_unique<Scratch>());
+        while (scratch_.size() < static_cast<size_t>(level))
+            scratch_.push_back(std::make_unique<Scratch>());
         return *scratch_[static_cast<size_t>(level) - 1];
     }
 
@@ -270,15 +274,15 @@ private:
             }
             JsonValue value;
             switch (readValue(level, value)) {
-            case Outcome::Ok:
-                s.values.push_back(std::move(value));
-                break;
-            case Outcome::Failed:
-                report({failure_, u": ", next20(), kCrLf});
-                return finishArray(s);
-            case Outcome::LiteralFailed:
-                // the position did not move: reading on would find the same literal forever
-                return finishArray(s);
+                case Outcome::Ok:
+                    s.values.push_back(std::move(value));
+                    break;
+                case Outcome::Failed:
+                    report({failure_, u": ", next20(), kCrLf});
+                    return finishArray(s);
+                case Outcome::LiteralFailed:
+                    // the position did not move: reading on would find the same literal forever
+                    return finishArray(s);
             }
         }
     }
@@ -430,31 +434,49 @@ private:
                 if (atEnd()) break;
                 const char16_t e = d_[pos_];
                 switch (e) {
-                case u'"': case u'\\': case u'/': case u'\'':
-                    gather_.push_back(e);
-                    ++pos_;
-                    break;
-                case u'b': gather_.push_back(u'\b'); ++pos_; break;
-                case u'f': gather_.push_back(u'\f'); ++pos_; break;
-                case u'n': gather_.push_back(u'\n'); ++pos_; break;
-                case u'r': gather_.push_back(u'\r'); ++pos_; break;
-                case u't': gather_.push_back(u'\t'); ++pos_; break;
-                case u'u': {
-                    ++pos_;
-                    // the leading hexadecimal digits of the next four characters
-                    unsigned value = 0;
-                    for (qsizetype k = pos_; k < pos_ + 4 && k < n_; ++k) {
-                        const int h = hexDigit(d_[k]);
-                        if (h < 0) break;
-                        value = value * 16 + static_cast<unsigned>(h);
+                    case u'"':
+                    case u'\\':
+                    case u'/':
+                    case u'\'':
+                        gather_.push_back(e);
+                        ++pos_;
+                        break;
+                    case u'b':
+                        gather_.push_back(u'\b');
+                        ++pos_;
+                        break;
+                    case u'f':
+                        gather_.push_back(u'\f');
+                        ++pos_;
+                        break;
+                    case u'n':
+                        gather_.push_back(u'\n');
+                        ++pos_;
+                        break;
+                    case u'r':
+                        gather_.push_back(u'\r');
+                        ++pos_;
+                        break;
+                    case u't':
+                        gather_.push_back(u'\t');
+                        ++pos_;
+                        break;
+                    case u'u': {
+                        ++pos_;
+                        // the leading hexadecimal digits of the next four characters
+                        unsigned value = 0;
+                        for (qsizetype k = pos_; k < pos_ + 4 && k < n_; ++k) {
+                            const int h = hexDigit(d_[k]);
+                            if (h < 0) break;
+                            value = value * 16 + static_cast<unsigned>(h);
+                        }
+                        gather_.push_back(static_cast<char16_t>(value));
+                        pos_ += 4;
+                        break;
                     }
-                    gather_.push_back(static_cast<char16_t>(value));
-                    pos_ += 4;
-                    break;
-                }
-                default:
-                    // the character after the backslash is read as an ordinary one
-                    break;
+                    default:
+                        // the character after the backslash is read as an ordinary one
+                        break;
                 }
             } else if (c == close) {
                 ++pos_;
@@ -527,8 +549,8 @@ private:
     const qsizetype n_;
     const QString& text_;
     QString& errors_;
-    qsizetype pos_ = 0;    // 0-based here; messages show it 1-based
-    QString failure_;      // description of the last element failure
+    qsizetype pos_ = 0;      // 0-based here; messages show it 1-based
+    QString failure_;        // description of the last element failure
     std::u16string gather_;  // one gathering buffer for every string and key of the parse
     struct Interned {
         size_t hash = 0;
@@ -548,6 +570,8 @@ JsonValue Parse(const QString& text) {
     return reader.parse();
 }
 
-const QString& ParseErrors() { return errorText(); }
+const QString& ParseErrors() {
+    return errorText();
+}
 
 }  // namespace json

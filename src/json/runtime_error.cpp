@@ -8,7 +8,9 @@ RuntimeError::RuntimeError(int number, QString description)
 RuntimeError RuntimeError::invalidCall() {
     return {err::InvalidCall, QStringLiteral("Invalid procedure call or argument")};
 }
-RuntimeError RuntimeError::overflow() { return {err::Overflow, QStringLiteral("Overflow")}; }
+RuntimeError RuntimeError::overflow() {
+    return {err::Overflow, QStringLiteral("Overflow")};
+}
 RuntimeError RuntimeError::subscriptOutOfRange() {
     return {err::SubscriptOutOfRange, QStringLiteral("Subscript out of range")};
 }

@@ -8,14 +8,14 @@ namespace json {
 
 /** Numbers of the classic runtime errors that the layouts and the toolkit raise. */
 namespace err {
-constexpr int InvalidCall = 5;           // "Invalid procedure call or argument"
-constexpr int Overflow = 6;              // "Overflow"
-constexpr int SubscriptOutOfRange = 9;   // "Subscript out of range"
-constexpr int TypeMismatch = 13;         // "Type mismatch"
-constexpr int InvalidUseOfNull = 94;     // "Invalid use of Null"
-constexpr int ObjectRequired = 424;      // "Object required"
-constexpr int DuplicateKey = 457;        // "Duplicate key"
-constexpr int PrinterError = 482;        // the printing system's own message
+constexpr int InvalidCall = 5;          // "Invalid procedure call or argument"
+constexpr int Overflow = 6;             // "Overflow"
+constexpr int SubscriptOutOfRange = 9;  // "Subscript out of range"
+constexpr int TypeMismatch = 13;        // "Type mismatch"
+constexpr int InvalidUseOfNull = 94;    // "Invalid use of Null"
+constexpr int ObjectRequired = 424;     // "Object required"
+constexpr int DuplicateKey = 457;       // "Duplicate key"
+constexpr int PrinterError = 482;       // the printing system's own message
 }  // namespace err
 
 /**
@@ -24,7 +24,7 @@ constexpr int PrinterError = 482;        // the printing system's own message
  * system's own message). Caught by every layout and event handler; never escapes one.
  */
 class RuntimeError : public std::exception {
-public:
+  public:
     RuntimeError(int number, QString description);
 
     int number() const noexcept { return number_; }
@@ -39,7 +39,7 @@ public:
     static RuntimeError objectRequired();
     static RuntimeError duplicateKey();
 
-private:
+  private:
     int number_;
     QString description_;
     QByteArray what_;

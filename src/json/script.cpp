@@ -16,18 +16,22 @@ ScriptDialogs& silentDialogs() {
 // A field's text as it is stored, without running it.
 QString storedText(const JsonValue& v) {
     switch (v.kind()) {
-    case JsonValue::Kind::String: return v.string();
-    case JsonValue::Kind::Null: return QStringLiteral("null");
-    case JsonValue::Kind::Boolean: return v.boolean() ? QStringLiteral("true") : QStringLiteral("false");
-    case JsonValue::Kind::Number: return v.number().toString(u'.');
-    default: return QString();
+        case JsonValue::Kind::String:
+            return v.string();
+        case JsonValue::Kind::Null:
+            return QStringLiteral("null");
+        case JsonValue::Kind::Boolean:
+            return v.boolean() ? QStringLiteral("true") : QStringLiteral("false");
+        case JsonValue::Kind::Number:
+            return v.number().toString(u'.');
+        default:
+            return QString();
     }
 }
 
 }  // namespace
 
-cJSONScript::cJSONScript(ScriptDialogs* dialogs)
-    : dialogs_(dialogs ? dialogs : &silentDialogs()) {}
+cJSONScript::cJSONScript(ScriptDialogs* dialogs) : dialogs_(dialogs ? dialogs : &silentDialogs()) {}
 
 QString cJSONScript::Eval(const QString& sJSON) {
     const JsonValue root = Parse(sJSON);
@@ -39,11 +43,18 @@ QString cJSONScript::Eval(const QString& sJSON) {
     cStringBuilder out;
     for (const JsonValue& element : *root.array()) {
         switch (element.kind()) {
-        case JsonValue::Kind::Null: out.Append(u"null"); break;
-        case JsonValue::Kind::String: out.Append(element.string()); break;
-        case JsonValue::Kind::Object:
-        case JsonValue::Kind::Array: out.Append(ExecCommand(element)); break;
-        default: throw RuntimeError::objectRequired();
+            case JsonValue::Kind::Null:
+                out.Append(u"null");
+                break;
+            case JsonValue::Kind::String:
+                out.Append(element.string());
+                break;
+            case JsonValue::Kind::Object:
+            case JsonValue::Kind::Array:
+                out.Append(ExecCommand(element));
+                break;
+            default:
+                throw RuntimeError::objectRequired();
         }
     }
     return out.toString();
@@ -58,17 +69,21 @@ QString cJSONScript::ExecCommand(const JsonValue& value) {
     } level(depth_);
 
     switch (value.kind()) {
-    case JsonValue::Kind::Empty: return QString();
-    case JsonValue::Kind::Null: return QStringLiteral("null");
-    case JsonValue::Kind::Boolean:
-    case JsonValue::Kind::Number:
-    case JsonValue::Kind::String: return storedText(value);
-    case JsonValue::Kind::Array: {
-        cStringBuilder out;
-        for (const JsonValue& element : *value.array()) out.Append(ExecCommand(element));
-        return out.toString();
-    }
-    case JsonValue::Kind::Object: return runObject(*value.object());
+        case JsonValue::Kind::Empty:
+            return QString();
+        case JsonValue::Kind::Null:
+            return QStringLiteral("null");
+        case JsonValue::Kind::Boolean:
+        case JsonValue::Kind::Number:
+        case JsonValue::Kind::String:
+            return storedText(value);
+        case JsonValue::Kind::Array: {
+            cStringBuilder out;
+            for (const JsonValue& element : *value.array()) out.Append(ExecCommand(element));
+            return out.toString();
+        }
+        case JsonValue::Kind::Object:
+            return runObject(*value.object());
     }
     return QString();
 }
@@ -119,17 +134,23 @@ QString cJSONScript::runCommand(const QString& name, const JsonValue& v) {
         const QString b = runField(v, QStringLiteral("value2"));
         const QString type = runField(v, QStringLiteral("type")).toLower();
         bool holds = false;
-        if (type == u"eq") holds = a.compare(b, Qt::CaseInsensitive) == 0;
-        else if (type == u"gt") holds = a > b;
-        else if (type == u"lt") holds = a < b;
-        else if (type == u"gte") holds = a >= b;
-        else if (type == u"lte") holds = a <= b;
+        if (type == u"eq")
+            holds = a.compare(b, Qt::CaseInsensitive) == 0;
+        else if (type == u"gt")
+            holds = a > b;
+        else if (type == u"lt")
+            holds = a < b;
+        else if (type == u"gte")
+            holds = a >= b;
+        else if (type == u"lte")
+            holds = a <= b;
         return runField(v, holds ? QStringLiteral("true") : QStringLiteral("false"));
     }
     if (command == u"switch") {
         const QString fallback = runField(v, QStringLiteral("default"));
         const QString wanted = runField(v, QStringLiteral("case")).toLower();
-        const JsonValue items = v.isObject() ? v.object()->Item(QStringLiteral("items")) : JsonValue();
+        const JsonValue items =
+            v.isObject() ? v.object()->Item(QStringLiteral("items")) : JsonValue();
         if (items.isArray()) {
             for (const JsonValue& item : *items.array()) {
                 if (!item.isObject()) continue;

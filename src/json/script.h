@@ -12,7 +12,7 @@ namespace json {
  * empty text, so that scripts run headless; the desktop shell supplies real dialogs.
  */
 class ScriptDialogs {
-public:
+  public:
     virtual ~ScriptDialogs() = default;
     /** An information message box (the script's alert). */
     virtual void information(const QString& text, const QString& title) {
@@ -38,7 +38,7 @@ public:
  * stay for the life of the instance. An instance is used by one caller at a time.
  */
 class cJSONScript {
-public:
+  public:
     /** Dialogs default to the silent ones; the dialogs object must outlive the evaluator. */
     explicit cJSONScript(ScriptDialogs* dialogs = nullptr);
 
@@ -55,7 +55,7 @@ public:
     /** Runs at most this many nested values; deeper ones give the nesting message. */
     static constexpr int kMaxDepth = 40;
 
-private:
+  private:
     QString runObject(const JsonObject& commands);
     QString runCommand(const QString& name, const JsonValue& v);
     QString runField(const JsonValue& v, const QString& field);

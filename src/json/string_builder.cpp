@@ -16,7 +16,9 @@ std::int32_t checked(long long v) {
     return static_cast<std::int32_t>(v);
 }
 
-std::int32_t bytesOf(QStringView s) { return checked(static_cast<long long>(s.size()) * 2); }
+std::int32_t bytesOf(QStringView s) {
+    return checked(static_cast<long long>(s.size()) * 2);
+}
 
 }  // namespace
 
@@ -60,7 +62,8 @@ void cStringBuilder::Append(QStringView sThis) {
     const std::int32_t n = bytesOf(sThis);
     if (n == 0) return;
     const std::int32_t end = checked(static_cast<long long>(used_) + n);
-    if (sThis.data() >= buffer_.constData() && sThis.data() < buffer_.constData() + buffer_.size()) {
+    if (sThis.data() >= buffer_.constData() &&
+        sThis.data() < buffer_.constData() + buffer_.size()) {
         // appending a piece of our own text: take a copy before the storage moves
         const QString copy = sThis.toString();
         growTo(end);
@@ -107,8 +110,8 @@ int cStringBuilder::Find(QStringView sToFind, int lStartIndex, int compare) cons
     const qsizetype from = lStartIndex < 1 ? 0 : lStartIndex - 1;
     const QStringView text(buffer_.constData(), used_ / 2);
     if (from > text.size()) return 0;
-    const qsizetype at = text.indexOf(sToFind, from,
-                                      compare == 1 ? Qt::CaseInsensitive : Qt::CaseSensitive);
+    const qsizetype at =
+        text.indexOf(sToFind, from, compare == 1 ? Qt::CaseInsensitive : Qt::CaseSensitive);
     return at < 0 ? 0 : static_cast<int>(at + 1);
 }
 

@@ -13,7 +13,7 @@ namespace json {
  * text, 6 when a size does not fit in 32 bits, 5 for a chunk size below 1.
  */
 class cStringBuilder {
-public:
+  public:
     int Length() const { return used_ / 2; }
     int Capacity() const { return capacity_ / 2; }
     int ChunkSize() const { return chunk_ / 2; }
@@ -44,7 +44,7 @@ public:
     /** Gives back storage, keeping at most one chunk of free space. */
     void HeapMinimize();
 
-private:
+  private:
     // Grows the capacity by whole chunks until it holds `needed` bytes.
     void growTo(std::int32_t needed);
 

@@ -1,8 +1,8 @@
 #include "json/value.h"
 
-#include "json/runtime_error.h"
-
 #include <cstring>
+
+#include "json/runtime_error.h"
 
 namespace json {
 
@@ -19,9 +19,15 @@ JsonValue JsonValue::null() {
     return v;
 }
 
-JsonValue::JsonValue(bool b) : kind_(Kind::Boolean) { u_.b = b; }
-JsonValue::JsonValue(Decimal d) : kind_(Kind::Number) { new (&u_.d) Decimal(d); }
-JsonValue::JsonValue(QString s) : kind_(Kind::String) { new (&u_.s) QString(std::move(s)); }
+JsonValue::JsonValue(bool b) : kind_(Kind::Boolean) {
+    u_.b = b;
+}
+JsonValue::JsonValue(Decimal d) : kind_(Kind::Number) {
+    new (&u_.d) Decimal(d);
+}
+JsonValue::JsonValue(QString s) : kind_(Kind::String) {
+    new (&u_.s) QString(std::move(s));
+}
 
 JsonValue::JsonValue(std::shared_ptr<JsonObject> o) {
     // a null reference reads as Empty
@@ -38,8 +44,12 @@ JsonValue::JsonValue(std::shared_ptr<JsonArray> a) {
     }
 }
 
-JsonValue::JsonValue(const JsonValue& o) { copyFrom(o); }
-JsonValue::JsonValue(JsonValue&& o) noexcept { moveFrom(std::move(o)); }
+JsonValue::JsonValue(const JsonValue& o) {
+    copyFrom(o);
+}
+JsonValue::JsonValue(JsonValue&& o) noexcept {
+    moveFrom(std::move(o));
+}
 
 JsonValue& JsonValue::operator=(const JsonValue& o) {
     if (this != &o) {
@@ -58,27 +68,49 @@ JsonValue& JsonValue::operator=(JsonValue&& o) noexcept {
     return *this;
 }
 
-JsonValue::~JsonValue() { destroy(); }
+JsonValue::~JsonValue() {
+    destroy();
+}
 
 void JsonValue::destroy() noexcept {
     switch (kind_) {
-    case Kind::String: u_.s.~QString(); break;
-    case Kind::Object: u_.o.~shared_ptr(); break;
-    case Kind::Array: u_.a.~shared_ptr(); break;
-    case Kind::Number: u_.d.~Decimal(); break;
-    default: break;
+        case Kind::String:
+            u_.s.~QString();
+            break;
+        case Kind::Object:
+            u_.o.~shared_ptr();
+            break;
+        case Kind::Array:
+            u_.a.~shared_ptr();
+            break;
+        case Kind::Number:
+            u_.d.~Decimal();
+            break;
+        default:
+            break;
     }
     kind_ = Kind::Empty;
 }
 
 void JsonValue::copyFrom(const JsonValue& o) {
     switch (o.kind_) {
-    case Kind::Boolean: u_.b = o.u_.b; break;
-    case Kind::Number: new (&u_.d) Decimal(o.u_.d); break;
-    case Kind::String: new (&u_.s) QString(o.u_.s); break;
-    case Kind::Object: new (&u_.o) std::shared_ptr<JsonObject>(o.u_.o); break;
-    case Kind::Array: new (&u_.a) std::shared_ptr<JsonArray>(o.u_.a); break;
-    default: break;
+        case Kind::Boolean:
+            u_.b = o.u_.b;
+            break;
+        case Kind::Number:
+            new (&u_.d) Decimal(o.u_.d);
+            break;
+        case Kind::String:
+            new (&u_.s) QString(o.u_.s);
+            break;
+        case Kind::Object:
+            new (&u_.o) std::shared_ptr<JsonObject>(o.u_.o);
+            break;
+        case Kind::Array:
+            new (&u_.a) std::shared_ptr<JsonArray>(o.u_.a);
+            break;
+        default:
+            break;
     }
     kind_ = o.kind_;
 }
@@ -91,8 +123,12 @@ void JsonValue::moveFrom(JsonValue&& o) noexcept {
     o.kind_ = Kind::Empty;
 }
 
-const Decimal& JsonValue::number() const { return kind_ == Kind::Number ? u_.d : kZero; }
-const QString& JsonValue::string() const { return kind_ == Kind::String ? u_.s : kNoText; }
+const Decimal& JsonValue::number() const {
+    return kind_ == Kind::Number ? u_.d : kZero;
+}
+const QString& JsonValue::string() const {
+    return kind_ == Kind::String ? u_.s : kNoText;
+}
 const std::shared_ptr<JsonObject>& JsonValue::object() const {
     return kind_ == Kind::Object ? u_.o : kNoObject;
 }

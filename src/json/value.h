@@ -18,7 +18,7 @@ class JsonArray;
  * copying a value copies the reference, and a sub-tree outlives its root.
  */
 class JsonValue {
-public:
+  public:
     enum class Kind { Empty, Null, Boolean, Number, String, Object, Array };
 
     JsonValue() = default;  // Empty
@@ -66,7 +66,7 @@ public:
     JsonValue& operator=(JsonValue&& o) noexcept;
     ~JsonValue();
 
-private:
+  private:
     void destroy() noexcept;
     void copyFrom(const JsonValue& o);
     void moveFrom(JsonValue&& o) noexcept;
@@ -87,7 +87,7 @@ private:
 
 /** Keyed dictionary with exact keys kept in insertion order; lookup by hash. */
 class JsonObject {
-public:
+  public:
     JsonObject() = default;
     /** Takes parallel lists of keys and values; the keys must all be different. */
     JsonObject(QStringList keys, QList<JsonValue> values);
@@ -106,7 +106,7 @@ public:
     const QStringList& Keys() const { return keys_; }
     const JsonValue& ValueAt(int index0) const { return values_[index0]; }
 
-private:
+  private:
     qsizetype find(const QString& key) const;
     void buildIndex();
 
@@ -120,7 +120,7 @@ private:
 
 /** 1-based list. */
 class JsonArray {
-public:
+  public:
     JsonArray() = default;
     explicit JsonArray(QList<JsonValue> items) : items_(std::move(items)) {}
 
@@ -131,7 +131,7 @@ public:
     QList<JsonValue>::const_iterator begin() const { return items_.cbegin(); }
     QList<JsonValue>::const_iterator end() const { return items_.cend(); }
 
-private:
+  private:
     QList<JsonValue> items_;
 };
 

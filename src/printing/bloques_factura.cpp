@@ -12,7 +12,6 @@ namespace printing {
 
 namespace {
 
-
 void centrado(Entorno& e, const QString& texto) {
     QString t = texto;
     imprimirTextoAjustado(e, t, anchoLinea(e), 2, 0);
@@ -82,8 +81,8 @@ void imprimirEncabezadoEmpresa(Entorno& e, const ConfiguracionImpresion& c) {
     });
     lineaIndependiente([&] {
         if (visible("Codigo Actividad Economica") && !c.codigoActividadEconomica.isEmpty())
-            centradoMedido(e, QStringLiteral("Codigo Actividad Economica ") +
-                                  c.codigoActividadEconomica);
+            centradoMedido(
+                e, QStringLiteral("Codigo Actividad Economica ") + c.codigoActividadEconomica);
     });
     lineaIndependiente([&] {
         if (visible("Numero Identificacion") && !c.numeroIdentificacion.isEmpty())

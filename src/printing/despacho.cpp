@@ -19,8 +19,7 @@ namespace {
 
 JsonValue miembro(const JsonValue& doc, const QString& clave) {
     const JsonValue v = doc.Item(clave);
-    if (v.isEmpty())
-        throw DocumentoNoProcesado(QStringLiteral("falta el miembro '%1'").arg(clave));
+    if (v.isEmpty()) throw DocumentoNoProcesado(QStringLiteral("falta el miembro '%1'").arg(clave));
     return v;
 }
 
@@ -40,22 +39,22 @@ JsonValue lista(const JsonValue& doc, const QString& clave) {
 bool abrirCajon(const JsonValue& doc) {
     const JsonValue v = doc.Item(QStringLiteral("abrirCajon"));
     switch (v.kind()) {
-    case JsonValue::Kind::Empty:
-    case JsonValue::Kind::Null:
-        return false;
-    case JsonValue::Kind::Boolean:
-        return v.boolean();
-    case JsonValue::Kind::Number:
-        return !v.number().isZero();
-    case JsonValue::Kind::String: {
-        const QString s = v.string().trimmed();
-        if (s.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0) return true;
-        if (s.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0) return false;
-        if (json::esNumerico(v)) return !json::numero(v).isZero();
-        break;
-    }
-    default:
-        break;
+        case JsonValue::Kind::Empty:
+        case JsonValue::Kind::Null:
+            return false;
+        case JsonValue::Kind::Boolean:
+            return v.boolean();
+        case JsonValue::Kind::Number:
+            return !v.number().isZero();
+        case JsonValue::Kind::String: {
+            const QString s = v.string().trimmed();
+            if (s.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0) return true;
+            if (s.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0) return false;
+            if (json::esNumerico(v)) return !json::numero(v).isZero();
+            break;
+        }
+        default:
+            break;
     }
     tipoIncorrecto(QStringLiteral("abrirCajon"), "un booleano");
 }

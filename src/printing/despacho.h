@@ -14,12 +14,12 @@ namespace printing {
  * before (settings replaced, tickets printed) stays done.
  */
 class DocumentoNoProcesado : public std::exception {
-public:
+  public:
     explicit DocumentoNoProcesado(QString motivo);
     const QString& motivo() const noexcept { return motivo_; }
     const char* what() const noexcept override { return what_.constData(); }
 
-private:
+  private:
     QString motivo_;
     QByteArray what_;
 };

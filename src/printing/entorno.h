@@ -23,7 +23,7 @@ constexpr int kTiempoGlobo = 30000;
  * tray icon and the log box; ticket-render to balloons.txt; tests to a fake.
  */
 class Avisos {
-public:
+  public:
     virtual ~Avisos() = default;
     virtual void ShowBalloonTip(const QString& message, int icon, const QString& title,
                                 int timeoutMs) = 0;
@@ -70,8 +70,9 @@ struct Entorno {
      * Size of a picture file in hundredths of a millimetre (from its own resolution, else
      * 96 dpi); none when the file cannot be read as a picture. The devices layer supplies it.
      */
-    std::function<std::optional<QSizeF>(const QString& path)> tamanoImagen =
-        [](const QString&) { return std::optional<QSizeF>(); };
+    std::function<std::optional<QSizeF>(const QString& path)> tamanoImagen = [](const QString&) {
+        return std::optional<QSizeF>();
+    };
 };
 
 }  // namespace printing

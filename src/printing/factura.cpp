@@ -27,8 +27,12 @@ QString textoCampo(Entorno& e, const json::JsonValue& doc, const char* clave) {
     return json::texto(campo(doc, clave), e.locale);
 }
 
-void linea(Entorno& e, const QString& texto) { impresora(e).Print({PrintItem::Text(texto)}); }
-void lineaVacia(Entorno& e) { impresora(e).Print({}); }
+void linea(Entorno& e, const QString& texto) {
+    impresora(e).Print({PrintItem::Text(texto)});
+}
+void lineaVacia(Entorno& e) {
+    impresora(e).Print({});
+}
 
 void centrado(Entorno& e, const QString& texto) {
     QString t = texto;
@@ -125,16 +129,17 @@ void pagos(Entorno& e, const json::JsonValue& doc) {
     const json::JsonValue pagado = campo(doc, "totalPagado");
     if (!pagado.isNull() && !json::numero(pagado, e.locale).isZero()) {
         lineaVacia(e);
-        imprimirLineaMonto(
-            e, QStringLiteral("TOTAL PAGADO"),
-            (json::numero(pagado, e.locale) + json::numero(campo(doc, "totalPagadoPropina"), e.locale))
-                .toDouble());
+        imprimirLineaMonto(e, QStringLiteral("TOTAL PAGADO"),
+                           (json::numero(pagado, e.locale) +
+                            json::numero(campo(doc, "totalPagadoPropina"), e.locale))
+                               .toDouble());
     }
     if (json::mayorQueCero(campo(doc, "pagoEfectivo"), e.locale)) {
         const json::Decimal cambio = json::numero(campo(doc, "cambioEfectivo"), e.locale);
         imprimirSeparador(e, QStringLiteral("="));
-        imprimirLineaMonto(e, QStringLiteral("Efectivo Recibido"),
-                           (json::numero(campo(doc, "pagoEfectivo"), e.locale) + cambio).toDouble());
+        imprimirLineaMonto(
+            e, QStringLiteral("Efectivo Recibido"),
+            (json::numero(campo(doc, "pagoEfectivo"), e.locale) + cambio).toDouble());
         imprimirLineaMonto(e, QStringLiteral("Cambio Entregado"), cambio.toDouble());
     }
 }
@@ -215,19 +220,20 @@ void pieDocumento(Entorno& e, const json::JsonValue& doc) {
 void datosFinales(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc,
                   int paso) {
     switch (paso) {
-    case 0:
-        if (c.permanenciaFactura)
-            linea(e, QStringLiteral("Permanencia  ") + textoCampo(e, doc, "permanencia") +
-                         QStringLiteral("  Minutos "));
-        break;
-    case 1:
-        if (c.personasFactura)
-            linea(e, QStringLiteral("Personas ") + textoCampo(e, doc, "nPersonas"));
-        break;
-    default:
-        if (json::noVacio(campo(doc, "fechaLimitePago")))
-            linea(e, QStringLiteral("Fecha para pago ") + textoCampo(e, doc, "fechaLimitePago"));
-        break;
+        case 0:
+            if (c.permanenciaFactura)
+                linea(e, QStringLiteral("Permanencia  ") + textoCampo(e, doc, "permanencia") +
+                             QStringLiteral("  Minutos "));
+            break;
+        case 1:
+            if (c.personasFactura)
+                linea(e, QStringLiteral("Personas ") + textoCampo(e, doc, "nPersonas"));
+            break;
+        default:
+            if (json::noVacio(campo(doc, "fechaLimitePago")))
+                linea(e,
+                      QStringLiteral("Fecha para pago ") + textoCampo(e, doc, "fechaLimitePago"));
+            break;
     }
 }
 
@@ -249,8 +255,7 @@ void imprimirFactura(Entorno& e, const json::JsonValue& doc) {
         c = cargarConfiguracion(e);  // afresh for every invoice
         if (!json::noVacio(campo(doc, "mesa"))) return;
         const QString predeterminada = impresoraPredeterminada(e);
-        if (!seleccionarImpresora(e, indiceImpresora(e, predeterminada), 0, predeterminada))
-            return;
+        if (!seleccionarImpresora(e, indiceImpresora(e, predeterminada), 0, predeterminada)) return;
 
         cabecera(e, c, doc);
         imprimirProductosFactura(e, campo(doc, "pedido"));

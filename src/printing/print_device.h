@@ -25,7 +25,7 @@ struct PrintItem {
  * The first output after a selection, or after the previous document ended, opens a document.
  */
 class PrintDevice {
-public:
+  public:
     virtual ~PrintDevice() = default;
 
     virtual QString DeviceName() const = 0;
@@ -54,8 +54,7 @@ public:
     virtual double TextHeight(const QString& text) = 0;
 
     /** Paints a picture file at a position and size in twips. */
-    virtual void PaintPicture(const QString& picturePath, int x, int y, int width,
-                              int height) = 0;
+    virtual void PaintPicture(const QString& picturePath, int x, int y, int width, int height) = 0;
 
     /** Ends the open document: the ticket prints. Without an open document, nothing. */
     virtual void EndDoc() = 0;
@@ -68,7 +67,7 @@ public:
  * while the system lives. The printer list's order is stable while a job prints.
  */
 class PrinterSystem {
-public:
+  public:
     virtual ~PrinterSystem() = default;
 
     /** Device names of the installed printers, index 0 first. */

@@ -24,7 +24,8 @@ void imprimirProductosFactura(Entorno& e, const json::JsonValue& pedido) {
         // lines without value (courtesies, zero-priced modifiers) stay off the invoice
         if (!json::mayorQueCero(valor, e.locale)) continue;
 
-        const QString nombre = json::texto(producto.Item(QStringLiteral("NombreProducto")), e.locale);
+        const QString nombre =
+            json::texto(producto.Item(QStringLiteral("NombreProducto")), e.locale);
         const int corte = cortePalabras(nombre, escalarColumna(e, 20));
         const QString cantidad = textoNumeroImpreso(
             json::numero(producto.Item(QStringLiteral("Cantidad")), e.locale).abs(), e.locale);
@@ -40,8 +41,7 @@ void imprimirProductosFactura(Entorno& e, const json::JsonValue& pedido) {
 
         const json::JsonValue detalle = producto.Item(QStringLiteral("Detalle"));
         if (!detalle.isNull()) {
-            const QStringList notas =
-                json::texto(detalle, e.locale).split(QStringLiteral("<br/>"));
+            const QStringList notas = json::texto(detalle, e.locale).split(QStringLiteral("<br/>"));
             for (const QString& nota : notas) {
                 if (nota.trimmed().isEmpty()) continue;
                 QString linea = QStringLiteral("-> ") + nota;

@@ -32,7 +32,7 @@ struct TapeOutput {
  * is the line "PICTURE|x,y,w,h".
  */
 class TapeDevice : public PrintDevice {
-public:
+  public:
     TapeDevice(TapePrinterSystem* owner, QString name, int pageWidth);
 
     QString DeviceName() const override { return name_; }
@@ -62,7 +62,7 @@ public:
     /** The tape line prefix for a size and bold flag: "7|", "12.5B|". */
     static QString prefix(float size, bool bold);
 
-private:
+  private:
     void openIfNeeded();
     void endLine();
 
@@ -86,7 +86,7 @@ private:
  * default printer name (which may name no printer in the list), and the ordered output.
  */
 class TapePrinterSystem : public PrinterSystem {
-public:
+  public:
     TapePrinterSystem() = default;
     TapePrinterSystem(const TapePrinterSystem&) = delete;
     TapePrinterSystem& operator=(const TapePrinterSystem&) = delete;
@@ -113,7 +113,7 @@ public:
         listener_ = std::move(listener);
     }
 
-private:
+  private:
     friend class TapeDevice;
     void emitOutput(TapeOutput out);
 

@@ -46,7 +46,8 @@ void tablaImpuestos(Entorno& e, const json::JsonValue& impuestos) {
     const int cuenta = impuestos.Count();
     for (int i = 1; i <= cuenta; ++i) {
         const json::JsonValue fila = impuestos.Item(i);
-        const QString nombre = mayusculas(json::texto(fila.Item(QStringLiteral("nombre")), e.locale));
+        const QString nombre =
+            mayusculas(json::texto(fila.Item(QStringLiteral("nombre")), e.locale));
         const QString base = textoMonto(campo(e, fila, "base").toDouble(), e.locale);
         const QString valor = textoMonto(campo(e, fila, "valor").toDouble(), e.locale);
         p.Print({PrintItem::Text(nombre), PrintItem::Tab(espaciosFaltantes(base, colBase)),
@@ -68,27 +69,31 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
     PrintDevice& p = impresora(e);
 
     const bool cerrada = json::esVerdadero(doc.Item(QStringLiteral("cuentaCerrada")));
-    const bool domicilio = json::texto(doc.Item(QStringLiteral("tipoMesa")), e.locale) == kDomicilio;
+    const bool domicilio =
+        json::texto(doc.Item(QStringLiteral("tipoMesa")), e.locale) == kDomicilio;
     const bool aplicaPropina = cfg.servicio > 0 && cfg.propina;
     const QString concepto = mayusculas(cfg.conceptoDomicilio);
 
-    const bool bloquePropina = (positivo(e, doc, "propinaSugerida") ||
-                                positivo(e, doc, "totalPagadoPropina") ||
-                                positivo(e, doc, "CntGroupon")) &&
-                               (aplicaPropina || domicilio);
+    const bool bloquePropina =
+        (positivo(e, doc, "propinaSugerida") || positivo(e, doc, "totalPagadoPropina") ||
+         positivo(e, doc, "CntGroupon")) &&
+        (aplicaPropina || domicilio);
 
     if (bloquePropina) {
         double total = 0;
         if (cerrada) {
             if (positivo(e, doc, "totalPagadoPropina")) {
                 const json::Decimal propina = campo(e, doc, "totalPagadoPropina");
-                imprimirLineaMonto(e, QStringLiteral("SUB TOTAL"), campo(e, doc, "totalPagado").toDouble());
+                imprimirLineaMonto(e, QStringLiteral("SUB TOTAL"),
+                                   campo(e, doc, "totalPagado").toDouble());
                 if (domicilio) {
                     imprimirLineaMonto(e, concepto, propina.toDouble());
                 } else if (positivo(e, doc, "CntGroupon")) {
-                    const double cupones = campo(e, doc, "CntGroupon").toDouble() * propinaPorCupon(e);
+                    const double cupones =
+                        campo(e, doc, "CntGroupon").toDouble() * propinaPorCupon(e);
                     imprimirLineaMonto(e, QStringLiteral("PROPINA GROUPON "), cupones);
-                    imprimirLineaMonto(e, QStringLiteral("PROPINA  "), propina.toDouble() - cupones);
+                    imprimirLineaMonto(e, QStringLiteral("PROPINA  "),
+                                       propina.toDouble() - cupones);
                 } else {
                     imprimirLineaMonto(e, QStringLiteral("PROPINA"), propina.toDouble());
                 }
@@ -96,8 +101,9 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
             total = (campo(e, doc, "totalPagado") + campo(e, doc, "totalPagadoPropina")).toDouble();
         } else {
             const json::Decimal sugerida = campo(e, doc, "propinaSugerida");
-            imprimirLineaMonto(e, QStringLiteral("SUB TOTAL"),
-                               (campo(e, doc, "totalPagar") - campo(e, doc, "descuento")).toDouble());
+            imprimirLineaMonto(
+                e, QStringLiteral("SUB TOTAL"),
+                (campo(e, doc, "totalPagar") - campo(e, doc, "descuento")).toDouble());
             const json::JsonValue mesa = doc.Item(QStringLiteral("mesa"));
             const json::Decimal numeroMesa =
                 json::esNumerico(mesa, e.locale) ? json::numero(mesa, e.locale) : json::Decimal();
@@ -105,8 +111,10 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
             if (numeroMesa > json::Decimal::fromInt(2000)) {
                 imprimirLineaMonto(e, concepto + QStringLiteral(" "), sugerida.toDouble());
             } else if (cfg.opcionPropina5y10) {
-                imprimirLineaMonto(e, QStringLiteral("__ APRUEBA PROPINA 10% "), sugerida.toDouble());
-                imprimirLineaMonto(e, QStringLiteral("__ APRUEBA PROPINA 5% "), sugerida.toDouble() / 2);
+                imprimirLineaMonto(e, QStringLiteral("__ APRUEBA PROPINA 10% "),
+                                   sugerida.toDouble());
+                imprimirLineaMonto(e, QStringLiteral("__ APRUEBA PROPINA 5% "),
+                                   sugerida.toDouble() / 2);
                 const QString enBlanco = QStringLiteral("_____________");
                 p.Print({PrintItem::Text(QStringLiteral("__ OTRO VALOR ")),
                          PrintItem::Tab(espaciosFaltantes(enBlanco, anchoLinea(e))),
@@ -118,7 +126,8 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
             } else {
                 imprimirLineaMonto(e, QStringLiteral("PROPINA SUGERIDA "), sugerida.toDouble());
             }
-            total = (campo(e, doc, "totalPagar") + sugerida - campo(e, doc, "descuento")).toDouble();
+            total =
+                (campo(e, doc, "totalPagar") + sugerida - campo(e, doc, "descuento")).toDouble();
         }
 
         if (cfg.opcionPropina5y10) {
@@ -135,7 +144,8 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
             totalResaltado(e, QStringLiteral(" ** TOTAL ") + textoMonto(aPagar, e.locale) +
                                   QStringLiteral(" **"));
         } else if (cerrada) {
-            imprimirLineaMonto(e, QStringLiteral("TOTAL "), campo(e, doc, "totalPagado").toDouble());
+            imprimirLineaMonto(e, QStringLiteral("TOTAL "),
+                               campo(e, doc, "totalPagado").toDouble());
         } else {
             imprimirLineaMonto(e, QStringLiteral("TOTAL "), aPagar);
         }

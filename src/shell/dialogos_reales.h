@@ -13,7 +13,7 @@ QString filtroQt(const QString& filtro);
 
 /** The real modal dialogs, parented to the main window; events keep running meanwhile. */
 class DialogosReales : public core::Dialogos, public json::ScriptDialogs {
-public:
+  public:
     explicit DialogosReales(QWidget* ventana = nullptr) : ventana_(ventana) {}
     void setVentana(QWidget* ventana) { ventana_ = ventana; }
 
@@ -25,7 +25,7 @@ public:
     void warning(const QString& text, const QString& title) override;
     QString input(const QString& prompt, const QString& title, const QString& defaultText) override;
 
-private:
+  private:
     QPointer<QWidget> ventana_;
 };
 

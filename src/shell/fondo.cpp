@@ -7,8 +7,7 @@ namespace shell {
 
 CajaImagen::CajaImagen(QWidget* parent) : QWidget(parent) {}
 
-QPixmap& CajaImagen::lienzo()
-{
+QPixmap& CajaImagen::lienzo() {
     if (lienzo_.size() != size()) {
         QPixmap nuevo(size().expandedTo(QSize(1, 1)));
         nuevo.fill(palette().color(QPalette::Window));
@@ -21,20 +20,17 @@ QPixmap& CajaImagen::lienzo()
     return lienzo_;
 }
 
-void CajaImagen::limpiar()
-{
+void CajaImagen::limpiar() {
     lienzo().fill(palette().color(QPalette::Window));
     update();
 }
 
-void CajaImagen::paintEvent(QPaintEvent*)
-{
+void CajaImagen::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawPixmap(0, 0, lienzo());
 }
 
-QRect clasBackGround::geometria(QSize superficie, QSize imagen, int margen)
-{
+QRect clasBackGround::geometria(QSize superficie, QSize imagen, int margen) {
     const double pw = imagen.width();
     const double ph = imagen.height();
     const double rx = superficie.width() / pw;
@@ -48,16 +44,12 @@ QRect clasBackGround::geometria(QSize superficie, QSize imagen, int margen)
     return QRect(int(x), int(y), int(dw), int(dh));
 }
 
-void clasBackGround::Refresh()
-{
-    if (!form_)
-        return;
+void clasBackGround::Refresh() {
+    if (!form_) return;
     form_->limpiar();
-    if (imagen_.isNull() || imagen_.width() <= 0 || imagen_.height() <= 0)
-        return;
+    if (imagen_.isNull() || imagen_.width() <= 0 || imagen_.height() <= 0) return;
     const QRect r = geometria(form_->size(), imagen_.size(), margen_);
-    if (r.width() <= 0 || r.height() <= 0)
-        return;
+    if (r.width() <= 0 || r.height() <= 0) return;
     QPainter p(&form_->lienzo());
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawImage(r, imagen_);

@@ -11,16 +11,16 @@ namespace shell {
 /** A picture box that keeps what was painted into it (persistent drawing). */
 class CajaImagen : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CajaImagen(QWidget* parent = nullptr);
     /** The persistent drawing, the size of the box. */
     QPixmap& lienzo();
     void limpiar();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     QPixmap lienzo_;
 };
 
@@ -29,7 +29,7 @@ private:
  * and ScaleMargin pixels smaller than the fit in both directions.
  */
 class clasBackGround {
-public:
+  public:
     CajaImagen* Form() const { return form_; }
     void setForm(CajaImagen* form) { form_ = form; }
     const QImage& Imagen() const { return imagen_; }
@@ -42,7 +42,7 @@ public:
     /** Where a picture of size imagen lands in a surface of size superficie. */
     static QRect geometria(QSize superficie, QSize imagen, int margen);
 
-private:
+  private:
     QPointer<CajaImagen> form_;
     QImage imagen_;
     int margen_ = 0;

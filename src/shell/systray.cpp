@@ -10,18 +10,15 @@ namespace shell {
 
 clsSystray::clsSystray(QObject* parent) : QObject(parent) {}
 
-clsSystray::~clsSystray()
-{
+clsSystray::~clsSystray() {
     delIcon();
 }
 
-QString clsSystray::lineaGlobo(int icono, const QString& titulo, const QString& texto)
-{
+QString clsSystray::lineaGlobo(int icono, const QString& titulo, const QString& texto) {
     return printing::lineaGlobo(icono, titulo, texto);
 }
 
-bool clsSystray::Init(QWidget* pfrm, const QString& pstrTooltip)
-{
+bool clsSystray::Init(QWidget* pfrm, const QString& pstrTooltip) {
     registro_.presente = true;
     registro_.hIcon = pfrm ? pfrm->windowIcon() : QIcon();
     if (!icono_ && QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -31,11 +28,20 @@ bool clsSystray::Init(QWidget* pfrm, const QString& pstrTooltip)
         connect(icono_, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason r) {
                     switch (r) {
-                    case QSystemTrayIcon::Trigger: emit notificacion(513); break;
-                    case QSystemTrayIcon::DoubleClick: emit notificacion(515); break;
-                    case QSystemTrayIcon::Context: emit notificacion(517); break;
-                    case QSystemTrayIcon::MiddleClick: emit notificacion(520); break;
-                    default: break;
+                        case QSystemTrayIcon::Trigger:
+                            emit notificacion(513);
+                            break;
+                        case QSystemTrayIcon::DoubleClick:
+                            emit notificacion(515);
+                            break;
+                        case QSystemTrayIcon::Context:
+                            emit notificacion(517);
+                            break;
+                        case QSystemTrayIcon::MiddleClick:
+                            emit notificacion(520);
+                            break;
+                        default:
+                            break;
                     }
                 });
         connect(icono_, &QSystemTrayIcon::messageClicked, this,
@@ -46,43 +52,50 @@ bool clsSystray::Init(QWidget* pfrm, const QString& pstrTooltip)
     return false;
 }
 
-void clsSystray::MouseMove(int Button, int x, QWidget* pfrm)
-{
+void clsSystray::MouseMove(int Button, int x, QWidget* pfrm) {
     Q_UNUSED(Button);
     Q_UNUSED(pfrm);
     switch (x) {
-    case 514: emit LeftClick(); break;
-    case 515: emit DoubleClick(); break;
-    case 517: emit RightClick(); break;
-    case 1027: emit BalloonHide(); break;
-    case 1028: emit BalloonTimeOut(); break;
-    case 7695: emit BalloonClicked(); break;
-    default: break;
+        case 514:
+            emit LeftClick();
+            break;
+        case 515:
+            emit DoubleClick();
+            break;
+        case 517:
+            emit RightClick();
+            break;
+        case 1027:
+            emit BalloonHide();
+            break;
+        case 1028:
+            emit BalloonTimeOut();
+            break;
+        case 7695:
+            emit BalloonClicked();
+            break;
+        default:
+            break;
     }
 }
 
-void clsSystray::modificar()
-{
-    if (!icono_ || !registro_.presente)
-        return;
+void clsSystray::modificar() {
+    if (!icono_ || !registro_.presente) return;
     icono_->setIcon(registro_.hIcon);
     icono_->setToolTip(registro_.szTip);
 }
 
-void clsSystray::setTooltipText(const QString& texto)
-{
+void clsSystray::setTooltipText(const QString& texto) {
     tooltip_ = texto;
     registro_.szTip = texto.left(kAnchoTip);
     modificar();
 }
 
-void clsSystray::SetIcon(core::IconoBandeja image, const QString& tip)
-{
+void clsSystray::SetIcon(core::IconoBandeja image, const QString& tip) {
     SetIcon(iconoEstado(image), tip);
 }
 
-void clsSystray::SetIcon(const QIcon& image, const QString& tip)
-{
+void clsSystray::SetIcon(const QIcon& image, const QString& tip) {
     // The tooltip shown changes; the text read back through TooltipText does not.
     registro_.hIcon = image;
     registro_.szTip = tip.left(kAnchoTip);
@@ -90,8 +103,7 @@ void clsSystray::SetIcon(const QIcon& image, const QString& tip)
 }
 
 void clsSystray::ShowBalloonTip(const QString& pstrMessage, int penIcon, const QString& pstrTitle,
-                                int plngTimeout)
-{
+                                int plngTimeout) {
     registro_.szInfo = pstrMessage.left(kAnchoInfo);
     registro_.szInfoTitle = pstrTitle.left(kAnchoTitulo);
     registro_.uTimeout = plngTimeout;
@@ -104,17 +116,23 @@ void clsSystray::ShowBalloonTip(const QString& pstrMessage, int penIcon, const Q
     if (icono_ && registro_.presente) {
         QSystemTrayIcon::MessageIcon tipo = QSystemTrayIcon::NoIcon;
         switch (penIcon) {
-        case 1: tipo = QSystemTrayIcon::Information; break;
-        case 2: tipo = QSystemTrayIcon::Warning; break;
-        case 3: tipo = QSystemTrayIcon::Critical; break;
-        default: break;
+            case 1:
+                tipo = QSystemTrayIcon::Information;
+                break;
+            case 2:
+                tipo = QSystemTrayIcon::Warning;
+                break;
+            case 3:
+                tipo = QSystemTrayIcon::Critical;
+                break;
+            default:
+                break;
         }
         icono_->showMessage(registro_.szInfoTitle, registro_.szInfo, tipo, plngTimeout);
     }
 }
 
-void clsSystray::delIcon()
-{
+void clsSystray::delIcon() {
     registro_.presente = false;
     if (icono_) {
         icono_->hide();

@@ -21,7 +21,7 @@ namespace shell {
  */
 class clsSystray : public QObject, public core::Bandeja {
     Q_OBJECT
-public:
+  public:
     static constexpr int kAnchoTip = 128;
     static constexpr int kAnchoInfo = 256;
     static constexpr int kAnchoTitulo = 64;
@@ -59,7 +59,7 @@ public:
     /** The standard-error line of a balloon, CR and LF escaped. */
     static QString lineaGlobo(int icono, const QString& titulo, const QString& texto);
 
-signals:
+  signals:
     void LeftClick();
     void RightClick();
     void DoubleClick();
@@ -69,7 +69,7 @@ signals:
     /** A notification of the real tray icon, as its shell code (513 left press, ...). */
     void notificacion(int codigo);
 
-private:
+  private:
     void modificar();
 
     Registro registro_;

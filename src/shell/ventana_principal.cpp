@@ -21,8 +21,7 @@
 
 namespace shell {
 
-QImage cargarImagen(const QString& ruta)
-{
+QImage cargarImagen(const QString& ruta) {
     QImageReader lector(ruta);
     lector.setDecideFormatFromContent(true);
     return lector.read();
@@ -32,9 +31,10 @@ frmMain::frmMain(core::Servidor& servidor, core::Dialogos& dialogos, QString car
                  std::function<void(int)> salir, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint |
                           Qt::WindowMinimizeButtonHint),
-      servidor_(servidor), dialogos_(dialogos), carpeta_(std::move(carpeta)),
-      salir_(std::move(salir))
-{
+      servidor_(servidor),
+      dialogos_(dialogos),
+      carpeta_(std::move(carpeta)),
+      salir_(std::move(salir)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Servidor de Impresoras"));
     setWindowIcon(iconoAplicacion());
@@ -109,15 +109,12 @@ frmMain::frmMain(core::Servidor& servidor, core::Dialogos& dialogos, QString car
     });
 }
 
-frmMain::~frmMain()
-{
+frmMain::~frmMain() {
     // The tray icon goes with the window; the server must not reach it afterwards.
-    if (servidor_.bandeja() == SysTray)
-        servidor_.setBandeja(nullptr);
+    if (servidor_.bandeja() == SysTray) servidor_.setBandeja(nullptr);
 }
 
-void frmMain::iniciar()
-{
+void frmMain::iniciar() {
     servidor_.conexionHabilitada = true;
     servidor_.iniciarTemporizadores();
     servidor_.codigoSucursalesAgencias = core::leerCodigoSucursal(carpeta_, dialogos_);
@@ -125,8 +122,7 @@ void frmMain::iniciar()
     setVisible(core::leerSegundaLinea(carpeta_).toUpper() == QLatin1String("TECNICO"));
 
     const QString logo = QDir(carpeta_).filePath(QStringLiteral("logo.bmp"));
-    if (core::existeRuta(logo))
-        mostrarImagen(cargarImagen(logo));
+    if (core::existeRuta(logo)) mostrarImagen(cargarImagen(logo));
 
     txtCodigo->setText(core::leerCodigoSucursal(carpeta_, dialogos_));
 
@@ -147,42 +143,35 @@ void frmMain::iniciar()
 
 // The window measures in twips (15 to the pixel) when it relays a tray notification, so of
 // all notifications only the left-button press decodes, as BalloonClicked.
-void frmMain::notificacionBandeja(int codigo)
-{
-    if (SysTray)
-        SysTray->MouseMove(1, codigo * 15, this);
+void frmMain::notificacionBandeja(int codigo) {
+    if (SysTray) SysTray->MouseMove(1, codigo * 15, this);
 }
 
-void frmMain::mostrarImagen(const QImage& imagen)
-{
-    if (!fondo_)
-        fondo_ = std::make_unique<clasBackGround>();
+void frmMain::mostrarImagen(const QImage& imagen) {
+    if (!fondo_) fondo_ = std::make_unique<clasBackGround>();
     fondo_->setForm(pctLogo);
     fondo_->setImagen(imagen);
     fondo_->setScaleMargin(32);
     fondo_->Refresh();
 }
 
-void frmMain::cambiarCodigo()
-{
+void frmMain::cambiarCodigo() {
     const QString codigo = core::pedirCodigoNuevo(carpeta_, dialogos_);
     if (codigo.isEmpty()) {
-        dialogos_.msgBox(QStringLiteral("No se pudo guardar el codigo"), core::IconoMensaje::Critico);
+        dialogos_.msgBox(QStringLiteral("No se pudo guardar el codigo"),
+                         core::IconoMensaje::Critico);
         return;
     }
     txtCodigo->setText(codigo);
     dialogos_.msgBox(core::kMensajeCodigoActualizado, core::IconoMensaje::Informacion);
-    if (SysTray)
-        SysTray->delIcon();
+    if (SysTray) SysTray->delIcon();
     servidor_.detenerTemporizadores();
     salir_(0);
 }
 
-void frmMain::cargarImagenLogo()
-{
+void frmMain::cargarImagenLogo() {
     const QString ruta = dialogos_.abrirArchivo(kFiltroImagen);
-    if (ruta.isEmpty())
-        return;
+    if (ruta.isEmpty()) return;
     const QImage imagen = cargarImagen(ruta);
     bool copiado = false;
     if (!imagen.isNull()) {
@@ -196,28 +185,25 @@ void frmMain::cargarImagenLogo()
     }
     // A picture that cannot be read or stored changes nothing: the old logo stays.
     if (!copiado) {
-        dialogos_.msgBox(QStringLiteral("No se pudo cargar la imagen"), core::IconoMensaje::Critico);
+        dialogos_.msgBox(QStringLiteral("No se pudo cargar la imagen"),
+                         core::IconoMensaje::Critico);
         return;
     }
     mostrarImagen(imagen);
     dialogos_.msgBox(QStringLiteral("Imagen Cargada"), core::IconoMensaje::Informacion);
 }
 
-void frmMain::cerrarVentana()
-{
+void frmMain::cerrarVentana() {
     hide();
 }
 
-void frmMain::apagarServidor()
-{
-    if (SysTray)
-        SysTray->delIcon();
+void frmMain::apagarServidor() {
+    if (SysTray) SysTray->delIcon();
     servidor_.detenerTemporizadores();
     salir_(0);
 }
 
-void frmMain::closeEvent(QCloseEvent* e)
-{
+void frmMain::closeEvent(QCloseEvent* e) {
     e->ignore();
 }
 

@@ -31,7 +31,7 @@ QImage cargarImagen(const QString& ruta);
  */
 class frmMain : public QWidget {
     Q_OBJECT
-public:
+  public:
     /** salir ends the program at once with a status (the buttons that stop the server). */
     frmMain(core::Servidor& servidor, core::Dialogos& dialogos, QString carpeta,
             std::function<void(int)> salir, QWidget* parent = nullptr);
@@ -59,16 +59,16 @@ public:
     QPlainTextEdit* WebBrowser;
     QLabel* lblState;
 
-public slots:
+  public slots:
     void cambiarCodigo();
     void cargarImagenLogo();
     void cerrarVentana();
     void apagarServidor();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     void mostrarImagen(const QImage& imagen);
     void notificacionBandeja(int codigo);
 

@@ -1,3 +1,5 @@
+#include <gtest/gtest.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -5,7 +7,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "../core/servidores_prueba.h"
 #include "opciones.h"
@@ -13,14 +14,12 @@
 namespace {
 
 class Aplicacion : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc_, argv_);
+  public:
+    void SetUp() override {
+        if (!QCoreApplication::instance()) new QCoreApplication(argc_, argv_);
     }
 
-private:
+  private:
     int argc_ = 1;
     char nombre_[10] = "app_tests";
     char* argv_[2] = {nombre_, nullptr};
@@ -29,23 +28,21 @@ const auto* const kAplicacion = ::testing::AddGlobalTestEnvironment(new Aplicaci
 
 const QString kPrograma = QStringLiteral(SI_BINARY_DIR "/app/servidor-impresoras");
 
-void escribir(const QString& ruta, const QByteArray& bytes)
-{
+void escribir(const QString& ruta, const QByteArray& bytes) {
     QFile f(ruta);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
 
-std::optional<QString> opciones(const QStringList& args, app::Opciones& o, const QString& carpeta = {})
-{
+std::optional<QString> opciones(const QStringList& args, app::Opciones& o,
+                                const QString& carpeta = {}) {
     QCommandLineParser p;
     app::declararOpciones(p);
     EXPECT_TRUE(p.parse(QStringList{"servidor-impresoras"} + args)) << p.errorText().toStdString();
     return app::leerOpciones(p, carpeta, o);
 }
 
-TEST(Opciones, PrinterOptions)
-{
+TEST(Opciones, PrinterOptions) {
     const auto a = app::leerImpresora("Cocina");
     ASSERT_TRUE(a);
     EXPECT_EQ(a->nombre, "Cocina");
@@ -60,13 +57,13 @@ TEST(Opciones, PrinterOptions)
     EXPECT_FALSE(app::leerImpresora("Bar=ancho"));
 }
 
-TEST(Opciones, TheCommandLineWinsOverTheIniFile)
-{
+TEST(Opciones, TheCommandLineWinsOverTheIniFile) {
     QTemporaryDir dir;
-    escribir(dir.filePath("servidor.ini"),
-             "[servidor]\nnotify_host=10.0.0.5\nnotify_port=4000\njob_host=jobs.test:8443\n"
-             "ca_file=ca.pem\nprinters=virtual\nprinter=Cocina=3288, Bar:offline\n"
-             "heartbeat_ms=500\n[factura]\nnit_software=900.123.456-7\nweb_software=www.example.test\n");
+    escribir(
+        dir.filePath("servidor.ini"),
+        "[servidor]\nnotify_host=10.0.0.5\nnotify_port=4000\njob_host=jobs.test:8443\n"
+        "ca_file=ca.pem\nprinters=virtual\nprinter=Cocina=3288, Bar:offline\n"
+        "heartbeat_ms=500\n[factura]\nnit_software=900.123.456-7\nweb_software=www.example.test\n");
     app::Opciones o;
     ASSERT_FALSE(opciones({"--app-dir", dir.path(), "--notify-port", "5000"}, o));
     EXPECT_EQ(o.notifyHost, "10.0.0.5");
@@ -94,8 +91,7 @@ struct Resultado {
     QByteArray salida;
 };
 
-Resultado correr(const QStringList& args)
-{
+Resultado correr(const QStringList& args) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -109,8 +105,7 @@ Resultado correr(const QStringList& args)
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAll()};
 }
 
-TEST(Programa, SetCodeValidatesAndWritesTheAccessFile)
-{
+TEST(Programa, SetCodeValidatesAndWritesTheAccessFile) {
     QTemporaryDir dir;
     auto r = correr({"--app-dir", dir.path(), "--set-code", "ABCDEFGHIJKLMNO"});
     EXPECT_EQ(r.codigo, 1);
@@ -122,8 +117,7 @@ TEST(Programa, SetCodeValidatesAndWritesTheAccessFile)
     EXPECT_EQ(f.readAll(), "123456789012345\r\n");
 }
 
-TEST(Programa, WithoutAScreenAMissingCodeEndsWithStatusTwo)
-{
+TEST(Programa, WithoutAScreenAMissingCodeEndsWithStatusTwo) {
     QTemporaryDir dir;
     escribir(dir.filePath("Acceso"), "12345\r\n");
     const auto r = correr({"--app-dir", dir.path(), "--printers", "virtual"});
@@ -135,8 +129,7 @@ TEST(Programa, WithoutAScreenAMissingCodeEndsWithStatusTwo)
 // The real program, headless, against loopback servers: identify, heartbeat, a split
 // notification, the fetch over HTTPS, the ticket file and the status "0"; a second
 // instance on the same folder is refused.
-TEST(Programa, PrintsAJobEndToEnd)
-{
+TEST(Programa, PrintsAJobEndToEnd) {
     QTemporaryDir dir;
     QString error;
     ASSERT_TRUE(pruebas::crearCertificado(dir.path(), &error)) << error.toStdString();
@@ -155,17 +148,25 @@ TEST(Programa, PrintsAJobEndToEnd)
     env.insert("QT_QPA_PLATFORM", "offscreen");
     servidor.setProcessEnvironment(env);
     const QString salida = dir.filePath("tickets");
-    servidor.start(kPrograma,
-                   {"--app-dir", dir.path(), "--notify-host", "127.0.0.1", "--notify-port",
-                    QString::number(notificaciones.puerto()), "--job-host", servicio.host(),
-                    "--ca-file", dir.filePath("cert.pem"), "--printers", "virtual", "--printer",
-                    "Cocina", "--printer", "Bar=3288", "--default", "Cocina", "--print-output",
-                    salida, "--watchdog-ms", "100", "--heartbeat-ms", "300", "--locale", "es_CO"});
+    servidor.start(kPrograma, {"--app-dir",      dir.path(),
+                               "--notify-host",  "127.0.0.1",
+                               "--notify-port",  QString::number(notificaciones.puerto()),
+                               "--job-host",     servicio.host(),
+                               "--ca-file",      dir.filePath("cert.pem"),
+                               "--printers",     "virtual",
+                               "--printer",      "Cocina",
+                               "--printer",      "Bar=3288",
+                               "--default",      "Cocina",
+                               "--print-output", salida,
+                               "--watchdog-ms",  "100",
+                               "--heartbeat-ms", "300",
+                               "--locale",       "es_CO"});
     ASSERT_TRUE(servidor.waitForStarted());
     const QByteArray identificacion = R"({"idSyA":"123456789012345","type":"id"})";
     const QByteArray estado0 = R"({"idSyA":"123456789012345","status":"0"})";
-    ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.recibido.startsWith(identificacion); }))
-        << servidor.readAllStandardError().constData();
+    ASSERT_TRUE(pruebas::esperar([&] {
+        return notificaciones.recibido.startsWith(identificacion);
+    })) << servidor.readAllStandardError().constData();
     ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.recibido.contains(estado0); }));
 
     const auto otra = correr({"--app-dir", dir.path()});
@@ -189,20 +190,22 @@ TEST(Programa, PrintsAJobEndToEnd)
     servidor.terminate();
     servidor.waitForFinished(5000);
     const QByteArray err = servidor.readAllStandardError();
-    EXPECT_TRUE(err.contains("balloon 1 Sistema de impresora: Conectando al servidor de impresion \n"));
-    EXPECT_TRUE(err.contains("-------------------------------\nConectando con " + servicio.host().toUtf8()));
+    EXPECT_TRUE(
+        err.contains("balloon 1 Sistema de impresora: Conectando al servidor de impresion \n"));
+    EXPECT_TRUE(err.contains("-------------------------------\nConectando con " +
+                             servicio.host().toUtf8()));
     EXPECT_TRUE(err.contains("Respuesta: \n--\n"));
 }
 
-TEST(Programa, MissingHostsAreReportedAndNothingConnects)
-{
+TEST(Programa, MissingHostsAreReportedAndNothingConnects) {
     QTemporaryDir dir;
     escribir(dir.filePath("Acceso"), "123456789012345\r\n");
     QProcess servidor;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     servidor.setProcessEnvironment(env);
-    servidor.start(kPrograma, {"--app-dir", dir.path(), "--printers", "virtual", "--watchdog-ms", "50"});
+    servidor.start(kPrograma,
+                   {"--app-dir", dir.path(), "--printers", "virtual", "--watchdog-ms", "50"});
     ASSERT_TRUE(servidor.waitForStarted());
     QByteArray err;
     ASSERT_TRUE(pruebas::esperar([&] {

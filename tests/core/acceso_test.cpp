@@ -1,35 +1,34 @@
+#include "core/acceso.h"
+
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
-#include "core/acceso.h"
 #include "fakes.h"
 
 namespace {
 
-QByteArray leer(const QString& ruta)
-{
+QByteArray leer(const QString& ruta) {
     QFile f(ruta);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-void escribir(const QString& ruta, const QByteArray& bytes)
-{
+void escribir(const QString& ruta, const QByteArray& bytes) {
     QFile f(ruta);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
 
 class Acceso : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     QString acceso() const { return core::rutaAcceso(dir.path()); }
     pruebas::DialogosFalsos dialogos;
 };
 
-TEST_F(Acceso, ReadsLinesWithOneExtraEmptyEntry)
-{
+TEST_F(Acceso, ReadsLinesWithOneExtraEmptyEntry) {
     escribir(acceso(), "123\r\nTECNICO\r\n");
     EXPECT_EQ(core::leerLineasArchivo(acceso()), (QStringList{"123", "TECNICO", ""}));
     escribir(acceso(), "a\nb");
@@ -39,16 +38,14 @@ TEST_F(Acceso, ReadsLinesWithOneExtraEmptyEntry)
     EXPECT_EQ(core::leerLineasArchivo(acceso()), QStringList{""});
 }
 
-TEST_F(Acceso, PathExistsIgnoresTrailingSeparator)
-{
+TEST_F(Acceso, PathExistsIgnoresTrailingSeparator) {
     EXPECT_TRUE(core::existeRuta(dir.path() + "/"));
     EXPECT_TRUE(core::existeRuta(dir.path()));
     EXPECT_FALSE(core::existeRuta(dir.filePath("logo.bmp")));
     EXPECT_FALSE(core::existeRuta(QString()));
 }
 
-TEST_F(Acceso, StartUpAcceptsFifteenOrMoreCharactersWithoutAsking)
-{
+TEST_F(Acceso, StartUpAcceptsFifteenOrMoreCharactersWithoutAsking) {
     for (const char* codigo : {"123456789012345", "ABCDEFGHIJKLMNO", "1234567890123456789"}) {
         escribir(acceso(), QByteArray(codigo) + "\r\n");
         EXPECT_EQ(core::leerCodigoSucursal(dir.path(), dialogos), QString::fromLatin1(codigo));
@@ -57,8 +54,7 @@ TEST_F(Acceso, StartUpAcceptsFifteenOrMoreCharactersWithoutAsking)
     EXPECT_EQ(leer(acceso()), "1234567890123456789\r\n");  // a good file is not rewritten
 }
 
-TEST_F(Acceso, StartUpAsksUntilLongEnoughAndWritesTheCode)
-{
+TEST_F(Acceso, StartUpAsksUntilLongEnoughAndWritesTheCode) {
     escribir(acceso(), "12345678901234\r\nTECNICO\r\n");  // 14 characters
     dialogos.respuestas = {"", "short", "ABCDEFGHIJKLMNOP"};
     EXPECT_EQ(core::leerCodigoSucursal(dir.path(), dialogos), "ABCDEFGHIJKLMNOP");
@@ -69,15 +65,13 @@ TEST_F(Acceso, StartUpAsksUntilLongEnoughAndWritesTheCode)
     EXPECT_EQ(leer(acceso()), "ABCDEFGHIJKLMNOP\r\n");
 }
 
-TEST_F(Acceso, MissingFileIsAnEmptyCode)
-{
+TEST_F(Acceso, MissingFileIsAnEmptyCode) {
     dialogos.respuestas = {"123456789012345"};
     EXPECT_EQ(core::leerCodigoSucursal(dir.path(), dialogos), "123456789012345");
     EXPECT_EQ(leer(acceso()), "123456789012345\r\n");
 }
 
-TEST_F(Acceso, ChangeRuleNeedsNumericTailAndAnyFirstCharacter)
-{
+TEST_F(Acceso, ChangeRuleNeedsNumericTailAndAnyFirstCharacter) {
     EXPECT_FALSE(core::codigoValidoCambio("ABCDEFGHIJKLMNO"));
     EXPECT_TRUE(core::codigoValidoCambio("A12345678901234"));
     EXPECT_TRUE(core::codigoValidoCambio("123456789012345"));
@@ -89,8 +83,7 @@ TEST_F(Acceso, ChangeRuleNeedsNumericTailAndAnyFirstCharacter)
     EXPECT_FALSE(core::esNumerico("1.2.3"));
 }
 
-TEST_F(Acceso, ChangeWritesOnlyAValidCodeAndDropsTheMarker)
-{
+TEST_F(Acceso, ChangeWritesOnlyAValidCodeAndDropsTheMarker) {
     escribir(acceso(), "999999999999999\r\nTECNICO\r\n");
     // Cancel, then letters, then a valid code: the stored code survives until the end.
     dialogos.respuestas = {"", "ABCDEFGHIJKLMNO", "A12345678901234"};
@@ -104,10 +97,10 @@ TEST_F(Acceso, ChangeWritesOnlyAValidCodeAndDropsTheMarker)
     EXPECT_EQ(core::leerSegundaLinea(dir.path()), "");
 }
 
-TEST_F(Acceso, WritesUtf8AndLeavesNoTemporaryFiles)
-{
+TEST_F(Acceso, WritesUtf8AndLeavesNoTemporaryFiles) {
     ASSERT_TRUE(core::escribirAcceso(dir.path(), QString::fromUtf8("Ñ12345678901234")));
-    EXPECT_EQ(leer(acceso()), QByteArray("\xc3\x91" "12345678901234\r\n"));
+    EXPECT_EQ(leer(acceso()), QByteArray("\xc3\x91"
+                                         "12345678901234\r\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"Acceso"});
     EXPECT_EQ(core::leerLineasArchivo(acceso()).value(0), QString::fromUtf8("Ñ12345678901234"));
 }

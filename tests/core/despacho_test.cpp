@@ -7,8 +7,7 @@ namespace {
 using core::IconoBandeja;
 
 // A kitchen order for one area, as the job service sends it (after the five-character prefix).
-QString documento(const QString& area, const QString& mesa, const QString& extra = {})
-{
+QString documento(const QString& area, const QString& mesa, const QString& extra = {}) {
     return QStringLiteral(
                R"(XXXXX{"config":[],"comanda":[{"area":"%1","nomMesa":"%2","nPedido":"7",)"
                R"("responsable":"Ana","fecha":"2024-05-01 12:00:00","productos":[)"
@@ -18,9 +17,8 @@ QString documento(const QString& area, const QString& mesa, const QString& extra
 }
 
 class Despacho : public pruebas::ConServidor {
-protected:
-    Despacho()
-    {
+  protected:
+    Despacho() {
         impresoras.addPrinter("Bar");
         entorno.locale = QLocale(QLocale::Spanish, QLocale::Colombia);
         conexion.estadoActual = 7;
@@ -30,13 +28,13 @@ protected:
     QStringList tapes(const QString& impresora) const { return impresoras.tapesOf(impresora); }
 };
 
-TEST_F(Despacho, ADocumentPrintsAndTheStatusGoesBackToZero)
-{
+TEST_F(Despacho, ADocumentPrintsAndTheStatusGoesBackToZero) {
     const QString doc = documento("Cocina", "Mesa 4");
     emit buscador.completo(doc);
     ASSERT_EQ(tapes("Cocina").size(), 1);
     EXPECT_TRUE(tapes("Cocina")[0].contains("Mesa 4", Qt::CaseInsensitive));
-    EXPECT_EQ(log, (QStringList{doc, "Respuesta: ", "--", R"({"idSyA":"123456789012345","status":"0"})"}));
+    EXPECT_EQ(log, (QStringList{doc, "Respuesta: ", "--",
+                                R"({"idSyA":"123456789012345","status":"0"})"}));
     EXPECT_EQ(servidor->estadoTrabajo, 0);
     EXPECT_EQ(conexion.enviados.last(), R"({"idSyA":"123456789012345","status":"0"})");
     ASSERT_FALSE(bandeja.iconos.isEmpty());
@@ -44,8 +42,7 @@ TEST_F(Despacho, ADocumentPrintsAndTheStatusGoesBackToZero)
     EXPECT_EQ(bandeja.iconos.last().tip, "Conectado");
 }
 
-TEST_F(Despacho, UnparseableTextsAndFailedFetchesEndWithStatusZero)
-{
+TEST_F(Despacho, UnparseableTextsAndFailedFetchesEndWithStatusZero) {
     for (const QString& texto : {QStringLiteral("XXXXX{\"config\":"), QStringLiteral("12345")}) {
         servidor->estadoTrabajo = 1;
         log.clear();
@@ -64,10 +61,8 @@ TEST_F(Despacho, UnparseableTextsAndFailedFetchesEndWithStatusZero)
     EXPECT_TRUE(impresoras.outputs().empty());
 }
 
-TEST_F(Despacho, ADocumentThatCannotBeHandledSaysWhyAndKeepsStatusOne)
-{
-    emit buscador.completo(
-        R"(XXXXX{"comanda":[],"anulaciones":[],"factura":[],"idsLeidos":[1]})");
+TEST_F(Despacho, ADocumentThatCannotBeHandledSaysWhyAndKeepsStatusOne) {
+    emit buscador.completo(R"(XXXXX{"comanda":[],"anulaciones":[],"factura":[],"idsLeidos":[1]})");
     ASSERT_EQ(log.size(), 4);
     EXPECT_TRUE(log[3].startsWith("Documento no procesado: ")) << log[3].toStdString();
     EXPECT_EQ(servidor->estadoTrabajo, 1);
@@ -75,11 +70,11 @@ TEST_F(Despacho, ADocumentThatCannotBeHandledSaysWhyAndKeepsStatusOne)
     EXPECT_TRUE(bandeja.iconos.isEmpty());  // the tray stays as it was
 }
 
-TEST_F(Despacho, NoIdsReadPrintsNothingButKeepsTheSettings)
-{
+TEST_F(Despacho, NoIdsReadPrintsNothingButKeepsTheSettings) {
     QString doc = documento("Cocina", "Mesa 4");
     doc.replace("\"idsLeidos\":[1]", "\"idsLeidos\":[]");
-    doc.replace("\"config\":[]", R"("config":[{"Nombre":"Valores En Comanda","Descripcion":"1","Visible":"1"}])");
+    doc.replace("\"config\":[]",
+                R"("config":[{"Nombre":"Valores En Comanda","Descripcion":"1","Visible":"1"}])");
     emit buscador.completo(doc + "");
     EXPECT_TRUE(impresoras.outputs().empty());
     EXPECT_TRUE(entorno.hayConfiguracion);
@@ -88,8 +83,7 @@ TEST_F(Despacho, NoIdsReadPrintsNothingButKeepsTheSettings)
 
 // While a document prints, a second completion arrives (a pending-events pass) and a third
 // one after it. Each is processed whole, in arrival order, with its own text.
-TEST_F(Despacho, CompletionsDuringADispatchWaitAndKeepTheirOwnText)
-{
+TEST_F(Despacho, CompletionsDuringADispatchWaitAndKeepTheirOwnText) {
     const QString primero = documento("Cocina", "Mesa 1");
     const QString segundo = documento("Bar", "Mesa 2");
     const QString tercero = documento("Cocina", "Mesa 3");

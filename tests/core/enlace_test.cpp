@@ -1,5 +1,6 @@
-#include <QSignalSpy>
 #include <gtest/gtest.h>
+
+#include <QSignalSpy>
 
 #include "core/mensajes.h"
 #include "core/servidor.h"
@@ -9,8 +10,7 @@ namespace {
 
 using core::IconoBandeja;
 
-TEST(Mensajes, AreWrittenByteForByte)
-{
+TEST(Mensajes, AreWrittenByteForByte) {
     EXPECT_EQ(core::mensajeIdentificacion("123456789012345"),
               R"({"idSyA":"123456789012345","type":"id"})");
     EXPECT_EQ(core::mensajeEstado("123456789012345", 1),
@@ -18,8 +18,7 @@ TEST(Mensajes, AreWrittenByteForByte)
     EXPECT_EQ(core::mensajeIdentificacion(""), R"({"idSyA":"","type":"id"})");
 }
 
-TEST(Mensajes, CodeIsEscapedForJsonAndPercentEncodedInTheUrl)
-{
+TEST(Mensajes, CodeIsEscapedForJsonAndPercentEncodedInTheUrl) {
     const QString raro = QString::fromUtf8("1\"2\\3\n4ñ&5 6");
     EXPECT_EQ(core::mensajeEstado(raro, 0), R"({"idSyA":"1\"2\\3\n4\u00f1&5 6","status":"0"})");
     EXPECT_EQ(core::urlTrabajos("jobs.example:8443", "123456789012345"),
@@ -28,8 +27,7 @@ TEST(Mensajes, CodeIsEscapedForJsonAndPercentEncodedInTheUrl)
               "https://h/?r=servicio/getImpresiones&idSyA=1%222%5C3%0A4%C3%B1%265%206");
 }
 
-TEST(Terminador, OnlyATextEndingInTheTerminatorCompletesANotification)
-{
+TEST(Terminador, OnlyATextEndingInTheTerminatorCompletesANotification) {
     core::DetectorNotificacion d;
     EXPECT_TRUE(d.entrega("abc_endMessage_"));
     EXPECT_TRUE(d.entrega("_endMessage_"));
@@ -38,8 +36,7 @@ TEST(Terminador, OnlyATextEndingInTheTerminatorCompletesANotification)
     EXPECT_TRUE(d.entrega("a_endMessage_b_endMessage_"));  // several in one: one fetch
 }
 
-TEST(Terminador, SplitAcrossDeliveriesCompletesExactlyOnce)
-{
+TEST(Terminador, SplitAcrossDeliveriesCompletesExactlyOnce) {
     core::DetectorNotificacion d;
     EXPECT_FALSE(d.entrega("trabajo_endMes"));
     EXPECT_TRUE(d.entrega("sage_"));
@@ -54,12 +51,11 @@ TEST(Terminador, SplitAcrossDeliveriesCompletesExactlyOnce)
 }
 
 class Enlace : public pruebas::ConServidor {
-protected:
+  protected:
     Enlace() { servidor->conexionHabilitada = true; }
 };
 
-TEST_F(Enlace, WatchdogConnectsOnlyWhenLostAndShowsTheState)
-{
+TEST_F(Enlace, WatchdogConnectsOnlyWhenLostAndShowsTheState) {
     QSignalSpy etiqueta(servidor.get(), &core::Servidor::etiquetaEstado);
     servidor->tickWatchdog();
     EXPECT_EQ(conexion.conexiones, 1);
@@ -76,8 +72,7 @@ TEST_F(Enlace, WatchdogConnectsOnlyWhenLostAndShowsTheState)
     EXPECT_EQ(conexion.conexiones, 5);
 }
 
-TEST_F(Enlace, NoConnectionWhileDisabledWithoutCodeOrWithoutHosts)
-{
+TEST_F(Enlace, NoConnectionWhileDisabledWithoutCodeOrWithoutHosts) {
     servidor->conexionHabilitada = false;
     servidor->tickWatchdog();
     servidor->conexionHabilitada = true;
@@ -98,12 +93,12 @@ TEST_F(Enlace, NoConnectionWhileDisabledWithoutCodeOrWithoutHosts)
     sinHosts.avisarFaltantes();
     sinHosts.tickWatchdog();
     EXPECT_EQ(otra.conexiones, 0);
-    EXPECT_EQ(lineas, (QStringList{"Falta configurar --notify-host", "Falta configurar --job-host"}));
+    EXPECT_EQ(lineas,
+              (QStringList{"Falta configurar --notify-host", "Falta configurar --job-host"}));
     EXPECT_EQ(otraBandeja.globos.size(), 2);
 }
 
-TEST_F(Enlace, ConnectIdentifiesAndShowsTheOkIcon)
-{
+TEST_F(Enlace, ConnectIdentifiesAndShowsTheOkIcon) {
     servidor->tickWatchdog();
     conexion.abrir();
     EXPECT_EQ(conexion.enviados, QStringList{R"({"idSyA":"123456789012345","type":"id"})"});
@@ -111,12 +106,12 @@ TEST_F(Enlace, ConnectIdentifiesAndShowsTheOkIcon)
     ASSERT_EQ(bandeja.iconos.size(), 1);
     EXPECT_EQ(bandeja.iconos[0].imagen, IconoBandeja::OK);
     EXPECT_EQ(bandeja.iconos[0].tip, "Servidor de impresoras conextado correctamente");
-    EXPECT_EQ(bandeja.globos,
-              QStringList{"1|Sistema de impresora|Servidor de impresoras conextado correctamente|30000"});
+    EXPECT_EQ(
+        bandeja.globos,
+        QStringList{"1|Sistema de impresora|Servidor de impresoras conextado correctamente|30000"});
 }
 
-TEST_F(Enlace, StatusGoesOutOnlyWhileConnected)
-{
+TEST_F(Enlace, StatusGoesOutOnlyWhileConnected) {
     servidor->tickHeartbeat();
     servidor->enviarEstado();
     EXPECT_TRUE(conexion.enviados.isEmpty());
@@ -124,13 +119,12 @@ TEST_F(Enlace, StatusGoesOutOnlyWhileConnected)
     conexion.estadoActual = 7;
     servidor->tickHeartbeat();
     conexion.llegar("hay trabajo_endMessage_");  // a fetch is now running
-    servidor->enviarEstado();                   // "Send Status Free"
+    servidor->enviarEstado();                    // "Send Status Free"
     EXPECT_EQ(conexion.enviados, (QStringList{R"({"idSyA":"123456789012345","status":"0"})",
                                               R"({"idSyA":"123456789012345","status":"1"})"}));
 }
 
-TEST_F(Enlace, NotificationLogsAndStartsTheFetchWithTheCurrentCode)
-{
+TEST_F(Enlace, NotificationLogsAndStartsTheFetchWithTheCurrentCode) {
     conexion.estadoActual = 7;
     conexion.llegar("x_endMessage_\r\n");
     EXPECT_TRUE(buscador.urls.isEmpty());
@@ -139,13 +133,13 @@ TEST_F(Enlace, NotificationLogsAndStartsTheFetchWithTheCurrentCode)
     conexion.llegar("_endMess");
     conexion.llegar("age_");
     EXPECT_EQ(servidor->estadoTrabajo, 1);
-    EXPECT_EQ(buscador.urls,
-              QList<QByteArray>{"https://jobs.test/?r=servicio/getImpresiones&idSyA=000000000000042"});
+    EXPECT_EQ(
+        buscador.urls,
+        QList<QByteArray>{"https://jobs.test/?r=servicio/getImpresiones&idSyA=000000000000042"});
     EXPECT_EQ(log, (QStringList{"x_endMessage_\n", "_endMess", "age_"}));  // as the box shows it
 }
 
-TEST_F(Enlace, ErrorAndPeerCloseShowTheDisconnectedIcon)
-{
+TEST_F(Enlace, ErrorAndPeerCloseShowTheDisconnectedIcon) {
     conexion.estadoActual = 9;
     servidor->alError(10061, "Connection refused");
     EXPECT_EQ(log, QStringList{"Error: 10061-Connection refused"});
@@ -161,18 +155,17 @@ TEST_F(Enlace, ErrorAndPeerCloseShowTheDisconnectedIcon)
         EXPECT_EQ(i.imagen, IconoBandeja::Desconectado);
         EXPECT_EQ(i.tip, "DesConectando");
     }
-    EXPECT_EQ(bandeja.globos.last(), "1|Sistema de impresora|Servidor de impresoras desconectado|30000");
+    EXPECT_EQ(bandeja.globos.last(),
+              "1|Sistema de impresora|Servidor de impresoras desconectado|30000");
 }
 
-TEST_F(Enlace, FetchStatusTextsFollowADashedLine)
-{
+TEST_F(Enlace, FetchStatusTextsFollowADashedLine) {
     emit buscador.textoEstado("Conectando con jobs.test");
     EXPECT_EQ(log, (QStringList{"-------------------------------", "Conectando con jobs.test"}));
     EXPECT_EQ(log[0].size(), 31);
 }
 
-TEST(Registro, BoxEntriesAreCutButStandardErrorGetsEverything)
-{
+TEST(Registro, BoxEntriesAreCutButStandardErrorGetsEverything) {
     core::Registro r;
     FILE* salida = std::tmpfile();
     r.setSalida(salida);

@@ -1,7 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "core/buscador_https.h"
 #include "core/conexion_tcp.h"
@@ -13,14 +14,12 @@
 namespace {
 
 class Aplicacion : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        if (!QCoreApplication::instance())
-            app_ = new QCoreApplication(argc_, argv_);
+  public:
+    void SetUp() override {
+        if (!QCoreApplication::instance()) app_ = new QCoreApplication(argc_, argv_);
     }
 
-private:
+  private:
     int argc_ = 1;
     char nombre_[11] = "core_tests";
     char* argv_[2] = {nombre_, nullptr};
@@ -34,9 +33,8 @@ const QByteArray kDocumento =
     R"("cantidad":1,"valor":9000}]}],"anulaciones":[],"factura":[],"idsLeidos":[1]})";
 
 class Red : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ASSERT_TRUE(certificados.isValid());
         QString error;
         ASSERT_TRUE(pruebas::crearCertificado(certificados.path(), &error)) << error.toStdString();
@@ -45,9 +43,8 @@ protected:
         entorno.impresoras = &impresoras;
     }
 
-    void crearServidor(const QString& hostNotificaciones, quint16 puerto, const QString& hostTrabajos,
-                       bool confiar = true)
-    {
+    void crearServidor(const QString& hostNotificaciones, quint16 puerto,
+                       const QString& hostTrabajos, bool confiar = true) {
         auto* buscador = new core::BuscadorHttps;
         buscador->setTiempoMaximo(2000);
         if (confiar) {
@@ -72,11 +69,9 @@ protected:
         servidor->iniciarTemporizadores();
     }
 
-    int lineas(const QString& inicio) const
-    {
+    int lineas(const QString& inicio) const {
         int n = 0;
-        for (const QString& l : log)
-            n += l.startsWith(inicio);
+        for (const QString& l : log) n += l.startsWith(inicio);
         return n;
     }
 
@@ -89,8 +84,7 @@ protected:
     QStringList log;
 };
 
-TEST_F(Red, IdentifiesBeatsFetchesPrintsAndReconnects)
-{
+TEST_F(Red, IdentifiesBeatsFetchesPrintsAndReconnects) {
     pruebas::ServidorNotificaciones notificaciones;
     pruebas::ServicioTrabajos servicio;
     ASSERT_TRUE(notificaciones.escuchar());
@@ -100,7 +94,8 @@ TEST_F(Red, IdentifiesBeatsFetchesPrintsAndReconnects)
 
     const QByteArray identificacion = R"({"idSyA":"123456789012345","type":"id"})";
     const QByteArray estado0 = R"({"idSyA":"123456789012345","status":"0"})";
-    ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.recibido.startsWith(identificacion); }));
+    ASSERT_TRUE(
+        pruebas::esperar([&] { return notificaciones.recibido.startsWith(identificacion); }));
     ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.recibido.count(estado0) >= 2; }));
 
     notificaciones.recibido.clear();
@@ -121,14 +116,14 @@ TEST_F(Red, IdentifiesBeatsFetchesPrintsAndReconnects)
     notificaciones.recibido.clear();
     notificaciones.cerrarCliente();
     ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.conexiones == 2; }));
-    ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.recibido.startsWith(identificacion); }));
+    ASSERT_TRUE(
+        pruebas::esperar([&] { return notificaciones.recibido.startsWith(identificacion); }));
     EXPECT_TRUE(bandeja.globos.contains(
         "1|Sistema de impresora|Servidor de impresoras desconectado|30000"));
     EXPECT_EQ(lineas("Error:"), 0);
 }
 
-TEST_F(Red, EveryFailedAttemptLogsOneErrorLine)
-{
+TEST_F(Red, EveryFailedAttemptLogsOneErrorLine) {
     quint16 puerto = 0;
     {
         QTcpServer libre;
@@ -137,13 +132,11 @@ TEST_F(Red, EveryFailedAttemptLogsOneErrorLine)
     }
     crearServidor("127.0.0.1", puerto, "127.0.0.1:1");
     ASSERT_TRUE(pruebas::esperar([&] { return lineas("Error: ") >= 3; }));
-    for (const QString& l : log)
-        EXPECT_EQ(l, "Error: 10061-Connection refused");
+    for (const QString& l : log) EXPECT_EQ(l, "Error: 10061-Connection refused");
     EXPECT_EQ(bandeja.iconos.last().tip, "DesConectando");
 }
 
-TEST_F(Red, AnUntrustedCertificateRefusesTheFetch)
-{
+TEST_F(Red, AnUntrustedCertificateRefusesTheFetch) {
     pruebas::ServicioTrabajos servicio;
     ASSERT_TRUE(servicio.iniciar(certificados.path()));
     servicio.respuestas = {kDocumento};
@@ -157,8 +150,7 @@ TEST_F(Red, AnUntrustedCertificateRefusesTheFetch)
     EXPECT_TRUE(servicio.peticiones.isEmpty());
 }
 
-TEST_F(Red, FailuresOfTheServiceAreReportedOnce)
-{
+TEST_F(Red, FailuresOfTheServiceAreReportedOnce) {
     pruebas::ServicioTrabajos servicio;
     ASSERT_TRUE(servicio.iniciar(certificados.path()));
     QTcpServer mudo;  // accepts and never answers
@@ -171,9 +163,11 @@ TEST_F(Red, FailuresOfTheServiceAreReportedOnce)
     servicio.estadoHttp = 500;
     buscador->navegar(core::urlTrabajos(servicio.host(), "1"));
     ASSERT_TRUE(pruebas::esperar([&] { return lineas("Error al consultar trabajos: ") == 1; }));
-    EXPECT_EQ(log.filter("Error al consultar").first(), "Error al consultar trabajos: HTTP 500 Error");
+    EXPECT_EQ(log.filter("Error al consultar").first(),
+              "Error al consultar trabajos: HTTP 500 Error");
 
-    buscador->navegar(core::urlTrabajos(QStringLiteral("127.0.0.1:%1").arg(mudo.serverPort()), "1"));
+    buscador->navegar(
+        core::urlTrabajos(QStringLiteral("127.0.0.1:%1").arg(mudo.serverPort()), "1"));
     ASSERT_TRUE(pruebas::esperar([&] { return lineas("Error al consultar trabajos: ") == 2; }));
     EXPECT_EQ(log.filter("Error al consultar").last(),
               "Error al consultar trabajos: tiempo de espera agotado (300 ms)");
@@ -184,7 +178,8 @@ TEST_F(Red, FailuresOfTheServiceAreReportedOnce)
     servicio.estadoHttp = 200;
     servicio.respuestas = {kDocumento, kDocumento};
     const auto peticionesAntes = servicio.peticiones.size();
-    buscador->navegar(core::urlTrabajos(QStringLiteral("127.0.0.1:%1").arg(mudo.serverPort()), "1"));
+    buscador->navegar(
+        core::urlTrabajos(QStringLiteral("127.0.0.1:%1").arg(mudo.serverPort()), "1"));
     buscador->navegar(core::urlTrabajos(servicio.host(), "1"));
     buscador->navegar(core::urlTrabajos(servicio.host(), "1"));
     ASSERT_TRUE(pruebas::esperar([&] { return !impresoras.outputs().empty(); }));
@@ -194,14 +189,14 @@ TEST_F(Red, FailuresOfTheServiceAreReportedOnce)
     EXPECT_EQ(servicio.peticiones.size(), peticionesAntes + 1);
 }
 
-TEST(Html, BodyTextIsTheVisibleTextWithEntitiesDecoded)
-{
+TEST(Html, BodyTextIsTheVisibleTextWithEntitiesDecoded) {
     EXPECT_EQ(core::textoVisibleHtml(
                   "<html><head><title>t</title></head><body>\n<pre>XXXXX{&quot;a&quot;: "
                   "&lt;1&gt; &amp; &#241;&#xF1;}</pre>  <!-- c --></body></html>"),
               QString::fromUtf8("\nXXXXX{\"a\": <1> & ññ}  "));
     EXPECT_EQ(core::textoVisibleHtml("a &unknown; b"), "a &unknown; b");
-    EXPECT_EQ(core::decodificarCuerpo("\xf1", "text/plain; charset=ISO-8859-1"), QString::fromUtf8("ñ"));
+    EXPECT_EQ(core::decodificarCuerpo("\xf1", "text/plain; charset=ISO-8859-1"),
+              QString::fromUtf8("ñ"));
     EXPECT_EQ(core::decodificarCuerpo("\xc3\xb1", "text/plain"), QString::fromUtf8("ñ"));
 }
 

@@ -14,9 +14,8 @@ namespace pruebas {
 // A server on fake socket, fetcher and tray, printing on a tape printer "Cocina" (the
 // default), with a valid branch code; its log lines are collected in `log`.
 class ConServidor : public ::testing::Test {
-protected:
-    ConServidor()
-    {
+  protected:
+    ConServidor() {
         impresoras.addPrinter("Cocina");
         impresoras.setDefaultPrinterName("Cocina");
         entorno.impresoras = &impresoras;

@@ -20,75 +20,66 @@
 namespace pruebas {
 
 /** Runs the event loop until the condition holds or the time is up. */
-inline bool esperar(const std::function<bool()>& condicion, int ms = 10000)
-{
+inline bool esperar(const std::function<bool()>& condicion, int ms = 10000) {
     QDeadlineTimer limite(ms);
     while (!condicion()) {
-        if (limite.hasExpired())
-            return false;
+        if (limite.hasExpired()) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
 }
 
 /** A self-signed certificate for 127.0.0.1 made with openssl in a folder. */
-inline bool crearCertificado(const QString& carpeta, QString* error = nullptr)
-{
+inline bool crearCertificado(const QString& carpeta, QString* error = nullptr) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("openssl"),
-            {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-             "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-             "subjectAltName=IP:127.0.0.1", "-keyout", QDir(carpeta).filePath("key.pem"),
-             "-out", QDir(carpeta).filePath("cert.pem")});
+    p.start(
+        QStringLiteral("openssl"),
+        {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+         "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+         "-keyout", QDir(carpeta).filePath("key.pem"), "-out", QDir(carpeta).filePath("cert.pem")});
     const bool ok = p.waitForFinished(30000) && p.exitCode() == 0;
-    if (!ok && error)
-        *error = QString::fromLocal8Bit(p.readAll());
+    if (!ok && error) *error = QString::fromLocal8Bit(p.readAll());
     return ok;
 }
 
 /** The notification server: keeps the last client, records what it sent. */
 class ServidorNotificaciones : public QObject {
-public:
+  public:
     QTcpServer servidor;
     QPointer<QTcpSocket> cliente;
     QByteArray recibido;
     int conexiones = 0;
     std::function<void()> alRecibir;
 
-    ServidorNotificaciones()
-    {
+    ServidorNotificaciones() {
         QObject::connect(&servidor, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = servidor.nextPendingConnection()) {
                 ++conexiones;
                 cliente = s;
                 QObject::connect(s, &QTcpSocket::readyRead, this, [this, s] {
                     recibido += s->readAll();
-                    if (alRecibir)
-                        alRecibir();
+                    if (alRecibir) alRecibir();
                 });
             }
         });
     }
     bool escuchar(quint16 puerto = 0) { return servidor.listen(QHostAddress::LocalHost, puerto); }
     quint16 puerto() const { return servidor.serverPort(); }
-    void enviar(const QByteArray& datos)
-    {
+    void enviar(const QByteArray& datos) {
         if (cliente) {
             cliente->write(datos);
             cliente->flush();
         }
     }
-    void cerrarCliente()
-    {
-        if (cliente)
-            cliente->close();
+    void cerrarCliente() {
+        if (cliente) cliente->close();
     }
 };
 
 /** The job service over HTTPS: answers every GET with the next body of a list. */
 class ServicioTrabajos : public QObject {
-public:
+  public:
     QSslServer servidor;
     QList<QByteArray> respuestas;  // bodies, in order; the last one repeats
     QByteArray tipo = "text/plain; charset=utf-8";
@@ -96,12 +87,10 @@ public:
     QList<QByteArray> peticiones;  // request lines
     int erroresTls = 0;
 
-    bool iniciar(const QString& carpetaCertificado)
-    {
+    bool iniciar(const QString& carpetaCertificado) {
         QFile c(QDir(carpetaCertificado).filePath("cert.pem"));
         QFile k(QDir(carpetaCertificado).filePath("key.pem"));
-        if (!c.open(QIODevice::ReadOnly) || !k.open(QIODevice::ReadOnly))
-            return false;
+        if (!c.open(QIODevice::ReadOnly) || !k.open(QIODevice::ReadOnly)) return false;
         QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
         conf.setLocalCertificate(QSslCertificate(c.readAll(), QSsl::Pem));
         conf.setPrivateKey(QSslKey(k.readAll(), QSsl::Ec, QSsl::Pem));
@@ -116,14 +105,13 @@ public:
                 QObject::connect(s, &QSslSocket::readyRead, this, [this, s, buffer] {
                     *buffer += s->readAll();
                     const qsizetype fin = buffer->indexOf("\r\n\r\n");
-                    if (fin < 0)
-                        return;
+                    if (fin < 0) return;
                     peticiones << buffer->left(buffer->indexOf("\r\n"));
                     buffer->clear();
                     const QByteArray cuerpo =
-                        respuestas.isEmpty() ? QByteArray()
-                                             : (respuestas.size() > 1 ? respuestas.takeFirst()
-                                                                      : respuestas.first());
+                        respuestas.isEmpty()
+                            ? QByteArray()
+                            : (respuestas.size() > 1 ? respuestas.takeFirst() : respuestas.first());
                     s->write("HTTP/1.1 " + QByteArray::number(estadoHttp) +
                              (estadoHttp == 200 ? " OK" : " Error") + "\r\nContent-Type: " + tipo +
                              "\r\nContent-Length: " + QByteArray::number(cuerpo.size()) +

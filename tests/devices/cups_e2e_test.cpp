@@ -36,7 +36,7 @@ const QString kDrawerJob = QStringLiteral(
     R"({"config":[],"comanda":[],"anulaciones":[],"factura":[],"abrirCajon":true,"idsLeidos":[9]})");
 
 class CupsEndToEnd : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         devices_test::ensureGuiApp();
         if (geteuid() != 0) return;

@@ -17,7 +17,7 @@ using printing::PainterDevice;
 using printing::PrintItem;
 
 class PainterDeviceTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { devices_test::ensureGuiApp(); }
 
     PainterDeviceTest() : device_("Cocina", 4535) {

@@ -16,7 +16,7 @@ namespace testing_cups {
  * QUEUE-JOBID in capturedFolder(). Needs root (the capture backend runs as root).
  */
 class PrivateCups {
-public:
+  public:
     PrivateCups();
     ~PrivateCups();
     PrivateCups(const PrivateCups&) = delete;
@@ -41,7 +41,7 @@ public:
     QString errorLog() const;
     QString socketPath() const;
 
-private:
+  private:
     QString writePpd(int widthMm);
 
     std::unique_ptr<QTemporaryDir> dir_;

@@ -17,7 +17,7 @@ struct Balloon {
 
 /** Records balloons and log lines. */
 class RecordedNotices : public printing::Avisos {
-public:
+  public:
     void ShowBalloonTip(const QString& message, int icon, const QString& title, int) override {
         balloons.push_back({icon, title, message});
     }

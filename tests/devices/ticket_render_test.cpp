@@ -25,7 +25,7 @@ QString jobPath(const char* name) {
 }
 
 class TicketRenderTest : public ::testing::Test {
-protected:
+  protected:
     Outcome render(QStringList args) {
         QProcess p;
         p.setWorkingDirectory(dir_.path());

@@ -33,7 +33,7 @@ QStringList names(const QStringList& paths) {
 }
 
 class VirtualPrintersTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { devices_test::ensureGuiApp(); }
     QTemporaryDir dir_;
 };

@@ -1,7 +1,7 @@
 // The real print server against the suite simulator on 127.0.0.1, with virtual printers
 // writing tapes: what the network does to it and what it must survive.
-#include "harness.h"
-#include "private_cups.h"
+#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,13 +10,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <ostream>
-#include <unistd.h>
+
+#include "harness.h"
+#include "private_cups.h"
 
 #ifndef SI_SERVER_BIN
 #define SI_SERVER_BIN ""
@@ -33,15 +32,13 @@ namespace {
 const QString kCode = QStringLiteral("123456789012345");
 constexpr int kDeadline = 10000;  // ms; generous so a loaded machine does not fail us
 
-QRegularExpression re(const QString& pattern)
-{
+QRegularExpression re(const QString& pattern) {
     return QRegularExpression(pattern);
 }
 
 // One kitchen order on "Cocina" whose table name carries n, so every tape says which
 // document it came from.
-QByteArray kitchenDocument(int n)
-{
+QByteArray kitchenDocument(int n) {
     return QStringLiteral(
                R"({"config":[{"Nombre":"Valores En Comanda","Descripcion":"1","Visible":"1"}],)"
                R"("comanda":[{"area":"Cocina","titulo":null,"nomMesa":"E2E-%1","productos":[)"
@@ -54,15 +51,13 @@ QByteArray kitchenDocument(int n)
         .toUtf8();
 }
 
-int sequenceOf(const QString& fileName)
-{
+int sequenceOf(const QString& fileName) {
     return fileName.section(QLatin1Char('-'), 0, 0).toInt();
 }
 
 class EndToEnd : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
+  protected:
+    static void SetUpTestSuite() {
         if (!QCoreApplication::instance()) {
             static int argc = 1;
             static char name[] = "e2e_tests";
@@ -71,8 +66,7 @@ protected:
         }
     }
 
-    void SetUp() override
-    {
+    void SetUp() override {
         if (QString::fromUtf8(SI_SERVER_BIN).isEmpty())
             GTEST_SKIP() << "servidor-impresoras was not part of this build (configured without "
                             "the app target), so there is nothing to run end to end";
@@ -87,29 +81,24 @@ protected:
         access.write(kCode.toUtf8() + "\r\n");
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         if (server_) {
             EXPECT_FALSE(server_->crashed())
                 << "the server ended by itself (" << server_->exitText().toStdString() << ")";
             server_->stop();
         }
-        if (sim_)
-            sim_->stop(QStringLiteral("quit"));
+        if (sim_) sim_->stop(QStringLiteral("quit"));
         if (HasFailure()) {
             // E2E_FULL_LOGS=1 shows the whole of both logs instead of their last lines.
             const int n = qEnvironmentVariableIsSet("E2E_FULL_LOGS") ? 1 << 30 : 40;
-            if (server_)
-                std::fprintf(stderr, "%s", qPrintable(server_->tail(n)));
-            if (sim_)
-                std::fprintf(stderr, "%s", qPrintable(sim_->tail(n)));
+            if (server_) std::fprintf(stderr, "%s", qPrintable(server_->tail(n)));
+            if (sim_) std::fprintf(stderr, "%s", qPrintable(sim_->tail(n)));
         }
     }
 
     // ---- processes ----
 
-    void startSim(QStringList extra = {}, bool rogueCertificate = false)
-    {
+    void startSim(QStringList extra = {}, bool rogueCertificate = false) {
         QString certDir = root_ + QStringLiteral("/good");
         if (rogueCertificate) {
             certDir = root_ + QStringLiteral("/rogue");
@@ -120,13 +109,14 @@ protected:
                     QStringList{QStringLiteral("--notify-port"), QStringLiteral("0"),
                                 QStringLiteral("--job-port"), QStringLiteral("0"),
                                 QStringLiteral("--cert"), certDir + QStringLiteral("/cert.pem"),
-                                QStringLiteral("--key"), certDir + QStringLiteral("/key.pem")}
-                        + extra);
-        ASSERT_TRUE(waitUntil([&] { return sim_->find(re(QStringLiteral(" listening notify "))) >= 0; },
-                              kDeadline))
+                                QStringLiteral("--key"), certDir + QStringLiteral("/key.pem")} +
+                        extra);
+        ASSERT_TRUE(waitUntil(
+            [&] { return sim_->find(re(QStringLiteral(" listening notify "))) >= 0; }, kDeadline))
             << sim_->tail().toStdString();
         const auto port = [&](const char* which) {
-            const int i = sim_->find(re(QStringLiteral(" listening %1 ").arg(QLatin1String(which))));
+            const int i =
+                sim_->find(re(QStringLiteral(" listening %1 ").arg(QLatin1String(which))));
             return i < 0 ? QString() : sim_->lines()[i].text.section(QLatin1Char(':'), -1);
         };
         notifyPort_ = port("notify");
@@ -136,14 +126,13 @@ protected:
     }
 
     // Virtual printers writing tapes unless printers names another kind ("cups").
-    void startServer(QStringList extra = {}, QStringList printers = {})
-    {
+    void startServer(QStringList extra = {}, QStringList printers = {}) {
         if (printers.isEmpty())
-            printers = {QStringLiteral("--printers"), QStringLiteral("virtual"),
-                        QStringLiteral("--printer"), QStringLiteral("Cocina"),
-                        QStringLiteral("--printer"), QStringLiteral("Bar"),
-                        QStringLiteral("--printer"), QStringLiteral("Facturas"),
-                        QStringLiteral("--default"), QStringLiteral("Facturas"),
+            printers = {QStringLiteral("--printers"),     QStringLiteral("virtual"),
+                        QStringLiteral("--printer"),      QStringLiteral("Cocina"),
+                        QStringLiteral("--printer"),      QStringLiteral("Bar"),
+                        QStringLiteral("--printer"),      QStringLiteral("Facturas"),
+                        QStringLiteral("--default"),      QStringLiteral("Facturas"),
                         QStringLiteral("--print-output"), root_ + QStringLiteral("/out"),
                         QStringLiteral("--print-format"), QStringLiteral("text")};
         server_ = std::make_unique<Child>(QStringLiteral("servidor-impresoras"), clock_);
@@ -152,26 +141,26 @@ protected:
             QString::fromUtf8(SI_SERVER_BIN),
             QStringList{QStringLiteral("--app-dir"), root_ + QStringLiteral("/app"),
                         QStringLiteral("--notify-host"), QStringLiteral("127.0.0.1"),
-                        QStringLiteral("--notify-port"), notifyPort_,
-                        QStringLiteral("--job-host"), QStringLiteral("127.0.0.1:") + jobPort_,
-                        QStringLiteral("--ca-file"), root_ + QStringLiteral("/good/cert.pem"),
-                        QStringLiteral("--locale"), QStringLiteral("es_CO")}
-                + printers + extra);
+                        QStringLiteral("--notify-port"), notifyPort_, QStringLiteral("--job-host"),
+                        QStringLiteral("127.0.0.1:") + jobPort_, QStringLiteral("--ca-file"),
+                        root_ + QStringLiteral("/good/cert.pem"), QStringLiteral("--locale"),
+                        QStringLiteral("es_CO")} +
+                printers + extra);
         ASSERT_TRUE(waitUntil([&] { return identifyLine(from) >= 0; }, kDeadline))
             << server_->tail().toStdString() << sim_->tail().toStdString();
     }
 
-    int identifyLine(int from) const
-    {
+    int identifyLine(int from) const {
         return sim_->find(re(QStringLiteral("^\\d+ identify \\d+ %1$").arg(kCode)), from);
     }
 
-    int simTime(int line) const { return sim_->lines()[line].text.section(QLatin1Char(' '), 0, 0).toInt(); }
+    int simTime(int line) const {
+        return sim_->lines()[line].text.section(QLatin1Char(' '), 0, 0).toInt();
+    }
 
     void command(const QString& line) { sim_->write(line); }
 
-    void queue(const QByteArray& document, const QString& name)
-    {
+    void queue(const QByteArray& document, const QString& name) {
         const QString path = root_ + QStringLiteral("/docs/") + name + QStringLiteral(".json");
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -182,36 +171,31 @@ protected:
 
     // ---- printed output ----
 
-    QStringList tapes() const
-    {
-        QStringList names = QDir(root_ + QStringLiteral("/out"))
-                                .entryList({QStringLiteral("*.txt")}, QDir::Files);
+    QStringList tapes() const {
+        QStringList names =
+            QDir(root_ + QStringLiteral("/out")).entryList({QStringLiteral("*.txt")}, QDir::Files);
         std::sort(names.begin(), names.end(),
                   [](const QString& a, const QString& b) { return sequenceOf(a) < sequenceOf(b); });
         return names;
     }
 
-    QString tapeText(const QString& name) const
-    {
+    QString tapeText(const QString& name) const {
         QFile f(root_ + QStringLiteral("/out/") + name);
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
     // How many times each kitchen document's table was printed, over every tape.
-    QMap<int, int> printedTables() const
-    {
+    QMap<int, int> printedTables() const {
         QMap<int, int> seen;
         const QRegularExpression table(QStringLiteral("E2E-(\\d+)"));
         for (const QString& name : tapes()) {
             auto it = table.globalMatch(tapeText(name));
-            while (it.hasNext())
-                ++seen[it.next().captured(1).toInt()];
+            while (it.hasNext()) ++seen[it.next().captured(1).toInt()];
         }
         return seen;
     }
 
-    void expectEachPrintedOnce(int documents)
-    {
+    void expectEachPrintedOnce(int documents) {
         const QMap<int, int> seen = printedTables();
         EXPECT_EQ(seen.size(), documents);
         for (auto it = seen.cbegin(); it != seen.cend(); ++it)
@@ -229,8 +213,7 @@ protected:
 
 // ---- the notification link ----
 
-TEST_F(EndToEnd, ReconnectsAndIdentifiesAgainWhenTheNotificationServerRestarts)
-{
+TEST_F(EndToEnd, ReconnectsAndIdentifiesAgainWhenTheNotificationServerRestarts) {
     startSim();
     startServer();
     QList<int> times;
@@ -238,8 +221,9 @@ TEST_F(EndToEnd, ReconnectsAndIdentifiesAgainWhenTheNotificationServerRestarts)
         const int from = sim_->lines().size();
         command(QStringLiteral("restart"));
         int down = -1;
-        ASSERT_TRUE(waitUntil([&] { return (down = sim_->find(re(QStringLiteral(" down notify ")), from)) >= 0; },
-                              kDeadline));
+        ASSERT_TRUE(waitUntil(
+            [&] { return (down = sim_->find(re(QStringLiteral(" down notify ")), from)) >= 0; },
+            kDeadline));
         int again = -1;
         ASSERT_TRUE(waitUntil([&] { return (again = identifyLine(down)) >= 0; }, kDeadline))
             << "no new identify after restart " << round;
@@ -247,26 +231,26 @@ TEST_F(EndToEnd, ReconnectsAndIdentifiesAgainWhenTheNotificationServerRestarts)
     }
     const int worst = *std::max_element(times.cbegin(), times.cend());
     int sum = 0;
-    for (int t : times)
-        sum += t;
+    for (int t : times) sum += t;
     std::printf("[figure] reconnect and identify after a restart: mean %d ms, worst %d ms\n",
                 sum / int(times.size()), worst);
     RecordProperty("reconnect_worst_ms", worst);
     EXPECT_LT(worst, kDeadline);
 }
 
-TEST_F(EndToEnd, NotificationServerDownTenSecondsGivesOneErrorLinePerAttemptThenReconnects)
-{
+TEST_F(EndToEnd, NotificationServerDownTenSecondsGivesOneErrorLinePerAttemptThenReconnects) {
     startSim();
     startServer();
     const int from = server_->lines().size();
     const int simFrom = sim_->lines().size();
     command(QStringLiteral("down 10"));
     int back = -1;
-    ASSERT_TRUE(waitUntil([&] {
-        const int up = sim_->find(re(QStringLiteral(" listening notify ")), simFrom);
-        return up >= 0 && (back = identifyLine(up)) >= 0;
-    }, 10000 + kDeadline));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const int up = sim_->find(re(QStringLiteral(" listening notify ")), simFrom);
+            return up >= 0 && (back = identifyLine(up)) >= 0;
+        },
+        10000 + kDeadline));
 
     QList<qint64> errorTimes;
     const QRegularExpression error(QStringLiteral("^Error: \\d+-"));
@@ -295,15 +279,13 @@ struct FetchFault {
     bool rogueCertificate = false;
 };
 
-void PrintTo(const FetchFault& fault, std::ostream* out)
-{
+void PrintTo(const FetchFault& fault, std::ostream* out) {
     *out << fault.name;
 }
 
 class FetchFaults : public EndToEnd, public ::testing::WithParamInterface<FetchFault> {};
 
-TEST_P(FetchFaults, NothingPrintedOneLogLineStatusBackToZero)
-{
+TEST_P(FetchFaults, NothingPrintedOneLogLineStatusBackToZero) {
     const FetchFault& fault = GetParam();
     startSim(fault.simOptions, fault.rogueCertificate);
     startServer(fault.serverOptions);
@@ -333,15 +315,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FetchFault{"status500", {QStringLiteral("--fetch-status"), QStringLiteral("500")}, {}},
         FetchFault{"garbage", {QStringLiteral("--fetch-garbage")}, {}},
-        FetchFault{"slowPastTimeOut", {QStringLiteral("--fetch-delay"), QStringLiteral("4")},
+        FetchFault{"slowPastTimeOut",
+                   {QStringLiteral("--fetch-delay"), QStringLiteral("4")},
                    {QStringLiteral("--fetch-timeout-ms"), QStringLiteral("1500")}},
         FetchFault{"untrustedCertificate", {}, {}, true}),
     [](const ::testing::TestParamInfo<FetchFault>& info) { return std::string(info.param.name); });
 
 // ---- notifications that arrive cut or in bulk ----
 
-TEST_F(EndToEnd, TerminatorSplitAcrossTwoDeliveriesStartsExactlyOneFetch)
-{
+TEST_F(EndToEnd, TerminatorSplitAcrossTwoDeliveriesStartsExactlyOneFetch) {
     startSim({QStringLiteral("--split-notify")});
     startServer();
     queue(kitchenDocument(7), QStringLiteral("d7"));
@@ -353,13 +335,11 @@ TEST_F(EndToEnd, TerminatorSplitAcrossTwoDeliveriesStartsExactlyOneFetch)
     expectEachPrintedOnce(1);
 }
 
-TEST_F(EndToEnd, BurstOfHundredNotificationsPrintsEveryQueuedDocumentOnce)
-{
+TEST_F(EndToEnd, BurstOfHundredNotificationsPrintsEveryQueuedDocumentOnce) {
     constexpr int kDocuments = 20;
     startSim({QStringLiteral("--burst"), QStringLiteral("100")});
     startServer();
-    for (int n = 1; n <= kDocuments; ++n)
-        queue(kitchenDocument(n), QStringLiteral("b%1").arg(n));
+    for (int n = 1; n <= kDocuments; ++n) queue(kitchenDocument(n), QStringLiteral("b%1").arg(n));
     command(QStringLiteral("notify ") + kCode);
     ASSERT_TRUE(waitUntil([&] { return printedTables().size() >= kDocuments; }, 6 * kDeadline))
         << printedTables().size() << " of " << kDocuments << " printed";
@@ -371,29 +351,25 @@ TEST_F(EndToEnd, BurstOfHundredNotificationsPrintsEveryQueuedDocumentOnce)
 // A notification that reaches the server just after the answer to its running fetch has
 // been written whole: restarting the fetch then throws away a document the job service
 // has already handed over. The server lets a running fetch finish and fetches again after it.
-TEST_F(EndToEnd, NotificationRacingAnAnswerLosesNoDocument)
-{
+TEST_F(EndToEnd, NotificationRacingAnAnswerLosesNoDocument) {
     constexpr int kDocuments = 30;
     startSim({QStringLiteral("--notify-after-answer")});
     startServer();
-    for (int n = 1; n <= kDocuments; ++n)
-        queue(kitchenDocument(n), QStringLiteral("r%1").arg(n));
+    for (int n = 1; n <= kDocuments; ++n) queue(kitchenDocument(n), QStringLiteral("r%1").arg(n));
     command(QStringLiteral("notify ") + kCode);
-    ASSERT_TRUE(waitUntil([&] {
-        return sim_->find(re(QStringLiteral(" served \\S+ \\S+ \\S+ remaining=0$"))) >= 0;
-    }, 6 * kDeadline));
+    ASSERT_TRUE(waitUntil(
+        [&] { return sim_->find(re(QStringLiteral(" served \\S+ \\S+ \\S+ remaining=0$"))) >= 0; },
+        6 * kDeadline));
     waitUntil([&] { return printedTables().size() >= kDocuments; }, kDeadline);
     expectEachPrintedOnce(kDocuments);
 }
 
 // ---- a document that arrives while an invoice is being printed ----
 
-TEST_F(EndToEnd, DocumentArrivingDuringAnInvoicePrintsAfterItNeverInterleaved)
-{
+TEST_F(EndToEnd, DocumentArrivingDuringAnInvoicePrintsAfterItNeverInterleaved) {
     QStringList invoices = QDir(QStringLiteral(SI_SOURCE_DIR "/examples"))
                                .entryList({QStringLiteral("factura*.json")}, QDir::Files);
-    if (invoices.isEmpty())
-        GTEST_SKIP() << "no invoice example in examples/";
+    if (invoices.isEmpty()) GTEST_SKIP() << "no invoice example in examples/";
     QFile f(QStringLiteral(SI_SOURCE_DIR "/examples/") + invoices.first());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     QJsonObject doc = QJsonDocument::fromJson(f.readAll()).object();
@@ -402,8 +378,7 @@ TEST_F(EndToEnd, DocumentArrivingDuringAnInvoicePrintsAfterItNeverInterleaved)
     // Many invoices, so the dispatch lets pending events run many times.
     constexpr int kInvoices = 40;
     QJsonArray many;
-    for (int i = 0; i < kInvoices; ++i)
-        many.append(one.first());
+    for (int i = 0; i < kInvoices; ++i) many.append(one.first());
     doc.insert(QStringLiteral("factura"), many);
     doc.insert(QStringLiteral("comanda"), QJsonArray());
     doc.insert(QStringLiteral("anulaciones"), QJsonArray());
@@ -417,14 +392,17 @@ TEST_F(EndToEnd, DocumentArrivingDuringAnInvoicePrintsAfterItNeverInterleaved)
     const int simFrom = sim_->lines().size();
     command(QStringLiteral("notify ") + kCode);
     // Once the invoices are being dispatched, the second document is announced.
-    ASSERT_TRUE(waitUntil([&] { return server_->find(re(QStringLiteral("^Respuesta: ")), from) >= 0; },
-                          kDeadline));
+    ASSERT_TRUE(waitUntil(
+        [&] { return server_->find(re(QStringLiteral("^Respuesta: ")), from) >= 0; }, kDeadline));
     queue(kitchenDocument(42), QStringLiteral("kitchen"));
     command(QStringLiteral("notify ") + kCode);
-    ASSERT_TRUE(waitUntil([&] {
-        return printedTables().value(42) == 1
-               && tapes().filter(QStringLiteral("Facturas")).size() >= kInvoices;
-    }, 6 * kDeadline)) << tapes().join(QLatin1Char(' ')).toStdString();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return printedTables().value(42) == 1 &&
+                   tapes().filter(QStringLiteral("Facturas")).size() >= kInvoices;
+        },
+        6 * kDeadline))
+        << tapes().join(QLatin1Char(' ')).toStdString();
     waitUntil([] { return false; }, 1000);
 
     const QStringList t = tapes();
@@ -444,27 +422,32 @@ TEST_F(EndToEnd, DocumentArrivingDuringAnInvoicePrintsAfterItNeverInterleaved)
     EXPECT_GT(kitchen, lastInvoice) << "the kitchen ticket came out among the invoices";
     // Whether the second document really arrived mid-dispatch: served before the first
     // document's status 0 came back.
-    const int served = sim_->find(re(QStringLiteral(" served \\d+ %1 \\S+kitchen.json ").arg(kCode)), simFrom);
-    const int firstDone = sim_->find(re(QStringLiteral("^\\d+ status \\d+ %1 0$").arg(kCode)), simFrom);
+    const int served =
+        sim_->find(re(QStringLiteral(" served \\d+ %1 \\S+kitchen.json ").arg(kCode)), simFrom);
+    const int firstDone =
+        sim_->find(re(QStringLiteral("^\\d+ status \\d+ %1 0$").arg(kCode)), simFrom);
     std::printf("[figure] second document fetched %s the invoices were done\n",
                 served >= 0 && firstDone >= 0 && served < firstDone ? "before" : "after");
 }
 
 // ---- a long run ----
 
-TEST_F(EndToEnd, SoakOfTwoThousandDocumentsPrintsEachOnceWithoutGrowing)
-{
+TEST_F(EndToEnd, SoakOfTwoThousandDocumentsPrintsEachOnceWithoutGrowing) {
     constexpr int kDocuments = 2000;
     startSim();
     startServer();
-    for (int n = 1; n <= kDocuments; ++n)
-        queue(kitchenDocument(n), QStringLiteral("s%1").arg(n));
-    ASSERT_TRUE(waitUntil([&] {
-        return sim_->find(re(QStringLiteral(" queued \\S+ \\S+ waiting=%1$").arg(kDocuments))) >= 0;
-    }, 6 * kDeadline));
+    for (int n = 1; n <= kDocuments; ++n) queue(kitchenDocument(n), QStringLiteral("s%1").arg(n));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return sim_->find(
+                       re(QStringLiteral(" queued \\S+ \\S+ waiting=%1$").arg(kDocuments))) >= 0;
+        },
+        6 * kDeadline));
 
     const QDir out(root_ + QStringLiteral("/out"));
-    const auto printed = [&] { return int(out.entryList({QStringLiteral("*.txt")}, QDir::Files).size()); };
+    const auto printed = [&] {
+        return int(out.entryList({QStringLiteral("*.txt")}, QDir::Files).size());
+    };
     QElapsedTimer run;
     run.start();
     command(QStringLiteral("notify ") + kCode);
@@ -477,11 +460,12 @@ TEST_F(EndToEnd, SoakOfTwoThousandDocumentsPrintsEachOnceWithoutGrowing)
     waitUntil([] { return false; }, 1000);
     const qint64 memoryAtEnd = e2e::residentKiB(server_->pid());
 
-    std::printf("[figure] soak: %d documents in %.1f s = %.1f documents/s (after the first 100: "
-                "%.1f/s); server memory %lld KiB after 100, %lld KiB after %d\n",
-                kDocuments, elapsed / 1000.0, kDocuments * 1000.0 / double(elapsed),
-                (kDocuments - 100) * 1000.0 / double(std::max<qint64>(1, elapsed - at100)),
-                static_cast<long long>(memoryAt100), static_cast<long long>(memoryAtEnd), kDocuments);
+    std::printf(
+        "[figure] soak: %d documents in %.1f s = %.1f documents/s (after the first 100: "
+        "%.1f/s); server memory %lld KiB after 100, %lld KiB after %d\n",
+        kDocuments, elapsed / 1000.0, kDocuments * 1000.0 / double(elapsed),
+        (kDocuments - 100) * 1000.0 / double(std::max<qint64>(1, elapsed - at100)),
+        static_cast<long long>(memoryAt100), static_cast<long long>(memoryAtEnd), kDocuments);
     RecordProperty("documents_per_second", int(kDocuments * 1000 / std::max<qint64>(1, elapsed)));
     EXPECT_LT(memoryAtEnd - memoryAt100, 20 * 1024);
     expectEachPrintedOnce(kDocuments);
@@ -490,16 +474,15 @@ TEST_F(EndToEnd, SoakOfTwoThousandDocumentsPrintsEachOnceWithoutGrowing)
 
 // ---- real queues ----
 
-TEST_F(EndToEnd, QueueStoppedMidRunSendsItsTicketsToTheDefaultQueue)
-{
-    if (geteuid() != 0)
-        GTEST_SKIP() << "a private CUPS scheduler needs root";
+TEST_F(EndToEnd, QueueStoppedMidRunSendsItsTicketsToTheDefaultQueue) {
+    if (geteuid() != 0) GTEST_SKIP() << "a private CUPS scheduler needs root";
     testing_cups::PrivateCups cups;  // points this process and its children at itself
     ASSERT_EQ(cups.start(), QString());
     for (const auto& [name, width] : {std::pair{"Cocina", 80}, {"Bar", 58}, {"Facturas", 80}})
         ASSERT_EQ(cups.addRollQueue(QString::fromLatin1(name), width), QString());
-    ASSERT_EQ(cups.admin(QStringLiteral("lpadmin"), {QStringLiteral("-d"), QStringLiteral("Facturas")}),
-              QString());
+    ASSERT_EQ(
+        cups.admin(QStringLiteral("lpadmin"), {QStringLiteral("-d"), QStringLiteral("Facturas")}),
+        QString());
 
     startSim();
     startServer({}, {QStringLiteral("--printers"), QStringLiteral("cups")});

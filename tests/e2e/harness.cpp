@@ -8,26 +8,22 @@
 
 namespace e2e {
 
-Child::Child(QString name, const QElapsedTimer& clock) : name_(std::move(name)), clock_(clock)
-{
+Child::Child(QString name, const QElapsedTimer& clock) : name_(std::move(name)), clock_(clock) {
     proc_.setProcessChannelMode(QProcess::MergedChannels);
     QObject::connect(&proc_, &QProcess::readyRead, [this] { read(); });
     QObject::connect(&proc_, &QProcess::finished, [this](int code, QProcess::ExitStatus status) {
         read();
         exitText_ = status == QProcess::CrashExit ? QStringLiteral("crashed")
                                                   : QStringLiteral("exit %1").arg(code);
-        if (!stopping_)
-            exitedUnexpectedly_ = true;
+        if (!stopping_) exitedUnexpectedly_ = true;
     });
 }
 
-Child::~Child()
-{
+Child::~Child() {
     stop();
 }
 
-void Child::start(const QString& program, const QStringList& args, const QStringList& extraEnv)
-{
+void Child::start(const QString& program, const QStringList& args, const QStringList& extraEnv) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
@@ -40,16 +36,13 @@ void Child::start(const QString& program, const QStringList& args, const QString
     proc_.waitForStarted(10000);
 }
 
-void Child::write(const QString& line)
-{
+void Child::write(const QString& line) {
     proc_.write((line + QLatin1Char('\n')).toUtf8());
     proc_.waitForBytesWritten(1000);  // a caller may block next without running the event loop
 }
 
-void Child::stop(const QString& quitCommand)
-{
-    if (proc_.state() == QProcess::NotRunning)
-        return;
+void Child::stop(const QString& quitCommand) {
+    if (proc_.state() == QProcess::NotRunning) return;
     stopping_ = true;
     if (!quitCommand.isEmpty()) {
         write(quitCommand);
@@ -63,51 +56,42 @@ void Child::stop(const QString& quitCommand)
     }
 }
 
-void Child::read()
-{
+void Child::read() {
     partial_ += proc_.readAll();
     qsizetype end;
     while ((end = partial_.indexOf('\n')) >= 0) {
         QByteArray line = partial_.left(end);
         partial_.remove(0, end + 1);
-        if (line.endsWith('\r'))
-            line.chop(1);
+        if (line.endsWith('\r')) line.chop(1);
         lines_.append({clock_.elapsed(), QString::fromUtf8(line)});
     }
 }
 
-int Child::count(const QRegularExpression& re, int from) const
-{
+int Child::count(const QRegularExpression& re, int from) const {
     int n = 0;
     for (qsizetype i = from; i < lines_.size(); ++i)
-        if (re.match(lines_[i].text).hasMatch())
-            ++n;
+        if (re.match(lines_[i].text).hasMatch()) ++n;
     return n;
 }
 
-int Child::find(const QRegularExpression& re, int from) const
-{
+int Child::find(const QRegularExpression& re, int from) const {
     for (qsizetype i = from; i < lines_.size(); ++i)
-        if (re.match(lines_[i].text).hasMatch())
-            return int(i);
+        if (re.match(lines_[i].text).hasMatch()) return int(i);
     return -1;
 }
 
-QString Child::tail(int n) const
-{
+QString Child::tail(int n) const {
     QString out = QStringLiteral("---- last lines of %1 ----\n").arg(name_);
     for (qsizetype i = std::max<qsizetype>(0, lines_.size() - n); i < lines_.size(); ++i)
         out += lines_[i].text.left(300) + QLatin1Char('\n');
     return out;
 }
 
-bool waitUntil(const std::function<bool()>& cond, int ms)
-{
+bool waitUntil(const std::function<bool()>& cond, int ms) {
     QElapsedTimer t;
     t.start();
     while (!cond()) {
-        if (t.elapsed() > ms)
-            return false;
+        if (t.elapsed() > ms) return false;
         QEventLoop loop;
         QTimer::singleShot(10, &loop, &QEventLoop::quit);
         loop.exec();
@@ -115,8 +99,7 @@ bool waitUntil(const std::function<bool()>& cond, int ms)
     return true;
 }
 
-bool makeCertificate(const QString& dir)
-{
+bool makeCertificate(const QString& dir) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QStringLiteral("openssl"),
@@ -129,11 +112,9 @@ bool makeCertificate(const QString& dir)
     return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-qint64 residentKiB(qint64 pid)
-{
+qint64 residentKiB(qint64 pid) {
     QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
+    if (!f.open(QIODevice::ReadOnly)) return 0;
     for (const QByteArray& line : f.readAll().split('\n')) {
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();

@@ -10,7 +10,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <functional>
 #include <memory>
 
@@ -18,7 +17,7 @@ namespace e2e {
 
 /** One child process whose merged output is kept as lines, each stamped when it was read. */
 class Child {
-public:
+  public:
     struct Line {
         qint64 at = 0;  // ms on the harness clock
         QString text;
@@ -42,7 +41,7 @@ public:
     bool crashed() const { return exitedUnexpectedly_; }
     QString exitText() const { return exitText_; }
 
-private:
+  private:
     void read();
 
     QString name_;

@@ -1,25 +1,22 @@
 // The simulator's wire helpers: how it reads the print server's stream and the fetch target.
-#include "wire.h"
-
 #include <gtest/gtest.h>
+
+#include "wire.h"
 
 using namespace suitesim;
 
 namespace {
 
-QList<QByteArray> objects(const QList<MessageSplitter::Piece>& pieces)
-{
+QList<QByteArray> objects(const QList<MessageSplitter::Piece>& pieces) {
     QList<QByteArray> out;
     for (const auto& p : pieces)
-        if (p.object)
-            out.append(p.text);
+        if (p.object) out.append(p.text);
     return out;
 }
 
 }  // namespace
 
-TEST(MessageSplitter, SeparatesObjectsWrittenBackToBackAndAcrossDeliveries)
-{
+TEST(MessageSplitter, SeparatesObjectsWrittenBackToBackAndAcrossDeliveries) {
     MessageSplitter s;
     const QByteArray stream =
         R"({"idSyA":"123456789012345","type":"id"}{"idSyA":"123456789012345","status":"0"})";
@@ -36,8 +33,7 @@ TEST(MessageSplitter, SeparatesObjectsWrittenBackToBackAndAcrossDeliveries)
     }
 }
 
-TEST(MessageSplitter, BracesInsideStringsAndEscapedQuotesDoNotEndAnObject)
-{
+TEST(MessageSplitter, BracesInsideStringsAndEscapedQuotesDoNotEndAnObject) {
     MessageSplitter s;
     const QByteArray msg = R"({"idSyA":"a}\"{b","type":"id"})";
     const auto got = objects(s.feed(msg + "junk"));
@@ -48,8 +44,7 @@ TEST(MessageSplitter, BracesInsideStringsAndEscapedQuotesDoNotEndAnObject)
     EXPECT_EQ(m.code, QStringLiteral("a}\"{b"));
 }
 
-TEST(MessageSplitter, StrayBytesAreNoiseAndAnUnclosedFloodIsDropped)
-{
+TEST(MessageSplitter, StrayBytesAreNoiseAndAnUnclosedFloodIsDropped) {
     MessageSplitter s;
     const auto pieces = s.feed("hello{\"status\":\"1\",\"idSyA\":\"x\"}");
     ASSERT_EQ(pieces.size(), 2);
@@ -64,8 +59,7 @@ TEST(MessageSplitter, StrayBytesAreNoiseAndAnUnclosedFloodIsDropped)
     EXPECT_EQ(objects(s.feed("{\"a\":1}")).size(), 1);
 }
 
-TEST(HttpRequest, TakesWholeRequestsOnlyAndRejectsNonsense)
-{
+TEST(HttpRequest, TakesWholeRequestsOnlyAndRejectsNonsense) {
     QByteArray buffer = "GET /?r=servicio/getImpresiones&idSyA=1 HTTP/1.1\r\nHost: x\r\n";
     bool bad = false;
     EXPECT_FALSE(takeHttpRequest(buffer, bad));
@@ -89,8 +83,7 @@ TEST(HttpRequest, TakesWholeRequestsOnlyAndRejectsNonsense)
     EXPECT_TRUE(bad);
 }
 
-TEST(HttpRequest, BranchCodeOfTheJobTarget)
-{
+TEST(HttpRequest, BranchCodeOfTheJobTarget) {
     EXPECT_EQ(branchOfJobTarget("/?r=servicio/getImpresiones&idSyA=123456789012345"),
               QStringLiteral("123456789012345"));
     // The print server percent-encodes the code; the simulator queues by the decoded code.
@@ -103,8 +96,7 @@ TEST(HttpRequest, BranchCodeOfTheJobTarget)
     EXPECT_FALSE(branchOfJobTarget("http://elsewhere/"));
 }
 
-TEST(HttpResponse, LengthCountsBytesNotCharacters)
-{
+TEST(HttpResponse, LengthCountsBytesNotCharacters) {
     const QByteArray body = QStringLiteral("XXXXX{\"a\":\"ñ\"}").toUtf8();
     const QByteArray r = httpResponse(200, "text/plain; charset=utf-8", body);
     EXPECT_TRUE(r.startsWith("HTTP/1.1 200 OK\r\n"));
@@ -113,9 +105,9 @@ TEST(HttpResponse, LengthCountsBytesNotCharacters)
     EXPECT_TRUE(httpResponse(500, "text/plain", "x").startsWith("HTTP/1.1 500 "));
 }
 
-TEST(LogField, KeepsFieldsSplittableOnBlanks)
-{
+TEST(LogField, KeepsFieldsSplittableOnBlanks) {
     EXPECT_EQ(logField(QStringLiteral("123")), QStringLiteral("123"));
     EXPECT_EQ(logField(QString()), QStringLiteral("\"\""));
-    EXPECT_EQ(logField(QStringLiteral("a b\\c\r\n\x01")), QStringLiteral("a\\x20b\\\\c\\r\\n\\x01"));
+    EXPECT_EQ(logField(QStringLiteral("a b\\c\r\n\x01")),
+              QStringLiteral("a\\x20b\\\\c\\r\\n\\x01"));
 }

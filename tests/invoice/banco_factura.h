@@ -18,7 +18,7 @@ namespace printing::test {
  * that a healthy tape never takes.
  */
 class ImpresoraConFallas : public PrintDevice {
-public:
+  public:
     explicit ImpresoraConFallas(TapeDevice& cinta) : t_(cinta) {}
 
     bool fallaFinDoc = false;
@@ -54,7 +54,7 @@ public:
     }
     void KillDoc() override { t_.KillDoc(); }
 
-private:
+  private:
     static json::RuntimeError error() {
         return json::RuntimeError(json::err::PrinterError, QStringLiteral("Sin papel"));
     }
@@ -63,7 +63,7 @@ private:
 
 /** One printer behind an ImpresoraConFallas; its tapes land in the tape system. */
 class SistemaConFallas : public PrinterSystem {
-public:
+  public:
     SistemaConFallas(TapePrinterSystem& cintas, const QString& nombre, int ancho)
         : cintas_(cintas), dispositivo(cintas.addPrinter(nombre, ancho)) {}
     QStringList Printers() override { return {dispositivo.DeviceName()}; }
@@ -74,10 +74,10 @@ public:
     QString DefaultPrinterName() override { return dispositivo.DeviceName(); }
     void WriteRaw(const QString& n, const QByteArray& b) override { cintas_.WriteRaw(n, b); }
 
-private:
+  private:
     TapePrinterSystem& cintas_;
 
-public:
+  public:
     ImpresoraConFallas dispositivo;
 };
 

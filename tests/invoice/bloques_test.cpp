@@ -11,7 +11,8 @@ struct Bloques : BancoFactura {
     explicit Bloques(const QStringList& config = {}, int ancho = 4535) : BancoFactura(ancho) {
         configurar(u'[' + config.join(u',') + u']');
     }
-    QStringList imprimir(const std::function<void(Entorno&, const ConfiguracionImpresion&)>& bloque) {
+    QStringList imprimir(
+        const std::function<void(Entorno&, const ConfiguracionImpresion&)>& bloque) {
         bloque(e, cargarConfiguracion(e));
         impresora(e).EndDoc();
         return lineasCaja();
@@ -41,17 +42,20 @@ TEST(EncabezadoEmpresa, UnaLineaQueFallaNoDetieneLasDemas) {
     TapePrinterSystem cintas;
     SistemaConFallas sistema(cintas, QStringLiteral("Caja"), 4535);
     b.e.impresoras = &sistema;
-    b.configurar(u'[' +
-                 QStringList{itemConfig(QStringLiteral("Nombre Establecimiento"), QStringLiteral("uno")),
-                             itemConfig(QStringLiteral("Direccion"), QStringLiteral("dos")),
-                             itemConfig(QStringLiteral("Telefono 1"), QStringLiteral("tres"))}
-                     .join(u',') +
-                 u']');
+    b.configurar(
+        u'[' +
+        QStringList{itemConfig(QStringLiteral("Nombre Establecimiento"), QStringLiteral("uno")),
+                    itemConfig(QStringLiteral("Direccion"), QStringLiteral("dos")),
+                    itemConfig(QStringLiteral("Telefono 1"), QStringLiteral("tres"))}
+            .join(u',') +
+        u']');
     sistema.dispositivo.fallaAlImprimir = QStringLiteral("DOS");
     imprimirEncabezadoEmpresa(b.e, cargarConfiguracion(b.e));
     impresora(b.e).EndDoc();
-    EXPECT_EQ(QString::fromUtf8(cintas.outputs().at(0).content),
-              QStringLiteral("7|==============================\n10|             UNO\n10|           TEL TRES\n"));
+    EXPECT_EQ(
+        QString::fromUtf8(cintas.outputs().at(0).content),
+        QStringLiteral(
+            "7|==============================\n10|             UNO\n10|           TEL TRES\n"));
 }
 
 QStringList regimen(const QStringList& config) {
@@ -62,8 +66,9 @@ QStringList regimen(const QStringList& config) {
 TEST(RegimenResolucion, NombreDelRegimen) {
     const QString consumo = QStringLiteral("10|RESPONSABLE DE IMPUESTO NACIONAL");
     for (const char* nombre : {"", "Comun", "Simple"}) {
-        const QStringList l = regimen({itemConfig(QStringLiteral("Regimen"), QStringLiteral("x")),
-                                       itemConfig(QStringLiteral("Nombre Regimen"), QString::fromLatin1(nombre))});
+        const QStringList l =
+            regimen({itemConfig(QStringLiteral("Regimen"), QStringLiteral("x")),
+                     itemConfig(QStringLiteral("Nombre Regimen"), QString::fromLatin1(nombre))});
         ASSERT_EQ(l.size(), 4) << nombre;
         EXPECT_EQ(l[1], consumo) << nombre;
         EXPECT_EQ(l[2], QStringLiteral("10|          AL CONSUMO")) << nombre;
@@ -71,8 +76,9 @@ TEST(RegimenResolucion, NombreDelRegimen) {
     EXPECT_EQ(regimen({itemConfig(QStringLiteral("Regimen"), QStringLiteral("x")),
                        itemConfig(QStringLiteral("Nombre Regimen"), QStringLiteral("COMUN"))})[1],
               QStringLiteral("10|             COMUN"));  // 13.5 rounds to 14
-    EXPECT_EQ(regimen({itemConfig(QStringLiteral("Regimen"), QStringLiteral("x"), QStringLiteral("0"))}),
-              (QStringList{QStringLiteral("10| "), QStringLiteral("7|==============================")}));
+    EXPECT_EQ(
+        regimen({itemConfig(QStringLiteral("Regimen"), QStringLiteral("x"), QStringLiteral("0"))}),
+        (QStringList{QStringLiteral("10| "), QStringLiteral("7|==============================")}));
 }
 
 }  // namespace

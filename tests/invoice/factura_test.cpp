@@ -1,9 +1,10 @@
 // The invoice driver on the tape: what prints when, and how failures end.
+#include "printing/factura.h"
+
 #include <gtest/gtest.h>
 
 #include "banco_factura.h"
 #include "printing/despacho.h"
-#include "printing/factura.h"
 
 namespace printing::test {
 namespace {
@@ -12,8 +13,9 @@ namespace {
 QString configMinima(const QStringList& extra = {}) {
     // the first item of a name wins, so the test's own items go first
     QStringList items = extra;
-    items += {itemConfig(QStringLiteral("Regimen"), QStringLiteral("Simplificado"), QStringLiteral("0")),
-              itemConfig(QStringLiteral("Servicio"), QStringLiteral("0"))};
+    items +=
+        {itemConfig(QStringLiteral("Regimen"), QStringLiteral("Simplificado"), QStringLiteral("0")),
+         itemConfig(QStringLiteral("Servicio"), QStringLiteral("0"))};
     return u'[' + items.join(u',') + u']';
 }
 
@@ -47,23 +49,27 @@ TEST(FacturaDriver, SinMesaNoImprimeNadaNiSeleccionaImpresora) {
 }
 
 TEST(FacturaDriver, LineaDeNumeroSegunTipoDeCuenta) {
-    const QStringList config = {itemConfig(QStringLiteral("Factura Prefijo"), QStringLiteral("FE")),
-                                itemConfig(QStringLiteral("Nombre factura cerrada"), QStringLiteral("Factura"))};
+    const QStringList config = {
+        itemConfig(QStringLiteral("Factura Prefijo"), QStringLiteral("FE")),
+        itemConfig(QStringLiteral("Nombre factura cerrada"), QStringLiteral("Factura"))};
     {
         Caso c(4535, "es_CO", config);
-        c.imprimir(QStringLiteral(R"({"mesa":1,"tipoCuenta":"COTIZACION","idFacturaCuenta":"123","pedido":[]})"));
+        c.imprimir(QStringLiteral(
+            R"({"mesa":1,"tipoCuenta":"COTIZACION","idFacturaCuenta":"123","pedido":[]})"));
         EXPECT_TRUE(c.contiene(QStringLiteral("7|          COTIZACION")));
         EXPECT_FALSE(c.lineasCaja().join(u'\n').contains(QStringLiteral(" No ")));
     }
     {
         Caso c(4535, "es_CO", config);
-        c.imprimir(QStringLiteral(R"({"mesa":1,"tipoCuenta":"cotizacion","idFacturaCuenta":"123","pedido":[]})"));
+        c.imprimir(QStringLiteral(
+            R"({"mesa":1,"tipoCuenta":"cotizacion","idFacturaCuenta":"123","pedido":[]})"));
         EXPECT_TRUE(c.contiene(QStringLiteral("7|          COTIZACION")));
         EXPECT_TRUE(c.contiene(QStringLiteral("7|Factura No FE-123")));
     }
     {
         Caso c(4535, "es_CO", config);
-        c.imprimir(QStringLiteral(R"({"mesa":1,"tipoCuenta":null,"idFacturaCuenta":"123","pedido":[]})"));
+        c.imprimir(
+            QStringLiteral(R"({"mesa":1,"tipoCuenta":null,"idFacturaCuenta":"123","pedido":[]})"));
         EXPECT_FALSE(c.lineasCaja().join(u'\n').contains(QStringLiteral("FE-123")));
     }
     {
@@ -83,7 +89,8 @@ constexpr auto kPagos = R"({"mesa":1,"pedido":[],"cuentaCerrada":%1,"tipoMesa":"
 TEST(FacturaDriver, PagosSoloEnCuentaCerrada) {
     for (const char* cerrada : {"false", "1", "\"true\""}) {
         Caso c;
-        c.imprimir(QString::fromLatin1(kPagos).arg(QString::fromLatin1(cerrada), QStringLiteral("MESA")));
+        c.imprimir(
+            QString::fromLatin1(kPagos).arg(QString::fromLatin1(cerrada), QStringLiteral("MESA")));
         EXPECT_FALSE(c.lineasCaja().join(u'\n').contains(QStringLiteral("Tarjeta"))) << cerrada;
         EXPECT_FALSE(c.lineasCaja().join(u'\n').contains(QStringLiteral("Cambio"))) << cerrada;
     }
@@ -92,8 +99,10 @@ TEST(FacturaDriver, PagosSoloEnCuentaCerrada) {
     EXPECT_TRUE(c.contiene(lineaMonto(QStringLiteral("Tarjeta propina"), QStringLiteral("5,000"))));
     EXPECT_TRUE(c.contiene(lineaMonto(QStringLiteral(" Bono"), QStringLiteral("1,000"))));
     EXPECT_TRUE(c.contiene(lineaMonto(QStringLiteral("TOTAL PAGADO"), QStringLiteral("6,200"))));
-    EXPECT_TRUE(c.contiene(lineaMonto(QStringLiteral("Efectivo Recibido"), QStringLiteral("53,000"))));
-    EXPECT_TRUE(c.contiene(lineaMonto(QStringLiteral("Cambio Entregado"), QStringLiteral("3,000"))));
+    EXPECT_TRUE(
+        c.contiene(lineaMonto(QStringLiteral("Efectivo Recibido"), QStringLiteral("53,000"))));
+    EXPECT_TRUE(
+        c.contiene(lineaMonto(QStringLiteral("Cambio Entregado"), QStringLiteral("3,000"))));
 }
 
 TEST(FacturaDriver, EventosPendientesUnaVezAntesDeLasUltimasLineas) {
@@ -133,7 +142,8 @@ TEST(FacturaFallas, UnaFacturaMalaSeCancelaSeAvisaYLasDemasSiguen) {
     EXPECT_TRUE(tapes[1].contains(QStringLiteral("tercera")));
     EXPECT_FALSE(tapes[1].contains(QStringLiteral("mala")));  // cancelled, not merged
     ASSERT_EQ(b.avisos.globos.size(), 3u);
-    EXPECT_EQ(b.avisos.globos[1], (Globo{2, QStringLiteral("Factura"), QStringLiteral("Object required")}));
+    EXPECT_EQ(b.avisos.globos[1],
+              (Globo{2, QStringLiteral("Factura"), QStringLiteral("Object required")}));
     EXPECT_EQ(b.avisos.log, QStringList{QStringLiteral("Factura: Object required")});
     // the drawer still opens after the invoices
     EXPECT_EQ(b.sistema.outputs().back().kind, TapeOutput::Kind::Raw);
@@ -181,16 +191,19 @@ TEST(FacturaFallas, ErrorDelDispositivoAlPintarElLogoFallaLaFactura) {
     imprimirFactura(b.e, parsear(QStringLiteral(R"({"mesa":1,"pedido":[],"cliente":null})")));
     EXPECT_TRUE(cintas.outputs().empty());
     ASSERT_EQ(b.avisos.globos.size(), 1u);
-    EXPECT_EQ(b.avisos.globos[0], (Globo{2, QStringLiteral("Factura"), QStringLiteral("Sin papel")}));
+    EXPECT_EQ(b.avisos.globos[0],
+              (Globo{2, QStringLiteral("Factura"), QStringLiteral("Sin papel")}));
 }
 
 TEST(FacturaFallas, PasosFinalesFallanCadaUnoPorSuCuenta) {
     // a missing customer on a delivery: rule and heading, then the form; nothing twice
-    Caso domicilio(4535, "es_CO",
-                   {itemConfig(QStringLiteral("Imprimie Espacio Cliente Cuenta"), QStringLiteral("1")),
-                    itemConfig(QStringLiteral("Permanencia Factura"), QStringLiteral("1")),
-                    itemConfig(QStringLiteral("Personas Factura"), QStringLiteral("1"))});
-    imprimirFactura(domicilio.e, parsear(QStringLiteral(R"({"mesa":1,"idFacturaCuenta":9,"pedido":[],
+    Caso domicilio(
+        4535, "es_CO",
+        {itemConfig(QStringLiteral("Imprimie Espacio Cliente Cuenta"), QStringLiteral("1")),
+         itemConfig(QStringLiteral("Permanencia Factura"), QStringLiteral("1")),
+         itemConfig(QStringLiteral("Personas Factura"), QStringLiteral("1"))});
+    imprimirFactura(domicilio.e,
+                    parsear(QStringLiteral(R"({"mesa":1,"idFacturaCuenta":9,"pedido":[],
         "tipoMesa":"DOMICILIO","permanencia":{"x":1},"nPersonas":2})")));
     const QStringList l = domicilio.lineasCaja();
     const qsizetype i = l.indexOf(QStringLiteral("7B|DATOS DOMICILIO"));
@@ -208,7 +221,8 @@ TEST(FacturaFallas, PasosFinalesFallanCadaUnoPorSuCuenta) {
     EXPECT_EQ(domicilio.avisos.globos.back().texto, QStringLiteral("Factura enviada a Caja"));
 
     // elsewhere a missing customer goes straight to the form
-    Caso mesa(4535, "es_CO", {itemConfig(QStringLiteral("Imprimie Espacio Cliente Cuenta"), QStringLiteral("1"))});
+    Caso mesa(4535, "es_CO",
+              {itemConfig(QStringLiteral("Imprimie Espacio Cliente Cuenta"), QStringLiteral("1"))});
     imprimirFactura(mesa.e, parsear(QStringLiteral(R"({"mesa":1,"pedido":[]})")));
     EXPECT_EQ(mesa.cuenta(QStringLiteral("7|NOMBRE: ________________________")), 1);
     EXPECT_EQ(mesa.avisos.log.size(), 1);
@@ -225,7 +239,8 @@ TEST(FacturaFallas, FinDeDocumentoFallidoSeCancelaYSeAvisa) {
     EXPECT_TRUE(cintas.outputs().empty());
     EXPECT_FALSE(cintas.find(QStringLiteral("Caja"))->documentOpen());
     ASSERT_EQ(b.avisos.globos.size(), 1u);
-    EXPECT_EQ(b.avisos.globos[0], (Globo{2, QStringLiteral("Factura"), QStringLiteral("Sin papel")}));
+    EXPECT_EQ(b.avisos.globos[0],
+              (Globo{2, QStringLiteral("Factura"), QStringLiteral("Sin papel")}));
     EXPECT_EQ(b.avisos.log, QStringList{QStringLiteral("Factura: Sin papel")});
 }
 
@@ -247,16 +262,18 @@ TEST(FacturaFallas, UnPasoFinalConErrorDelDispositivoNoDetieneLosDemas) {
 
 TEST(FacturaDespacho, SinImpresorasUnSoloAviso) {
     Banco b;
-    setComunicacion(parsear(QStringLiteral(R"({"config":[],"comanda":[],"anulaciones":[],"idsLeidos":[1],
+    setComunicacion(
+        parsear(QStringLiteral(R"({"config":[],"comanda":[],"anulaciones":[],"idsLeidos":[1],
         "factura":[{"mesa":1},{"mesa":2}]})")),
-                    b.e);
+        b.e);
     ASSERT_EQ(b.avisos.globos.size(), 1u);
     EXPECT_EQ(b.avisos.globos[0].texto, QStringLiteral("No hay impresoras instaladas"));
 
     Banco vacio;
-    setComunicacion(parsear(QStringLiteral(R"({"config":[],"comanda":[],"anulaciones":[],"idsLeidos":[1],
+    setComunicacion(
+        parsear(QStringLiteral(R"({"config":[],"comanda":[],"anulaciones":[],"idsLeidos":[1],
         "factura":[{"mesa":""}]})")),
-                    vacio.e);
+        vacio.e);
     EXPECT_TRUE(vacio.avisos.globos.empty());
 }
 

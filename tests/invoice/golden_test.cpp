@@ -18,13 +18,16 @@ QString leer(const QString& ruta) {
     return QString::fromUtf8(f.readAll());
 }
 
-QString carpetaCasos() { return QStringLiteral(SI_TEST_DATA_DIR "/invoice"); }
+QString carpetaCasos() {
+    return QStringLiteral(SI_TEST_DATA_DIR "/invoice");
+}
 
 class CintaEsperada : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CintaEsperada, CoincideByteAByte) {
     const QString nombre = QString::fromLatin1(GetParam());
-    const json::JsonValue caso = json::Parse(leer(carpetaCasos() + u'/' + nombre + QStringLiteral(".json")));
+    const json::JsonValue caso =
+        json::Parse(leer(carpetaCasos() + u'/' + nombre + QStringLiteral(".json")));
     ASSERT_TRUE(caso.isObject()) << "caso ilegible: " << nombre.toStdString();
 
     BancoFactura b(int(json::numero(caso.Item(QStringLiteral("ancho"))).toDouble()),
@@ -33,7 +36,8 @@ TEST_P(CintaEsperada, CoincideByteAByte) {
     b.e.webSoftware = json::texto(caso.Item(QStringLiteral("web")));
     const json::JsonValue logo = caso.Item(QStringLiteral("logo"));
     if (logo.isArray())
-        b.ponerLogo(QSizeF(json::numero(logo.Item(1)).toDouble(), json::numero(logo.Item(2)).toDouble()));
+        b.ponerLogo(
+            QSizeF(json::numero(logo.Item(1)).toDouble(), json::numero(logo.Item(2)).toDouble()));
 
     setComunicacion(caso.Item(QStringLiteral("documento")), b.e);
 

@@ -1,10 +1,10 @@
+#include "json/convert.h"
+
 #include <gtest/gtest.h>
 
-#include "text_ops.h"
-
-#include "json/convert.h"
 #include "json/parser.h"
 #include "json/runtime_error.h"
+#include "text_ops.h"
 
 using namespace json;
 
@@ -20,7 +20,9 @@ int errorOf(const std::function<void()>& f) {
     return 0;
 }
 
-JsonValue num(const char* token) { return JsonValue(*Decimal::fromToken(QString::fromLatin1(token))); }
+JsonValue num(const char* token) {
+    return JsonValue(*Decimal::fromToken(QString::fromLatin1(token)));
+}
 }  // namespace
 
 TEST(Convert, TextOfEveryKind) {

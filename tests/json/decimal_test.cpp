@@ -1,11 +1,11 @@
-#include <gtest/gtest.h>
+#include "json/decimal.h"
 
-#include "text_ops.h"
+#include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 
-#include "json/decimal.h"
 #include "json/runtime_error.h"
+#include "text_ops.h"
 
 using json::Decimal;
 
@@ -18,17 +18,17 @@ QString cut(const QString& token) {
 
 TEST(Decimal, TokensAreCutTowardZeroToTwoDecimals) {
     const std::pair<const char*, const char*> cases[] = {
-        {"12.345", "12.34"}, {"-12.349", "-12.34"}, {"12.999", "12.99"}, {"7", "7"},
-        {"1e3", "1000"},     {"2.5E-1", "0.25"},    {"-0.5", "-0.5"},    {"+3.10", "3.1"},
-        {"1.", "1"},         {"-0.001", "0"},       {"0.07", "0.07"},    {"1E+2", "100"},
-        {"00012", "12"},     {"123.456e1", "1234.56"}, {"-5e-3", "0"},   {"1.5e0", "1.5"},
+        {"12.345", "12.34"}, {"-12.349", "-12.34"},    {"12.999", "12.99"}, {"7", "7"},
+        {"1e3", "1000"},     {"2.5E-1", "0.25"},       {"-0.5", "-0.5"},    {"+3.10", "3.1"},
+        {"1.", "1"},         {"-0.001", "0"},          {"0.07", "0.07"},    {"1E+2", "100"},
+        {"00012", "12"},     {"123.456e1", "1234.56"}, {"-5e-3", "0"},      {"1.5e0", "1.5"},
     };
     for (auto [token, expected] : cases) EXPECT_EQ(cut(token), expected) << token;
 }
 
 TEST(Decimal, InvalidTokensFail) {
-    for (const char* token : {"", "-", "+", ".5", "1e", "1e+", "1.2.3", "--1", "1-", "e5", "1ee2",
-                              "12a", "1.e", "+-1"})
+    for (const char* token :
+         {"", "-", "+", ".5", "1e", "1e+", "1.2.3", "--1", "1-", "e5", "1ee2", "12a", "1.e", "+-1"})
         EXPECT_EQ(cut(token), "fail") << token;
 }
 

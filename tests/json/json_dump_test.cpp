@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "text_ops.h"
-
 #include <QFile>
 #include <QProcess>
+
+#include "text_ops.h"
 
 namespace {
 

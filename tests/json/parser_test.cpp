@@ -1,10 +1,10 @@
+#include "json/parser.h"
+
 #include <gtest/gtest.h>
 
-#include "text_ops.h"
-
 #include "json/canonical.h"
-#include "json/parser.h"
 #include "json/runtime_error.h"
+#include "text_ops.h"
 
 using namespace json;
 
@@ -52,9 +52,10 @@ TEST(Parse, BlankSkipperFollowsItsTable) {
     expectRead(u"/* a **/ */[3]"_qs, u"[3]"_qs);
     expectRead(u"/* line\nbreaks */[4]"_qs, u"[4]"_qs);
     expectRead(u"// a/b\n[5]"_qs, u"nothing"_qs, u"Invalid JSON"_qs);  // "/" ends a line comment
-    expectRead(u"* [6]"_qs, u"[6]"_qs);  // lone marks are skipped
+    expectRead(u"* [6]"_qs, u"[6]"_qs);                                // lone marks are skipped
     expectRead(u"/ [6]"_qs, u"[6]"_qs);
-    expectRead(u"* / [6]"_qs, u"nothing"_qs, u"Invalid JSON"_qs);  // "*" then "/" opens a line comment
+    expectRead(u"* / [6]"_qs, u"nothing"_qs,
+               u"Invalid JSON"_qs);  // "*" then "/" opens a line comment
     expectRead(u"*/ comment\n[7]"_qs, u"[7]"_qs);
     expectRead(u"[1,/*c*/2 // c\n, (3)]"_qs, u"[1,2,3]"_qs);
 }
@@ -69,11 +70,13 @@ TEST(Parse, KeysQuotedSingleQuotedOrBare) {
 
 TEST(Parse, StringsAndEscapes) {
     expectRead(u"['say \"hi\"', \"it's\"]"_qs, u"[\"say \\\"hi\\\"\",\"it's\"]"_qs);
-    const Result r = read(u"[\"\\u00e9\", \"\\u0041BC\", \"\\q\", \"\\/\\'\\\\\", \"\\b\\f\\n\\r\\t\","
-                          " \"\\uZZZZ!\", \"\\u12G4x\", \"\\uD83D\\uDE00\"]"_qs);
+    const Result r = read(
+        u"[\"\\u00e9\", \"\\u0041BC\", \"\\q\", \"\\/\\'\\\\\", \"\\b\\f\\n\\r\\t\","
+        " \"\\uZZZZ!\", \"\\u12G4x\", \"\\uD83D\\uDE00\"]"_qs);
     EXPECT_EQ(r.errors, QString());
-    const JsonValue root = Parse(u"[\"\\u00e9\", \"\\u0041BC\", \"\\q\", \"\\/\\'\\\\\", \"\\b\\f\\n\\r\\t\","
-                                 " \"\\uZZZZ!\", \"\\u12G4x\", \"\\uD83D\\uDE00\"]"_qs);
+    const JsonValue root = Parse(
+        u"[\"\\u00e9\", \"\\u0041BC\", \"\\q\", \"\\/\\'\\\\\", \"\\b\\f\\n\\r\\t\","
+        " \"\\uZZZZ!\", \"\\u12G4x\", \"\\uD83D\\uDE00\"]"_qs);
     EXPECT_EQ(root.Item(1).string(), u"é");
     EXPECT_EQ(root.Item(2).string(), u"ABC");
     EXPECT_EQ(root.Item(3).string(), u"q");
@@ -96,7 +99,8 @@ TEST(Parse, NumbersAndConversionFailures) {
     expectRead(u"[1,]"_qs, u"[1]"_qs, u"Invalid number: ]\r\n"_qs);
     expectRead(u"[1, 2x, 3]"_qs, u"[1,2]"_qs, u"Invalid number: x, 3]\r\n"_qs);
     expectRead(u"[1e999999999]"_qs, u"[]"_qs, u"Invalid number: ]\r\n"_qs);
-    expectRead(u"{\"a\":1, \"b\": 1.2.3, \"c\": 4}"_qs, u"{\"a\":1}"_qs, u"Invalid number: b\r\n"_qs);
+    expectRead(u"{\"a\":1, \"b\": 1.2.3, \"c\": 4}"_qs, u"{\"a\":1}"_qs,
+               u"Invalid number: b\r\n"_qs);
     // a number cut off by the end of the text has no value
     expectRead(u"[12"_qs, u"[empty]"_qs, u"Missing ']': [12\r\n"_qs);
     expectRead(u"{\"a\":12"_qs, u"{\"a\":empty}"_qs, u"Missing '}': {\"a\":12\r\n"_qs);
@@ -121,12 +125,14 @@ TEST(Parse, ObjectsTrailingCommasAndRepeatedKeys) {
     // a failure ends only its own container; the enclosing one reads on from there
     expectRead(u"[{\"a\":1,\"a\":2},5]"_qs, u"[{\"a\":1}]"_qs,
                u"Duplicate key: a\r\nInvalid number: },5]\r\n"_qs);
-    expectRead(u"{\"x\":[1,]  , \"y\":2}"_qs, u"{\"x\":[1],\"],y\":2}"_qs, u"Invalid number: ]  , \"y\":2}\r\n"_qs);
+    expectRead(u"{\"x\":[1,]  , \"y\":2}"_qs, u"{\"x\":[1],\"],y\":2}"_qs,
+               u"Invalid number: ]  , \"y\":2}\r\n"_qs);
     expectRead(u"{\"a\":1"_qs, u"{\"a\":empty}"_qs, u"Missing '}': {\"a\":1\r\n"_qs);
     expectRead(u"{\"a\":1,"_qs, u"{\"a\":1,\"\":empty}"_qs, u"Missing '}': {\"a\":1,\r\n"_qs);
     expectRead(u"[1,2"_qs, u"[1,empty]"_qs, u"Missing ']': [1,2\r\n"_qs);
     const QString longText = u"[\"0123456789\", \"abcdefghij\""_qs;
-    expectRead(longText, u"[\"0123456789\",\"abcdefghij\"]"_qs, u"Missing ']': 56789\", \"abcdefghij\"\r\n"_qs);
+    expectRead(longText, u"[\"0123456789\",\"abcdefghij\"]"_qs,
+               u"Missing ']': 56789\", \"abcdefghij\"\r\n"_qs);
 }
 
 TEST(Parse, NestingIsCappedAt512Levels) {
@@ -134,7 +140,8 @@ TEST(Parse, NestingIsCappedAt512Levels) {
     EXPECT_EQ(read(ok).errors, QString());
 
     const QString deep = QString(513, u'[') + QString(513, u']');
-    EXPECT_EQ(read(deep).errors, u"Nesting too deep at position 513: [" + QString(19, u']') + u"\r\n");
+    EXPECT_EQ(read(deep).errors,
+              u"Nesting too deep at position 513: [" + QString(19, u']') + u"\r\n");
 
     QString objects;
     for (int i = 0; i < 513; ++i) objects += u"{\"a\":";

@@ -1,9 +1,9 @@
+#include "json/script.h"
+
 #include <gtest/gtest.h>
 
-#include "text_ops.h"
-
 #include "json/runtime_error.h"
-#include "json/script.h"
+#include "text_ops.h"
 
 using namespace json;
 
@@ -34,19 +34,26 @@ QString nested(int depth, const QString& inner) {
 TEST(Script, TextsLiteralsAndNumbers) {
     cJSONScript s;
     EXPECT_EQ(s.Eval(uR"(["uno ", {"return": "dos"}])"_qs), u"uno dos");
-    EXPECT_EQ(s.Eval(uR"([[12.5, true, null, false, -3], null, "x"])"_qs), u"12.5truenullfalse-3nullx");
+    EXPECT_EQ(s.Eval(uR"([[12.5, true, null, false, -3], null, "x"])"_qs),
+              u"12.5truenullfalse-3nullx");
     EXPECT_EQ(s.Eval(uR"([{"return": 1.5}, {"return": [1, "a"]}])"_qs), u"1.51a");
     EXPECT_EQ(s.Eval(u"[]"_qs), QString());
 }
 
 TEST(Script, VariablesSurviveFromOneEvalToTheNext) {
     cJSONScript s;
-    EXPECT_EQ(s.Eval(uR"([{"set": {"name": "x", "value": "1"}}, {"get": {"name": "x", "default": "0"}}])"_qs),
-              u"1");
-    EXPECT_EQ(s.Eval(uR"([{"get": {"name": "x"}}, {"get": {"name": "y", "default": "d"}}])"_qs), u"1d");
-    EXPECT_EQ(s.Eval(uR"([{"set": {"name": "x", "value": ["a", 2]}}, {"get": {"name": "x"}}])"_qs), u"a2");
-    EXPECT_EQ(s.Eval(uR"([{"set": {"name": "x", "value": ""}}, {"get": {"name": "x", "default": "e"}}])"_qs),
-              u"e");
+    EXPECT_EQ(
+        s.Eval(
+            uR"([{"set": {"name": "x", "value": "1"}}, {"get": {"name": "x", "default": "0"}}])"_qs),
+        u"1");
+    EXPECT_EQ(s.Eval(uR"([{"get": {"name": "x"}}, {"get": {"name": "y", "default": "d"}}])"_qs),
+              u"1d");
+    EXPECT_EQ(s.Eval(uR"([{"set": {"name": "x", "value": ["a", 2]}}, {"get": {"name": "x"}}])"_qs),
+              u"a2");
+    EXPECT_EQ(
+        s.Eval(
+            uR"([{"set": {"name": "x", "value": ""}}, {"get": {"name": "x", "default": "e"}}])"_qs),
+        u"e");
     EXPECT_EQ(s.Eval(uR"([{"get": {"name": "X", "default": "case"}}])"_qs), u"case");
     cJSONScript other;
     EXPECT_EQ(other.Eval(uR"([{"GET": {"name": "x"}}])"_qs), QString());
@@ -55,34 +62,38 @@ TEST(Script, VariablesSurviveFromOneEvalToTheNext) {
 TEST(Script, IfComparesTexts) {
     cJSONScript s;
     auto run = [&](const char* type) {
-        return s.Eval(QString::fromUtf8(
-            R"([{"if": {"value1": "A", "value2": "a", "type": ")" + QByteArray(type) +
-            R"(", "true": "yes", "false": "no"}}])"));
+        return s.Eval(QString::fromUtf8(R"([{"if": {"value1": "A", "value2": "a", "type": ")" +
+                                        QByteArray(type) +
+                                        R"(", "true": "yes", "false": "no"}}])"));
     };
     EXPECT_EQ(run("eq"), u"yes");  // equality ignores case
     EXPECT_EQ(run("EQ"), u"yes");
-    EXPECT_EQ(run("gt"), u"no");   // "A" sorts before "a"
+    EXPECT_EQ(run("gt"), u"no");  // "A" sorts before "a"
     EXPECT_EQ(run("lt"), u"yes");
     EXPECT_EQ(run("gte"), u"no");
     EXPECT_EQ(run("lte"), u"yes");
     EXPECT_EQ(run("ne"), u"no");
-    EXPECT_EQ(s.Eval(uR"([{"if": {"value1": "Ñ", "value2": "ñ", "type": "eq", "true": 1}}])"_qs), u"1");
+    EXPECT_EQ(s.Eval(uR"([{"if": {"value1": "Ñ", "value2": "ñ", "type": "eq", "true": 1}}])"_qs),
+              u"1");
     EXPECT_EQ(s.Eval(uR"([{"if": {"value1": "a", "value2": "a", "type": "lte"}}])"_qs), QString());
 }
 
 TEST(Script, SwitchPicksTheFirstMatchingCase) {
     cJSONScript s;
-    const QString items = uR"("items": [{"case": "uno", "return": "1"}, {"case": "DOS", "return": ["2", "b"]},
+    const QString items =
+        uR"("items": [{"case": "uno", "return": "1"}, {"case": "DOS", "return": ["2", "b"]},
                                         {"case": "dos", "return": "late"}, 7, {"case": 3, "return": "tres"}])"_qs;
     auto run = [&](const QString& c) {
-        return s.Eval(u"[{\"switch\": {\"case\": " + c + u", \"default\": \"none\", " + items + u"}}]");
+        return s.Eval(u"[{\"switch\": {\"case\": " + c + u", \"default\": \"none\", " + items +
+                      u"}}]");
     };
     EXPECT_EQ(run(u"\"Dos\""_qs), u"2b");
     EXPECT_EQ(run(u"\"uno\""_qs), u"1");
     EXPECT_EQ(run(u"\"cuatro\""_qs), u"none");
     EXPECT_EQ(run(u"3"_qs), u"tres");
     EXPECT_EQ(run(u"{\"return\": \"UNO\"}"_qs), u"1");  // the case is run, the items' are not
-    EXPECT_EQ(s.Eval(uR"([{"switch": {"case": "a", "default": "d", "items": {"case": "a"}}}])"_qs), u"d");
+    EXPECT_EQ(s.Eval(uR"([{"switch": {"case": "a", "default": "d", "items": {"case": "a"}}}])"_qs),
+              u"d");
 }
 
 TEST(Script, OtherCommandsPassThroughAsTemplateCalls) {
@@ -116,7 +127,8 @@ TEST(Script, ParseErrorsShowAWarningAndGiveNothing) {
 
 TEST(Script, BadTopLevelElementsRequireAnObject) {
     cJSONScript s;
-    for (const QString& script : {u"[12.5]"_qs, u"[true]"_qs, u"[\"a\", false]"_qs, u"{\"a\": 1}"_qs}) {
+    for (const QString& script :
+         {u"[12.5]"_qs, u"[true]"_qs, u"[\"a\", false]"_qs, u"{\"a\": 1}"_qs}) {
         try {
             s.Eval(script);
             ADD_FAILURE() << qPrintable(script);
@@ -136,5 +148,6 @@ TEST(Script, NestingIsLimited) {
     EXPECT_EQ(s.Eval(nested(41, u"\"x\""_qs)), u"x");  // 40 arrays and the text: 41 runs
     EXPECT_EQ(s.Eval(nested(500, u"1"_qs)), u"ERROR: Nesting level exceeded.");
     // the counter comes back down after each run
-    EXPECT_EQ(s.Eval(u"[" + nested(40, u"\"a\""_qs) + u"," + nested(40, u"\"b\""_qs) + u"]"), u"ab");
+    EXPECT_EQ(s.Eval(u"[" + nested(40, u"\"a\""_qs) + u"," + nested(40, u"\"b\""_qs) + u"]"),
+              u"ab");
 }

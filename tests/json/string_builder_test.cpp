@@ -1,9 +1,9 @@
+#include "json/string_builder.h"
+
 #include <gtest/gtest.h>
 
-#include "text_ops.h"
-
 #include "json/runtime_error.h"
-#include "json/string_builder.h"
+#include "text_ops.h"
 
 using json::cStringBuilder;
 using json::RuntimeError;
@@ -21,7 +21,9 @@ void expectError(int number, F f) {
     }
 }
 
-QString repeat(QChar c, int n) { return QString(n, c); }
+QString repeat(QChar c, int n) {
+    return QString(n, c);
+}
 
 }  // namespace
 

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "text_ops.h"
-
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 
 #include "json/parser.h"
+#include "text_ops.h"
 
 namespace {
 
@@ -43,7 +42,8 @@ TEST(JsonSuite, AcceptedDocumentsWithAContainerRootParseCleanly) {
         if (root.isEmpty()) continue;  // a scalar root is not a job document
         ++containers;
         auto it = refused.find(name);
-        EXPECT_EQ(json::ParseErrors(), it == refused.end() ? QString() : it->second) << qPrintable(name);
+        EXPECT_EQ(json::ParseErrors(), it == refused.end() ? QString() : it->second)
+            << qPrintable(name);
     }
     EXPECT_GT(containers, 80);
 }
@@ -70,6 +70,7 @@ TEST(JsonSuite, JsonDumpAnswersEveryFileWithZeroOrOne) {
         ASSERT_EQ(p.exitStatus(), QProcess::NormalExit) << qPrintable(name);
         EXPECT_TRUE(p.exitCode() == 0 || p.exitCode() == 1) << qPrintable(name);
         const QByteArray out = p.readAllStandardOutput();
-        EXPECT_EQ(p.exitCode() == 0, out.endsWith('\n') && out.count('\n') == 1) << qPrintable(name);
+        EXPECT_EQ(p.exitCode() == 0, out.endsWith('\n') && out.count('\n') == 1)
+            << qPrintable(name);
     }
 }

@@ -1,9 +1,9 @@
+#include "json/value.h"
+
 #include <gtest/gtest.h>
 
-#include "text_ops.h"
-
 #include "json/runtime_error.h"
-#include "json/value.h"
+#include "text_ops.h"
 
 using namespace json;
 
@@ -41,7 +41,8 @@ TEST(JsonObject, AddOfAHeldKeyFailsAndKeepsTheValue) {
 TEST(JsonObject, LargeObjectsFindEveryKeyAndRejectDuplicates) {
     JsonObject o;
     for (int i = 0; i < 2000; ++i) o.Add(QString::number(i), i);
-    for (int i = 0; i < 2000; i += 7) EXPECT_EQ(o.Item(QString::number(i)).number(), Decimal::fromInt(i));
+    for (int i = 0; i < 2000; i += 7)
+        EXPECT_EQ(o.Item(QString::number(i)).number(), Decimal::fromInt(i));
     EXPECT_THROW(o.Add(u"3"_qs, 0), RuntimeError);
     EXPECT_THROW(o.Add(u"1999"_qs, 0), RuntimeError);
     EXPECT_TRUE(o.Item(u"2000"_qs).isEmpty());

@@ -28,7 +28,7 @@ struct Globo {
 
 /** Records balloons and log lines. */
 class AvisosGrabados : public Avisos {
-public:
+  public:
     void ShowBalloonTip(const QString& message, int icon, const QString& title,
                         int timeoutMs) override {
         globos.push_back({icon, title, message});

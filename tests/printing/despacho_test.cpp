@@ -9,7 +9,7 @@ namespace printing::test {
 namespace {
 
 class DespachoTest : public ::testing::Test {
-protected:
+  protected:
     Banco b;
     void SetUp() override {
         b.agregar(QStringLiteral("Facturas"), 5669);

@@ -59,7 +59,7 @@ TEST(Mayusculas, UnicodeAwareAndLengthPreserving) {
 }
 
 class EnvolturaTest : public ::testing::Test {
-protected:
+  protected:
     Banco b;
     void SetUp() override {
         b.agregar(QStringLiteral("Angosta"), 4535);
@@ -185,7 +185,7 @@ TEST(AmountLine, RightAlignsToTheLineWidth) {
 }
 
 class SeleccionTest : public ::testing::Test {
-protected:
+  protected:
     Banco b;
     void SetUp() override {
         b.sistema.addPrinter(QStringLiteral(" cocina "), 4535);

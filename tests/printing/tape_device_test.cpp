@@ -9,7 +9,7 @@ namespace {
 using T = PrintItem;
 
 class TapeDeviceTest : public ::testing::Test {
-protected:
+  protected:
     TapePrinterSystem sistema;
     TapeDevice& d = sistema.addPrinter(QStringLiteral("Cocina"), 4535);
 

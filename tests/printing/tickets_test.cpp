@@ -18,7 +18,7 @@ QStringList lineas(const QString& cinta) {
 }
 
 class TicketsTest : public ::testing::Test {
-protected:
+  protected:
     Banco b;
     void SetUp() override {
         b.agregar(QStringLiteral("Cocina"), 4535);

@@ -1,3 +1,5 @@
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QFile>
 #include <QImage>
@@ -11,7 +13,6 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "../core/fakes.h"
 #include "core/acceso.h"
@@ -26,15 +27,13 @@
 namespace {
 
 class Aplicacion : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        if (!QApplication::instance())
-            new QApplication(argc_, argv_);
+  public:
+    void SetUp() override {
+        if (!QApplication::instance()) new QApplication(argc_, argv_);
         QApplication::setApplicationDisplayName("Servidor de Impresoras");
     }
 
-private:
+  private:
     int argc_ = 1;
     char nombre_[12] = "shell_tests";
     char* argv_[2] = {nombre_, nullptr};
@@ -43,8 +42,7 @@ const auto* const kAplicacion = ::testing::AddGlobalTestEnvironment(new Aplicaci
 
 using shell::clsSystray;
 
-TEST(Bandeja, RecordFieldsAreCutAndTheTooltipReadBackStays)
-{
+TEST(Bandeja, RecordFieldsAreCutAndTheTooltipReadBackStays) {
     clsSystray t;
     t.setSalidaGlobos(nullptr);
     t.Init(nullptr, "Sincronizador Zentil");
@@ -64,8 +62,7 @@ TEST(Bandeja, RecordFieldsAreCutAndTheTooltipReadBackStays)
     EXPECT_FALSE(t.registro().presente);
 }
 
-TEST(Bandeja, MouseMoveDecodesOnlyTheTableValues)
-{
+TEST(Bandeja, MouseMoveDecodesOnlyTheTableValues) {
     clsSystray t;
     QStringList eventos;
     QObject::connect(&t, &clsSystray::LeftClick, [&] { eventos << "LeftClick"; });
@@ -80,8 +77,7 @@ TEST(Bandeja, MouseMoveDecodesOnlyTheTableValues)
                                     "BalloonTimeOut", "BalloonClicked"}));
 }
 
-TEST(Bandeja, BalloonsGoToStandardErrorEscaped)
-{
+TEST(Bandeja, BalloonsGoToStandardErrorEscaped) {
     EXPECT_EQ(clsSystray::lineaGlobo(2, "Comanda", "linea 1\r\nlinea 2"),
               "balloon 2 Comanda: linea 1\\r\\nlinea 2");
     clsSystray t;
@@ -95,21 +91,18 @@ TEST(Bandeja, BalloonsGoToStandardErrorEscaped)
     EXPECT_STREQ(linea, "balloon 1 Sistema de impresora: Conectando al servidor de impresion \n");
 }
 
-TEST(Iconos, FourDistinctStatesReadableAtSixteenPixels)
-{
+TEST(Iconos, FourDistinctStatesReadableAtSixteenPixels) {
     QList<QImage> imagenes;
     for (auto e : {core::IconoBandeja::Desconectado, core::IconoBandeja::OK,
                    core::IconoBandeja::Conectado, core::IconoBandeja::Error}) {
         const QImage i = shell::iconoEstado(e).pixmap(16, 16).toImage();
         ASSERT_EQ(i.size(), QSize(16, 16));
-        for (const QImage& otra : imagenes)
-            EXPECT_NE(i, otra);
+        for (const QImage& otra : imagenes) EXPECT_NE(i, otra);
         imagenes << i;
     }
 }
 
-TEST(Fondo, GeometryFitsCentresAndTakesTheMargin)
-{
+TEST(Fondo, GeometryFitsCentresAndTakesTheMargin) {
     using shell::clasBackGround;
     // Twice as wide as the surface, same height, no margin: half size across the width.
     EXPECT_EQ(clasBackGround::geometria({200, 100}, {400, 100}, 0), QRect(0, 25, 200, 50));
@@ -123,8 +116,7 @@ TEST(Fondo, GeometryFitsCentresAndTakesTheMargin)
     EXPECT_EQ(clasBackGround::geometria({100, 100}, {100, 100}, 3).width(), 97);
 }
 
-TEST(Fondo, RefreshPaintsIntoThePersistentDrawing)
-{
+TEST(Fondo, RefreshPaintsIntoThePersistentDrawing) {
     shell::CajaImagen caja;
     caja.resize(100, 50);
     QImage rojo(50, 50, QImage::Format_RGB32);
@@ -141,15 +133,14 @@ TEST(Fondo, RefreshPaintsIntoThePersistentDrawing)
     EXPECT_NE(QColor(caja.lienzo().toImage().pixel(50, 25)), QColor(Qt::red));
 }
 
-TEST(Dialogos, FilterTurnsIntoQtForm)
-{
-    EXPECT_EQ(shell::filtroQt(shell::kFiltroImagen),
-              QString::fromUtf8("Imágenes Bmp,Gif, Jpg,jpeg) (*.bmp *.gif *.jpg *jpeg);;Todos (*.*)"));
+TEST(Dialogos, FilterTurnsIntoQtForm) {
+    EXPECT_EQ(
+        shell::filtroQt(shell::kFiltroImagen),
+        QString::fromUtf8("Imágenes Bmp,Gif, Jpg,jpeg) (*.bmp *.gif *.jpg *jpeg);;Todos (*.*)"));
 }
 
 // The script evaluator's alert and input open real dialogs; the timer answers them.
-TEST(Dialogos, ScriptAlertAndInputUseRealDialogs)
-{
+TEST(Dialogos, ScriptAlertAndInputUseRealDialogs) {
     shell::DialogosReales dialogos;
     QStringList vistos;
     QTimer responder;
@@ -173,9 +164,8 @@ TEST(Dialogos, ScriptAlertAndInputUseRealDialogs)
 }
 
 class Ventana : public ::testing::Test {
-protected:
-    Ventana()
-    {
+  protected:
+    Ventana() {
         impresoras.addPrinter("Cocina");
         entorno.impresoras = &impresoras;
         core::ConfigEnlace c;
@@ -184,19 +174,16 @@ protected:
         servidor = std::make_unique<core::Servidor>(&conexion, &buscador, entorno, c);
         servidor->registro().setSalida(nullptr);
     }
-    void acceso(const QByteArray& contenido)
-    {
+    void acceso(const QByteArray& contenido) {
         QFile f(core::rutaAcceso(dir.path()));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(contenido);
     }
-    QByteArray leer(const QString& nombre)
-    {
+    QByteArray leer(const QString& nombre) {
         QFile f(dir.filePath(nombre));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
-    std::unique_ptr<shell::frmMain> ventana()
-    {
+    std::unique_ptr<shell::frmMain> ventana() {
         auto v = std::make_unique<shell::frmMain>(*servidor, dialogos, dir.path(),
                                                   [this](int c) { salidas << c; });
         return v;
@@ -212,8 +199,7 @@ protected:
     QList<int> salidas;
 };
 
-TEST_F(Ventana, HasEveryControlWithItsCaption)
-{
+TEST_F(Ventana, HasEveryControlWithItsCaption) {
     auto v = ventana();
     EXPECT_EQ(v->windowTitle(), "Servidor de Impresoras");
     EXPECT_EQ(v->SSTab1->tabText(0), "Panel");
@@ -233,9 +219,9 @@ TEST_F(Ventana, HasEveryControlWithItsCaption)
     EXPECT_TRUE(v->isVisible());
 }
 
-TEST_F(Ventana, StartUpHidesUnlessTheSupportMarkerAndShowsTheTray)
-{
-    for (const QByteArray& marca : {QByteArray("tecnico"), QByteArray("TECNICO"), QByteArray("otro")}) {
+TEST_F(Ventana, StartUpHidesUnlessTheSupportMarkerAndShowsTheTray) {
+    for (const QByteArray& marca :
+         {QByteArray("tecnico"), QByteArray("TECNICO"), QByteArray("otro")}) {
         acceso("123456789012345\r\n" + marca + "\r\n");
         auto v = ventana();
         v->iniciar();
@@ -256,8 +242,7 @@ TEST_F(Ventana, StartUpHidesUnlessTheSupportMarkerAndShowsTheTray)
     EXPECT_TRUE(dialogos.mensajes.isEmpty());
 }
 
-TEST_F(Ventana, LeftPressOnTheTrayShowsTheWindow)
-{
+TEST_F(Ventana, LeftPressOnTheTrayShowsTheWindow) {
     acceso("123456789012345\r\n");
     auto v = ventana();
     v->iniciar();
@@ -271,8 +256,7 @@ TEST_F(Ventana, LeftPressOnTheTrayShowsTheWindow)
     servidor->setBandeja(nullptr);
 }
 
-TEST_F(Ventana, ChangingTheCodeWritesItAndEnds)
-{
+TEST_F(Ventana, ChangingTheCodeWritesItAndEnds) {
     acceso("123456789012345\r\nTECNICO\r\n");
     auto v = ventana();
     v->iniciar();
@@ -286,8 +270,7 @@ TEST_F(Ventana, ChangingTheCodeWritesItAndEnds)
     servidor->setBandeja(nullptr);
 }
 
-TEST_F(Ventana, StopRemovesTheTrayAndEnds)
-{
+TEST_F(Ventana, StopRemovesTheTrayAndEnds) {
     acceso("123456789012345\r\n");
     auto v = ventana();
     v->iniciar();
@@ -297,8 +280,7 @@ TEST_F(Ventana, StopRemovesTheTrayAndEnds)
     servidor->setBandeja(nullptr);
 }
 
-TEST_F(Ventana, LoadingALogoCopiesTheFileAndAFailureChangesNothing)
-{
+TEST_F(Ventana, LoadingALogoCopiesTheFileAndAFailureChangesNothing) {
     acceso("123456789012345\r\n");
     auto v = ventana();
     v->iniciar();
@@ -335,8 +317,7 @@ TEST_F(Ventana, LoadingALogoCopiesTheFileAndAFailureChangesNothing)
     servidor->setBandeja(nullptr);
 }
 
-TEST_F(Ventana, StartUpShowsAStoredLogoAndTheLogAndFetchedText)
-{
+TEST_F(Ventana, StartUpShowsAStoredLogoAndTheLogAndFetchedText) {
     acceso("123456789012345\r\n");
     QImage azul(30, 30, QImage::Format_RGB32);
     azul.fill(Qt::blue);
@@ -359,11 +340,9 @@ namespace {
 
 // Writes pictures of both tabs when SI_SCREENSHOT_DIR names a folder (run under xvfb-run
 // with QT_QPA_PLATFORM=xcb to refresh the documentation's screenshots).
-TEST_F(Ventana, Screenshots)
-{
+TEST_F(Ventana, Screenshots) {
     const QString destino = qEnvironmentVariable("SI_SCREENSHOT_DIR");
-    if (destino.isEmpty())
-        GTEST_SKIP() << "SI_SCREENSHOT_DIR not set";
+    if (destino.isEmpty()) GTEST_SKIP() << "SI_SCREENSHOT_DIR not set";
     acceso("123456789012345\r\nTECNICO\r\n");
     QImage logo(320, 160, QImage::Format_RGB32);
     logo.fill(QColor(250, 245, 235));
@@ -387,7 +366,8 @@ TEST_F(Ventana, Screenshots)
     servidor->tickWatchdog();
     for (const char* l : {R"({"idSyA":"123456789012345","type":"id"})",
                           R"({"idSyA":"123456789012345","status":"0"})", "nuevo_endMessage_",
-                          "-------------------------------", "Conectando con pedidos.example:8443", "-------------------------------", "Listo"})
+                          "-------------------------------", "Conectando con pedidos.example:8443",
+                          "-------------------------------", "Listo"})
         servidor->agregarLog(l);
     emit buscador.completo(
         R"(XXXXX{"config":[],"comanda":[],"anulaciones":[],"factura":[],"idsLeidos":[]})");

@@ -17,9 +17,8 @@ int usage() {
 }
 
 bool writeAll(const QByteArray& bytes) {
-    return bytes.isEmpty() ||
-           std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) ==
-               static_cast<size_t>(bytes.size());
+    return bytes.isEmpty() || std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()),
+                                          stdout) == static_cast<size_t>(bytes.size());
 }
 
 }  // namespace

@@ -1,15 +1,15 @@
 // suite-sim: the suite's notification server and job service on one machine, for the demo,
 // the end-to-end tests and integrators trying their job documents.
-#include "simulator.h"
-
 #include <QCommandLineParser>
 #include <QCoreApplication>
-
 #include <cstdio>
+
+#include "simulator.h"
 
 namespace {
 
-const char* const kDescription = R"(Stands in for the suite's notification server and HTTPS job service.
+const char* const kDescription =
+    R"(Stands in for the suite's notification server and HTTPS job service.
 
 Control: one command a line on standard input.
   queue FILE CODE       queue the job document in FILE for branch CODE
@@ -48,30 +48,25 @@ bad-request ID, job-disconnect ID, tls-error TEXT, tls-alert TEXT,
 set NAME VALUE, cleared CODE, stats ..., control-closed, quit,
 error REASON.)";
 
-bool parseSeconds(const QString& text, int& ms)
-{
+bool parseSeconds(const QString& text, int& ms) {
     bool ok = false;
     const double s = text.toDouble(&ok);
-    if (!ok || s < 0 || s > 86400)
-        return false;
+    if (!ok || s < 0 || s > 86400) return false;
     ms = int(s * 1000.0);
     return true;
 }
 
-bool parsePort(const QString& text, quint16& port)
-{
+bool parsePort(const QString& text, quint16& port) {
     bool ok = false;
     const uint value = text.toUInt(&ok);
-    if (!ok || value > 65535)
-        return false;
+    if (!ok || value > 65535) return false;
     port = quint16(value);
     return true;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("suite-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
@@ -80,48 +75,69 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(QString::fromUtf8(kDescription));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption notifyHost({QStringLiteral("notify-host")},
-        QStringLiteral("Address the notification server listens on (127.0.0.1)."), QStringLiteral("ADDR"),
-        QStringLiteral("127.0.0.1"));
-    const QCommandLineOption notifyPort({QStringLiteral("notify-port")},
+    const QCommandLineOption notifyHost(
+        {QStringLiteral("notify-host")},
+        QStringLiteral("Address the notification server listens on (127.0.0.1)."),
+        QStringLiteral("ADDR"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption notifyPort(
+        {QStringLiteral("notify-port")},
         QStringLiteral("Its port (3002; 0 picks a free one, see the log)."), QStringLiteral("PORT"),
         QStringLiteral("3002"));
-    const QCommandLineOption jobHost({QStringLiteral("job-host")},
+    const QCommandLineOption jobHost(
+        {QStringLiteral("job-host")},
         QStringLiteral("Address the job service listens on (127.0.0.1)."), QStringLiteral("ADDR"),
         QStringLiteral("127.0.0.1"));
     const QCommandLineOption jobPort({QStringLiteral("job-port")},
-        QStringLiteral("Its port (8443; 0 picks a free one)."), QStringLiteral("PORT"),
-        QStringLiteral("8443"));
-    const QCommandLineOption cert({QStringLiteral("cert")},
-        QStringLiteral("PEM certificate (and chain) of the job service. Required."), QStringLiteral("PEM"));
+                                     QStringLiteral("Its port (8443; 0 picks a free one)."),
+                                     QStringLiteral("PORT"), QStringLiteral("8443"));
+    const QCommandLineOption cert(
+        {QStringLiteral("cert")},
+        QStringLiteral("PEM certificate (and chain) of the job service. Required."),
+        QStringLiteral("PEM"));
     const QCommandLineOption key({QStringLiteral("key")},
-        QStringLiteral("PEM private key of that certificate. Required."), QStringLiteral("PEM"));
-    const QCommandLineOption prefix({QStringLiteral("prefix")},
-        QStringLiteral("The five characters written before each document (XXXXX)."), QStringLiteral("TEXT"),
-        QStringLiteral("XXXXX"));
-    const QCommandLineOption notifyText({QStringLiteral("notify-text")},
-        QStringLiteral("Text of a notification before its terminator (imprimir)."), QStringLiteral("TEXT"),
-        QStringLiteral("imprimir"));
-    const QCommandLineOption closeAfter({QStringLiteral("close-after")},
+                                 QStringLiteral("PEM private key of that certificate. Required."),
+                                 QStringLiteral("PEM"));
+    const QCommandLineOption prefix(
+        {QStringLiteral("prefix")},
+        QStringLiteral("The five characters written before each document (XXXXX)."),
+        QStringLiteral("TEXT"), QStringLiteral("XXXXX"));
+    const QCommandLineOption notifyText(
+        {QStringLiteral("notify-text")},
+        QStringLiteral("Text of a notification before its terminator (imprimir)."),
+        QStringLiteral("TEXT"), QStringLiteral("imprimir"));
+    const QCommandLineOption closeAfter(
+        {QStringLiteral("close-after")},
         QStringLiteral("Fault: close each notification connection SECONDS after it opens."),
         QStringLiteral("SECONDS"));
-    const QCommandLineOption refuse({QStringLiteral("refuse")},
+    const QCommandLineOption refuse(
+        {QStringLiteral("refuse")},
         QStringLiteral("Fault: keep the notification server closed for the first SECONDS."),
         QStringLiteral("SECONDS"));
-    const QCommandLineOption fetchDelay({QStringLiteral("fetch-delay")},
+    const QCommandLineOption fetchDelay(
+        {QStringLiteral("fetch-delay")},
         QStringLiteral("Fault: answer each fetch only after SECONDS."), QStringLiteral("SECONDS"));
-    const QCommandLineOption fetchStatus({QStringLiteral("fetch-status")},
-        QStringLiteral("Fault: answer each fetch with this HTTP status (e.g. 500) and no document."),
+    const QCommandLineOption fetchStatus(
+        {QStringLiteral("fetch-status")},
+        QStringLiteral(
+            "Fault: answer each fetch with this HTTP status (e.g. 500) and no document."),
         QStringLiteral("STATUS"));
-    const QCommandLineOption fetchGarbage({QStringLiteral("fetch-garbage")},
+    const QCommandLineOption fetchGarbage(
+        {QStringLiteral("fetch-garbage")},
         QStringLiteral("Fault: answer each fetch with bytes that are not HTTP, then close."));
-    const QCommandLineOption splitNotify({QStringLiteral("split-notify")},
-        QStringLiteral("Fault: write each notification in two parts 100 ms apart, cut inside the terminator."));
-    const QCommandLineOption notifyAfterAnswer({QStringLiteral("notify-after-answer")},
-        QStringLiteral("Fault: notify the branch the moment a document's answer is out, while its server still reads it."));
-    const QCommandLineOption burst({QStringLiteral("burst")},
-        QStringLiteral("Fault: each notify writes N notifications back to back."), QStringLiteral("N"));
-    const QCommandLineOption renotify({QStringLiteral("renotify")},
+    const QCommandLineOption splitNotify(
+        {QStringLiteral("split-notify")},
+        QStringLiteral("Fault: write each notification in two parts 100 ms apart, cut inside the "
+                       "terminator."));
+    const QCommandLineOption notifyAfterAnswer(
+        {QStringLiteral("notify-after-answer")},
+        QStringLiteral("Fault: notify the branch the moment a document's answer is out, while its "
+                       "server still reads it."));
+    const QCommandLineOption burst(
+        {QStringLiteral("burst")},
+        QStringLiteral("Fault: each notify writes N notifications back to back."),
+        QStringLiteral("N"));
+    const QCommandLineOption renotify(
+        {QStringLiteral("renotify")},
         QStringLiteral("Notify branches with waiting documents every SECONDS (off)."),
         QStringLiteral("SECONDS"));
     parser.addOptions({notifyHost, notifyPort, jobHost, jobPort, cert, key, prefix, notifyText,
@@ -136,20 +152,23 @@ int main(int argc, char** argv)
     };
     if (!parser.positionalArguments().isEmpty())
         return usage(QStringLiteral("unexpected argument ") + parser.positionalArguments().first());
-    if (!o.notifyAddress.setAddress(parser.value(notifyHost)) || !o.jobAddress.setAddress(parser.value(jobHost)))
+    if (!o.notifyAddress.setAddress(parser.value(notifyHost)) ||
+        !o.jobAddress.setAddress(parser.value(jobHost)))
         return usage(QStringLiteral("--notify-host and --job-host take an IP address"));
-    if (!parsePort(parser.value(notifyPort), o.notifyPort) || !parsePort(parser.value(jobPort), o.jobPort))
+    if (!parsePort(parser.value(notifyPort), o.notifyPort) ||
+        !parsePort(parser.value(jobPort), o.jobPort))
         return usage(QStringLiteral("bad port"));
     if (!parser.isSet(cert) || !parser.isSet(key))
-        return usage(QStringLiteral("--cert and --key are required (a PEM certificate and its key)"));
+        return usage(
+            QStringLiteral("--cert and --key are required (a PEM certificate and its key)"));
     o.certFile = parser.value(cert);
     o.keyFile = parser.value(key);
     o.prefix = parser.value(prefix).toUtf8();
     o.notifyText = parser.value(notifyText).toUtf8();
-    if ((parser.isSet(closeAfter) && !parseSeconds(parser.value(closeAfter), o.closeAfterMs))
-        || (parser.isSet(refuse) && !parseSeconds(parser.value(refuse), o.refuseMs))
-        || (parser.isSet(fetchDelay) && !parseSeconds(parser.value(fetchDelay), o.fetchDelayMs))
-        || (parser.isSet(renotify) && !parseSeconds(parser.value(renotify), o.renotifyMs)))
+    if ((parser.isSet(closeAfter) && !parseSeconds(parser.value(closeAfter), o.closeAfterMs)) ||
+        (parser.isSet(refuse) && !parseSeconds(parser.value(refuse), o.refuseMs)) ||
+        (parser.isSet(fetchDelay) && !parseSeconds(parser.value(fetchDelay), o.fetchDelayMs)) ||
+        (parser.isSet(renotify) && !parseSeconds(parser.value(renotify), o.renotifyMs)))
         return usage(QStringLiteral("times are seconds, e.g. 2 or 0.5"));
     if (parser.isSet(fetchStatus)) {
         bool ok = false;
@@ -160,8 +179,7 @@ int main(int argc, char** argv)
     if (parser.isSet(burst)) {
         bool ok = false;
         o.burst = parser.value(burst).toInt(&ok);
-        if (!ok || o.burst < 1)
-            return usage(QStringLiteral("--burst takes a count of at least 1"));
+        if (!ok || o.burst < 1) return usage(QStringLiteral("--burst takes a count of at least 1"));
     }
     o.fetchGarbage = parser.isSet(fetchGarbage);
     o.splitNotify = parser.isSet(splitNotify);
@@ -170,8 +188,7 @@ int main(int argc, char** argv)
     suitesim::Simulator sim(o);
     QObject::connect(&sim, &suitesim::Simulator::quitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-    if (!sim.start())
-        return 2;
+    if (!sim.start()) return 2;
     sim.watchControl(0);
     return app.exec();
 }

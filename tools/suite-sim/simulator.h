@@ -1,16 +1,15 @@
 #pragma once
 
-#include "wire.h"
-
 #include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QSslConfiguration>
-
 #include <deque>
 #include <memory>
+
+#include "wire.h"
 
 class QSocketNotifier;
 class QSslServer;
@@ -33,14 +32,14 @@ struct Options {
     QByteArray notifyText = "imprimir";
 
     // Faults. Times in milliseconds; 0 turns the fault off.
-    int closeAfterMs = 0;      // close each notification connection this long after it opens
-    int refuseMs = 0;          // keep the notification listener closed this long at start
-    int fetchDelayMs = 0;      // wait this long before answering a fetch
-    int fetchStatus = 200;     // answer every fetch with this HTTP status (no document taken)
-    bool fetchGarbage = false; // answer every fetch with bytes that are not HTTP, then close
-    bool splitNotify = false;  // write each notification in two parts, 100 ms apart
-    int burst = 1;             // notifications written per "notify"
-    int renotifyMs = 0;        // while documents wait, notify their branch this often
+    int closeAfterMs = 0;            // close each notification connection this long after it opens
+    int refuseMs = 0;                // keep the notification listener closed this long at start
+    int fetchDelayMs = 0;            // wait this long before answering a fetch
+    int fetchStatus = 200;           // answer every fetch with this HTTP status (no document taken)
+    bool fetchGarbage = false;       // answer every fetch with bytes that are not HTTP, then close
+    bool splitNotify = false;        // write each notification in two parts, 100 ms apart
+    int burst = 1;                   // notifications written per "notify"
+    int renotifyMs = 0;              // while documents wait, notify their branch this often
     bool notifyAfterAnswer = false;  // notify the branch the moment an answer is out whole
 };
 
@@ -52,7 +51,7 @@ struct Options {
  */
 class Simulator : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit Simulator(Options options, QObject* parent = nullptr);
     ~Simulator() override;
 
@@ -63,10 +62,10 @@ public:
     /** Reads control commands from a file descriptor (standard input). */
     void watchControl(int fd);
 
-signals:
+  signals:
     void quitRequested();
 
-private:
+  private:
     struct Peer {
         int id = 0;
         QPointer<QTcpSocket> socket;

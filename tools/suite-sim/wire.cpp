@@ -12,18 +12,15 @@ constexpr qsizetype kMaxPending = 1 << 20;
 constexpr qsizetype kMaxHead = 64 * 1024;
 }  // namespace
 
-QList<MessageSplitter::Piece> MessageSplitter::feed(const QByteArray& bytes)
-{
+QList<MessageSplitter::Piece> MessageSplitter::feed(const QByteArray& bytes) {
     QList<Piece> out;
     buffer_ += bytes;
     qsizetype start = 0;  // first byte not yet handed out
     for (qsizetype i = scanned_; i < buffer_.size(); ++i) {
         const char c = buffer_[i];
         if (depth_ == 0) {
-            if (c != '{')
-                continue;
-            if (i > start)
-                out.append({buffer_.mid(start, i - start), false});
+            if (c != '{') continue;
+            if (i > start) out.append({buffer_.mid(start, i - start), false});
             start = i;
             depth_ = 1;
             continue;
@@ -63,12 +60,10 @@ QList<MessageSplitter::Piece> MessageSplitter::feed(const QByteArray& bytes)
     return out;
 }
 
-ServerMessage classifyMessage(const QByteArray& object)
-{
+ServerMessage classifyMessage(const QByteArray& object) {
     ServerMessage m;
     const QJsonDocument doc = QJsonDocument::fromJson(object);
-    if (!doc.isObject())
-        return m;
+    if (!doc.isObject()) return m;
     const QJsonObject o = doc.object();
     m.code = o.value(QStringLiteral("idSyA")).toString();
     if (o.value(QStringLiteral("type")).toString() == QStringLiteral("id")) {
@@ -80,8 +75,7 @@ ServerMessage classifyMessage(const QByteArray& object)
     return m;
 }
 
-std::optional<HttpRequest> takeHttpRequest(QByteArray& buffer, bool& bad)
-{
+std::optional<HttpRequest> takeHttpRequest(QByteArray& buffer, bool& bad) {
     bad = false;
     const qsizetype end = buffer.indexOf("\r\n\r\n");
     if (end < 0) {
@@ -111,30 +105,25 @@ std::optional<HttpRequest> takeHttpRequest(QByteArray& buffer, bool& bad)
             }
         }
     }
-    if (buffer.size() < end + 4 + bodyLength)
-        return std::nullopt;
+    if (buffer.size() < end + 4 + bodyLength) return std::nullopt;
     buffer.remove(0, end + 4 + bodyLength);
     return HttpRequest{first[0], first[1]};
 }
 
-std::optional<QString> branchOfJobTarget(const QByteArray& target)
-{
-    if (!target.startsWith('/'))
-        return std::nullopt;
+std::optional<QString> branchOfJobTarget(const QByteArray& target) {
+    if (!target.startsWith('/')) return std::nullopt;
     const QUrl url(QStringLiteral("https://localhost") + QString::fromLatin1(target),
                    QUrl::StrictMode);
-    if (!url.isValid() || url.path() != QStringLiteral("/"))
-        return std::nullopt;
+    if (!url.isValid() || url.path() != QStringLiteral("/")) return std::nullopt;
     const QUrlQuery query(url);
-    if (query.queryItemValue(QStringLiteral("r"), QUrl::FullyDecoded)
-            != QStringLiteral("servicio/getImpresiones")
-        || !query.hasQueryItem(QStringLiteral("idSyA")))
+    if (query.queryItemValue(QStringLiteral("r"), QUrl::FullyDecoded) !=
+            QStringLiteral("servicio/getImpresiones") ||
+        !query.hasQueryItem(QStringLiteral("idSyA")))
         return std::nullopt;
     return query.queryItemValue(QStringLiteral("idSyA"), QUrl::FullyDecoded);
 }
 
-QByteArray httpResponse(int status, const QByteArray& contentType, const QByteArray& body)
-{
+QByteArray httpResponse(int status, const QByteArray& contentType, const QByteArray& body) {
     QByteArray reason = "OK";
     if (status == 400)
         reason = "Bad Request";
@@ -150,24 +139,32 @@ QByteArray httpResponse(int status, const QByteArray& contentType, const QByteAr
     return out;
 }
 
-QString logField(const QString& text)
-{
-    if (text.isEmpty())
-        return QStringLiteral("\"\"");
+QString logField(const QString& text) {
+    if (text.isEmpty()) return QStringLiteral("\"\"");
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case '\\': out += QStringLiteral("\\\\"); break;
-        case '\r': out += QStringLiteral("\\r"); break;
-        case '\n': out += QStringLiteral("\\n"); break;
-        case '\t': out += QStringLiteral("\\t"); break;
-        case ' ': out += QStringLiteral("\\x20"); break;
-        default:
-            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-                out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-            else
-                out += c;
+            case '\\':
+                out += QStringLiteral("\\\\");
+                break;
+            case '\r':
+                out += QStringLiteral("\\r");
+                break;
+            case '\n':
+                out += QStringLiteral("\\n");
+                break;
+            case '\t':
+                out += QStringLiteral("\\t");
+                break;
+            case ' ':
+                out += QStringLiteral("\\x20");
+                break;
+            default:
+                if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+                    out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+                else
+                    out += c;
         }
     }
     return out;

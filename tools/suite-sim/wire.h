@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-
 #include <optional>
 
 namespace suitesim {
@@ -15,7 +14,7 @@ namespace suitesim {
  * outside an object are kept as noise so that the log shows them.
  */
 class MessageSplitter {
-public:
+  public:
     struct Piece {
         QByteArray text;
         bool object = false;  // false: stray bytes between objects
@@ -25,7 +24,7 @@ public:
     // Bytes of an object that has not closed yet.
     qsizetype pendingSize() const { return buffer_.size(); }
 
-private:
+  private:
     QByteArray buffer_;
     qsizetype scanned_ = 0;
     int depth_ = 0;
@@ -61,7 +60,8 @@ std::optional<QString> branchOfJobTarget(const QByteArray& target);
 
 QByteArray httpResponse(int status, const QByteArray& contentType, const QByteArray& body);
 
-/** A field for a log line: backslash, blanks and control characters escaped so fields split on blanks. */
+/** A field for a log line: backslash, blanks and control characters escaped so fields split on
+ * blanks. */
 QString logField(const QString& text);
 
 }  // namespace suitesim

@@ -139,7 +139,7 @@ QString parseOptions(const QStringList& args, Options& o) {
 
 /** Balloons go to balloons.txt and, like log lines, to standard error. */
 class BalloonFile : public printing::Avisos {
-public:
+  public:
     explicit BalloonFile(const QString& path) : file_(path) {}
     bool open() { return file_.open(QIODevice::WriteOnly | QIODevice::Truncate); }
     bool failed() const { return failed_; }
@@ -154,7 +154,7 @@ public:
     }
     void agregarLog(const QString& line) override { err(line); }
 
-private:
+  private:
     QFile file_;
     bool failed_ = false;
 };

@@ -21,7 +21,7 @@ namespace printing {
  * stopped and accepts jobs; otherwise json::RuntimeError 482 carries CUPS's own reason.
  */
 class CupsPrinterSystem : public PrinterSystem {
-public:
+  public:
     explicit CupsPrinterSystem(FontTable fonts = {});
     ~CupsPrinterSystem() override;
     CupsPrinterSystem(const CupsPrinterSystem&) = delete;
@@ -40,7 +40,7 @@ public:
     static void submitJob(const QString& queue, const QString& title, const QByteArray& data,
                           bool raw);
 
-private:
+  private:
     void refresh();
 
     FontTable fonts_;

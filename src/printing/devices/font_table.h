@@ -16,7 +16,7 @@ namespace printing {
  * family is installed; otherwise the printer's own face (the default entry) stands in.
  */
 class FontTable {
-public:
+  public:
     struct Face {
         QString family;
         double cpi = 0;  // characters per inch at any size; 0 keeps the family's own width
@@ -31,7 +31,7 @@ public:
     /** The face to draw with for a printer font name. Needs a running QGuiApplication. */
     Face face(const QString& printerFont) const;
 
-private:
+  private:
     QHash<QString, Face> table_;  // keyed by the upper-cased, trimmed printer font name
     Face default_;
 };

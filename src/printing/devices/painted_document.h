@@ -16,7 +16,7 @@ namespace printing {
  * PDF or an image. Fonts carry their size as a pixel size in twips.
  */
 class PaintedDocument {
-public:
+  public:
     struct Text {
         QFont font;
         QPointF baseline;  // twips from the page's top-left corner
@@ -53,7 +53,7 @@ public:
     /** The pages stacked top to bottom on a white image at the given resolution. */
     QImage toImage(int dpi) const;
 
-private:
+  private:
     int pageWidth_;
     int pageHeight_;
     bool trimmed_;

@@ -24,7 +24,7 @@ namespace printing {
  * either way.
  */
 class PainterDevice : public PrintDevice {
-public:
+  public:
     using OpenHook = std::function<void()>;
     using EndHook = std::function<void(const PaintedDocument&)>;
 
@@ -64,7 +64,7 @@ public:
     /** Width of one tab column in the current font, twips. */
     double columnWidth();
 
-private:
+  private:
     struct Run {
         QFont font;
         double x;

@@ -14,7 +14,7 @@ namespace printing {
  * and a painter follows it when PDF or PNG files are wanted.
  */
 class VirtualPrinterSystem::Device : public PrintDevice {
-public:
+  public:
     Device(VirtualPrinterSystem* owner, TapeDevice* tape) : owner_(owner), tape_(tape) {
         if (!owner->formats_.pdf && !owner->formats_.png) return;
         painter_ = std::make_unique<PainterDevice>(tape->DeviceName(), tape->PageWidth(), 0, true,
@@ -79,7 +79,7 @@ public:
         if (painter_) painter_->KillDoc();
     }
 
-private:
+  private:
     void writePictures(const PaintedDocument& doc) {
         const int number = owner_->pendingNumber_;
         const QString printer = DeviceName();

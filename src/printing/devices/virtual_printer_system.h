@@ -24,7 +24,7 @@ namespace printing {
  * the same lines.
  */
 class VirtualPrinterSystem : public PrinterSystem {
-public:
+  public:
     struct Formats {
         bool text = true;
         bool pdf = false;
@@ -59,7 +59,7 @@ public:
     /** The first file that could not be written, with the reason; "" when none failed. */
     const QString& writeError() const { return writeError_; }
 
-private:
+  private:
     class Device;
     friend class Device;
 
