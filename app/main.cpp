@@ -166,8 +166,8 @@ int main(int argc, char* argv[]) {
     if (!o.caFile.isEmpty() && !buscador->agregarCertificados(o.caFile))
         servidor.agregarLog(QStringLiteral("No se pudieron leer certificados de ") + o.caFile);
 
-    shell::frmMain ventana(servidor, dialogos, o.carpeta,
-                           [](int codigo) { QCoreApplication::exit(codigo); });
+    shell::VentanaPrincipal ventana(servidor, dialogos, o.carpeta,
+                                    [](int codigo) { QCoreApplication::exit(codigo); });
     dialogos.setVentana(&ventana);
     ventana.iniciar();
     const int estado = QApplication::exec();

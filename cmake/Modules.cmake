@@ -1,8 +1,10 @@
-# Adds a subdirectory only when it has a CMakeLists.txt, so that layers slot in as they land.
-function(si_add_subdirectory_if_exists dir)
-  if(EXISTS "${CMAKE_SOURCE_DIR}/${dir}/CMakeLists.txt")
-    # Paths are from the top of the tree, whichever folder calls this.
-    add_subdirectory("${CMAKE_SOURCE_DIR}/${dir}" "${CMAKE_BINARY_DIR}/${dir}")
+# The project's own warnings, on its own targets only (never on third-party code).
+function(si_target_warnings target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -Wshadow -Wconversion -Wsign-conversion -Wold-style-cast
+    -Wnon-virtual-dtor -Woverloaded-virtual)
+  if(SI_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
   endif()
 endfunction()
 
@@ -11,11 +13,11 @@ endfunction()
 function(si_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
+  si_target_warnings(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     SI_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     SI_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
-    SI_SHARED_DATA_DIR="${CMAKE_SOURCE_DIR}/../shared/data"
     SI_BINARY_DIR="${CMAKE_BINARY_DIR}")
   if(NOT T_LABELS)
     set(T_LABELS unit)

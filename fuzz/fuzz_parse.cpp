@@ -11,9 +11,9 @@
 namespace {
 
 void check(const QString& text) {
-    const json::JsonValue root = json::Parse(text);
+    const json::JsonValue root = json::parse(text);
     if (root.isEmpty()) {
-        if (json::ParseErrors() != u"Invalid JSON") std::abort();
+        if (json::parseErrors() != u"Invalid JSON") std::abort();
         return;
     }
     if (!root.isContainer()) std::abort();

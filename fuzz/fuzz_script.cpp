@@ -17,12 +17,12 @@ struct StubDialogs : json::ScriptDialogs {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     StubDialogs dialogs;
-    json::cJSONScript script(&dialogs);
+    json::JsonScript script(&dialogs);
     const QString text =
         QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     try {
-        script.Eval(text);
-        script.Eval(text);  // variables set by the first run are read by the second
+        script.eval(text);
+        script.eval(text);  // variables set by the first run are read by the second
     } catch (const json::RuntimeError&) {
         // a bad top-level element is reported to the caller
     }

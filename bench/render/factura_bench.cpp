@@ -55,7 +55,7 @@ const json::JsonValue& documento() {
                     .arg(1000 * i + 500)
                     .arg(i % 5 == 0 ? QStringLiteral("sin sal<br/>bien asado") : QString());
         }
-        return json::Parse(
+        return json::parse(
             QStringLiteral(
                 R"({"mesa":12,"tipoCuenta":"Factura de venta","idFacturaCuenta":4521,"nomMesa":"Mesa 12",
                 "fechaFactura":"2026-12-08","horaFactura":"13:45","vendedor":"Carlos","pedido":[%1],
@@ -71,7 +71,7 @@ const json::JsonValue& documento() {
 }
 
 const json::JsonValue& ajustes() {
-    static const json::JsonValue config = json::Parse(QStringLiteral(R"([
+    static const json::JsonValue config = json::parse(QStringLiteral(R"([
         {"Nombre":"Nombre Establecimiento","Descripcion":"Restaurante El Fogon","Visible":"1"},
         {"Nombre":"Numero Identificacion","Descripcion":"900.123.456-7","Visible":"1"},
         {"Nombre":"Tipo Identificacion","Descripcion":"NIT","Visible":"1"},

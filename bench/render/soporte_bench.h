@@ -14,17 +14,17 @@ namespace bench_render {
 
 class SinAvisos : public printing::Avisos {
   public:
-    void ShowBalloonTip(const QString&, int, const QString&, int) override {}
+    void showBalloonTip(const QString&, int, const QString&, int) override {}
     void agregarLog(const QString&) override {}
 };
 
 class UnaPintora : public printing::PrinterSystem {
   public:
     explicit UnaPintora(printing::PainterDevice& d) : d_(d) {}
-    QStringList Printers() override { return {d_.DeviceName()}; }
-    printing::PrintDevice& Printer(int) override { return d_; }
-    QString DefaultPrinterName() override { return d_.DeviceName(); }
-    void WriteRaw(const QString&, const QByteArray&) override {}
+    QStringList printers() override { return {d_.deviceName()}; }
+    printing::PrintDevice& printer(int) override { return d_; }
+    QString defaultPrinterName() override { return d_.deviceName(); }
+    void writeRaw(const QString&, const QByteArray&) override {}
 
   private:
     printing::PainterDevice& d_;

@@ -86,19 +86,19 @@ void correr(benchmark::State& state, const QString& archivo, const char* formato
     bool terminado = false;
     QObject::connect(&servidor.registro(), &core::Registro::lineaAgregada, [&](const QString& l) {
         const qint64 t = reloj.nsecsElapsed();
-        const qint64 c = cpuNs();
+        const qint64 cpu = cpuNs();
         if (l.endsWith("_endMessage_")) {
             llegada = t;
-            cpuLlegada = c;
+            cpuLlegada = cpu;
         } else if (l.startsWith("Conectando con")) {
             inicioFetch = t;
-            cpuInicio = c;
+            cpuInicio = cpu;
         } else if (l == "Listo") {
             finFetch = t;
-            cpuFinFetch = c;
+            cpuFinFetch = cpu;
         } else if (l.contains("\"status\":\"0\"") && finFetch) {
             fin = t;
-            cpuFin = c;
+            cpuFin = cpu;
             terminado = true;
         }
     });

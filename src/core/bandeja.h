@@ -11,8 +11,8 @@ enum class IconoBandeja { Desconectado, OK, Conectado, Error };
 class Bandeja {
   public:
     virtual ~Bandeja() = default;
-    virtual void SetIcon(IconoBandeja imagen, const QString& tip) = 0;
-    virtual void ShowBalloonTip(const QString& mensaje, int icono, const QString& titulo,
+    virtual void setIcon(IconoBandeja imagen, const QString& tip) = 0;
+    virtual void showBalloonTip(const QString& mensaje, int icono, const QString& titulo,
                                 int tiempoMs) = 0;
 };
 

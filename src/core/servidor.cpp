@@ -44,7 +44,7 @@ void Servidor::avisarFaltantes() {
     for (const QString& opcion : faltantes()) {
         const QString texto = QStringLiteral("Falta configurar ") + opcion;
         agregarLog(texto);
-        ShowBalloonTip(texto, printing::kGloboAviso, kTituloGlobo, printing::kTiempoGlobo);
+        showBalloonTip(texto, printing::kGloboAviso, kTituloGlobo, printing::kTiempoGlobo);
     }
 }
 
@@ -59,12 +59,12 @@ void Servidor::detenerTemporizadores() {
 }
 
 void Servidor::icono(IconoBandeja imagen, const QString& tip) {
-    if (bandeja_) bandeja_->SetIcon(imagen, tip);
+    if (bandeja_) bandeja_->setIcon(imagen, tip);
 }
 
-void Servidor::ShowBalloonTip(const QString& mensaje, int icono, const QString& titulo,
+void Servidor::showBalloonTip(const QString& mensaje, int icono, const QString& titulo,
                               int tiempoMs) {
-    if (bandeja_) bandeja_->ShowBalloonTip(mensaje, icono, titulo, tiempoMs);
+    if (bandeja_) bandeja_->showBalloonTip(mensaje, icono, titulo, tiempoMs);
 }
 
 void Servidor::agregarLog(const QString& texto) {
@@ -102,7 +102,7 @@ void Servidor::alConectar() {
     conexion_->enviar(m);
     const QString texto = QStringLiteral("Servidor de impresoras conextado correctamente");
     icono(IconoBandeja::OK, texto);
-    ShowBalloonTip(texto, printing::kGloboInfo, kTituloGlobo, printing::kTiempoGlobo);
+    showBalloonTip(texto, printing::kGloboInfo, kTituloGlobo, printing::kTiempoGlobo);
 }
 
 void Servidor::alRecibir() {
@@ -118,7 +118,7 @@ void Servidor::alCerrarPar() {
     conexion_->cerrar();
     detector_.reiniciar();
     icono(IconoBandeja::Desconectado, QStringLiteral("DesConectando"));
-    ShowBalloonTip(QStringLiteral("Servidor de impresoras desconectado"), printing::kGloboInfo,
+    showBalloonTip(QStringLiteral("Servidor de impresoras desconectado"), printing::kGloboInfo,
                    kTituloGlobo, printing::kTiempoGlobo);
 }
 
@@ -128,7 +128,7 @@ void Servidor::alError(int numero, const QString& descripcion) {
     conexion_->cerrar();
     detector_.reiniciar();
     icono(IconoBandeja::Desconectado, QStringLiteral("DesConectando"));
-    ShowBalloonTip(texto, printing::kGloboInfo, kTituloGlobo, printing::kTiempoGlobo);
+    showBalloonTip(texto, printing::kGloboInfo, kTituloGlobo, printing::kTiempoGlobo);
 }
 
 void Servidor::alTextoEstado(const QString& texto) {
@@ -174,8 +174,8 @@ void Servidor::procesarRespuesta(const QString& texto) {
     agregarLog(QStringLiteral("Respuesta: "));
     agregarLog(QStringLiteral("--"));
     try {
-        const json::JsonValue raiz = json::Parse(documento);
-        const QString errores = json::ParseErrors();
+        const json::JsonValue raiz = json::parse(documento);
+        const QString errores = json::parseErrors();
         if (!errores.isEmpty())
             agregarLog(errores);
         else

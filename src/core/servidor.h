@@ -63,7 +63,7 @@ class Servidor : public QObject, public printing::Avisos {
     void conectarServidor();
     void enviarEstado();
     void agregarLog(const QString& texto) override;
-    void ShowBalloonTip(const QString& mensaje, int icono, const QString& titulo,
+    void showBalloonTip(const QString& mensaje, int icono, const QString& titulo,
                         int tiempoMs) override;
 
     /** One fetched text: drop the prefix, parse, dispatch, status back to 0. */

@@ -97,26 +97,26 @@ void put(QByteArray& out, const JsonValue& root) {
         const JsonValue& c = *top.container;
         if (c.isObject()) {
             const JsonObject& o = *c.object();
-            if (top.next >= o.Count()) {
+            if (top.next >= o.count()) {
                 out.append('}');
                 stack.pop_back();
                 continue;
             }
             const int i = top.next++;
             if (i > 0) out.append(',');
-            putString(out, o.Keys()[i]);
+            putString(out, o.keys()[i]);
             out.append(':');
-            putScalarOrOpen(o.ValueAt(i));
+            putScalarOrOpen(o.valueAt(i));
         } else {
             const JsonArray& a = *c.array();
-            if (top.next >= a.Count()) {
+            if (top.next >= a.count()) {
                 out.append(']');
                 stack.pop_back();
                 continue;
             }
             const int i = top.next++;
             if (i > 0) out.append(',');
-            putScalarOrOpen(a.Item(i + 1));
+            putScalarOrOpen(a.item(i + 1));
         }
     }
 }

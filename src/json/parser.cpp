@@ -175,14 +175,16 @@ class Reader {
 
     static bool sameKeys(const std::vector<QString>& a, const QStringList& b) {
         if (static_cast<qsizetype>(a.size()) != b.size()) return false;
-        for (size_t i = 0; i < a.size(); ++i)
-            if (a[i].constData() != b[i].constData() && a[i] != b[i]) return false;
+        for (qsizetype i = 0; i < b.size(); ++i) {
+            const QString& k = a[static_cast<size_t>(i)];
+            if (k.constData() != b[i].constData() && k != b[i]) return false;
+        }
         return true;
     }
 
     static JsonValue finishObject(Scratch& s) {
         std::shared_ptr<JsonObject> object;
-        if (s.shape && sameKeys(s.keys, s.shape->Keys())) {
+        if (s.shape && sameKeys(s.keys, s.shape->keys())) {
             object = std::make_shared<JsonObject>(*s.shape, takeValues(s));
         } else {
             QStringList keys(std::make_move_iterator(s.keys.begin()),
@@ -425,7 +427,7 @@ class Reader {
             // values (areas, table names, dates, notes) repeat as often as keys do
             return intern(text);
         }
-        gather_.assign(d_ + start, i - start);
+        gather_.assign(d_ + start, static_cast<size_t>(i - start));
         pos_ = i;
         while (pos_ < n_) {
             const char16_t c = d_[pos_];
@@ -484,7 +486,7 @@ class Reader {
             } else {
                 // copy the run up to the next backslash or closing character at once
                 const qsizetype j = scanString(pos_ + 1, close);
-                gather_.append(d_ + pos_, j - pos_);
+                gather_.append(d_ + pos_, static_cast<size_t>(j - pos_));
                 pos_ = j;
             }
         }
@@ -564,13 +566,13 @@ class Reader {
 
 }  // namespace
 
-JsonValue Parse(const QString& text) {
+JsonValue parse(const QString& text) {
     errorText().clear();
     Reader reader(text);
     return reader.parse();
 }
 
-const QString& ParseErrors() {
+const QString& parseErrors() {
     return errorText();
 }
 

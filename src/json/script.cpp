@@ -31,27 +31,27 @@ QString storedText(const JsonValue& v) {
 
 }  // namespace
 
-cJSONScript::cJSONScript(ScriptDialogs* dialogs) : dialogs_(dialogs ? dialogs : &silentDialogs()) {}
+JsonScript::JsonScript(ScriptDialogs* dialogs) : dialogs_(dialogs ? dialogs : &silentDialogs()) {}
 
-QString cJSONScript::Eval(const QString& sJSON) {
-    const JsonValue root = Parse(sJSON);
-    if (!ParseErrors().isEmpty() || root.isEmpty()) {
-        dialogs_->warning(ParseErrors(), QStringLiteral("Parser Error"));
+QString JsonScript::eval(const QString& sJSON) {
+    const JsonValue root = parse(sJSON);
+    if (!parseErrors().isEmpty() || root.isEmpty()) {
+        dialogs_->warning(parseErrors(), QStringLiteral("Parser Error"));
         return QString();
     }
     if (!root.isArray()) throw RuntimeError::objectRequired();
-    cStringBuilder out;
+    StringBuilder out;
     for (const JsonValue& element : *root.array()) {
         switch (element.kind()) {
             case JsonValue::Kind::Null:
-                out.Append(u"null");
+                out.append(u"null");
                 break;
             case JsonValue::Kind::String:
-                out.Append(element.string());
+                out.append(element.string());
                 break;
             case JsonValue::Kind::Object:
             case JsonValue::Kind::Array:
-                out.Append(ExecCommand(element));
+                out.append(execCommand(element));
                 break;
             default:
                 throw RuntimeError::objectRequired();
@@ -60,7 +60,7 @@ QString cJSONScript::Eval(const QString& sJSON) {
     return out.toString();
 }
 
-QString cJSONScript::ExecCommand(const JsonValue& value) {
+QString JsonScript::execCommand(const JsonValue& value) {
     if (depth_ > kMaxDepth) return QStringLiteral("ERROR: Nesting level exceeded.");
     struct Level {
         int& depth;
@@ -78,8 +78,8 @@ QString cJSONScript::ExecCommand(const JsonValue& value) {
         case JsonValue::Kind::String:
             return storedText(value);
         case JsonValue::Kind::Array: {
-            cStringBuilder out;
-            for (const JsonValue& element : *value.array()) out.Append(ExecCommand(element));
+            StringBuilder out;
+            for (const JsonValue& element : *value.array()) out.append(execCommand(element));
             return out.toString();
         }
         case JsonValue::Kind::Object:
@@ -88,20 +88,20 @@ QString cJSONScript::ExecCommand(const JsonValue& value) {
     return QString();
 }
 
-QString cJSONScript::runObject(const JsonObject& commands) {
-    cStringBuilder out;
-    for (int i = 0; i < commands.Count(); ++i)
-        out.Append(runCommand(commands.Keys()[i], commands.ValueAt(i)));
+QString JsonScript::runObject(const JsonObject& commands) {
+    StringBuilder out;
+    for (int i = 0; i < commands.count(); ++i)
+        out.append(runCommand(commands.keys()[i], commands.valueAt(i)));
     return out.toString();
 }
 
 // The output of one field of a command's value; a field the value does not hold is Empty.
-QString cJSONScript::runField(const JsonValue& v, const QString& field) {
+QString JsonScript::runField(const JsonValue& v, const QString& field) {
     if (!v.isObject()) return QString();
-    return ExecCommand(v.object()->Item(field));
+    return execCommand(v.object()->item(field));
 }
 
-QString cJSONScript::runCommand(const QString& name, const JsonValue& v) {
+QString JsonScript::runCommand(const QString& name, const JsonValue& v) {
     const QString command = name.toLower();
     if (command == u"alert") {
         const QString message = runField(v, QStringLiteral("message"));
@@ -119,13 +119,13 @@ QString cJSONScript::runCommand(const QString& name, const JsonValue& v) {
         const QString variable = runField(v, QStringLiteral("name"));
         const QString text = runField(v, QStringLiteral("value"));
         if (!variables_) variables_ = std::make_shared<JsonObject>();
-        variables_->Set(variable, JsonValue(text));
+        variables_->set(variable, JsonValue(text));
         return QString();
     }
     if (command == u"get") {
         const QString variable = runField(v, QStringLiteral("name"));
         QString text;
-        if (variables_) text = ExecCommand(variables_->Item(variable));
+        if (variables_) text = execCommand(variables_->item(variable));
         if (text.isEmpty()) text = runField(v, QStringLiteral("default"));
         return text;
     }
@@ -150,32 +150,32 @@ QString cJSONScript::runCommand(const QString& name, const JsonValue& v) {
         const QString fallback = runField(v, QStringLiteral("default"));
         const QString wanted = runField(v, QStringLiteral("case")).toLower();
         const JsonValue items =
-            v.isObject() ? v.object()->Item(QStringLiteral("items")) : JsonValue();
+            v.isObject() ? v.object()->item(QStringLiteral("items")) : JsonValue();
         if (items.isArray()) {
             for (const JsonValue& item : *items.array()) {
                 if (!item.isObject()) continue;
-                if (storedText(item.object()->Item(QStringLiteral("case"))).toLower() == wanted)
-                    return ExecCommand(item.object()->Item(QStringLiteral("return")));
+                if (storedText(item.object()->item(QStringLiteral("case"))).toLower() == wanted)
+                    return execCommand(item.object()->item(QStringLiteral("return")));
             }
         }
         return fallback;
     }
-    if (command == u"return") return v.isString() ? v.string() : ExecCommand(v);
+    if (command == u"return") return v.isString() ? v.string() : execCommand(v);
 
     // Any other command passes through as a template call.
     QString arguments;
     if (v.isObject()) {
         const JsonObject& fields = *v.object();
-        cStringBuilder joined;
-        for (int i = 0; i < fields.Count(); ++i) {
-            if (i > 0) joined.Append(u",");
-            joined.Append(ExecCommand(fields.ValueAt(i)));
+        StringBuilder joined;
+        for (int i = 0; i < fields.count(); ++i) {
+            if (i > 0) joined.append(u",");
+            joined.append(execCommand(fields.valueAt(i)));
         }
         arguments = joined.toString();
     } else if (v.isString()) {
         arguments = v.string();
     } else {
-        arguments = ExecCommand(v);
+        arguments = execCommand(v);
     }
     return QStringLiteral("<%") + name.toUpper() + u'(' + arguments + QStringLiteral(")%>");
 }

@@ -37,20 +37,20 @@ class ScriptDialogs {
  * Runs scripts written as JSON and returns the text they produce. Variables set by a script
  * stay for the life of the instance. An instance is used by one caller at a time.
  */
-class cJSONScript {
+class JsonScript {
   public:
     /** Dialogs default to the silent ones; the dialogs object must outlive the evaluator. */
-    explicit cJSONScript(ScriptDialogs* dialogs = nullptr);
+    explicit JsonScript(ScriptDialogs* dialogs = nullptr);
 
     /**
      * Parses sJSON and runs every element of its root array. A parse error shows a warning
      * "Parser Error" with the error text and gives "". A root object, or a top-level number
      * or boolean, raises RuntimeError "Object required".
      */
-    QString Eval(const QString& sJSON);
+    QString eval(const QString& sJSON);
 
     /** Runs one value (text, literal, number, array or command object) and gives its output. */
-    QString ExecCommand(const JsonValue& value);
+    QString execCommand(const JsonValue& value);
 
     /** Runs at most this many nested values; deeper ones give the nesting message. */
     static constexpr int kMaxDepth = 40;

@@ -22,17 +22,17 @@ std::int32_t bytesOf(QStringView s) {
 
 }  // namespace
 
-void cStringBuilder::setChunkSize(int iChunkSize) {
+void StringBuilder::setChunkSize(int iChunkSize) {
     if (iChunkSize < 1) throw RuntimeError::invalidCall();
     chunk_ = checked(static_cast<long long>(iChunkSize) * 2);
 }
 
-QString cStringBuilder::toString() const {
+QString StringBuilder::toString() const {
     if (used_ < 1) return QString();
     return QString(buffer_.constData(), used_ / 2);
 }
 
-void cStringBuilder::growTo(std::int32_t needed) {
+void StringBuilder::growTo(std::int32_t needed) {
     if (needed <= capacity_) return;
     const long long missing = static_cast<long long>(needed) - capacity_;
     const long long chunks = (missing + chunk_ - 1) / chunk_;
@@ -41,10 +41,10 @@ void cStringBuilder::growTo(std::int32_t needed) {
     capacity_ = newCapacity;
 }
 
-void cStringBuilder::TheString(QStringView sThis) {
+void StringBuilder::setText(QStringView sThis) {
     const std::int32_t n = bytesOf(sThis);
     if (n == 0) {
-        Clear();
+        clear();
         return;
     }
     growTo(n);
@@ -52,13 +52,13 @@ void cStringBuilder::TheString(QStringView sThis) {
     used_ = n;
 }
 
-void cStringBuilder::Clear() {
+void StringBuilder::clear() {
     buffer_ = QString();
     used_ = 0;
     capacity_ = 0;
 }
 
-void cStringBuilder::Append(QStringView sThis) {
+void StringBuilder::append(QStringView sThis) {
     const std::int32_t n = bytesOf(sThis);
     if (n == 0) return;
     const std::int32_t end = checked(static_cast<long long>(used_) + n);
@@ -75,12 +75,12 @@ void cStringBuilder::Append(QStringView sThis) {
     used_ = end;
 }
 
-void cStringBuilder::AppendNL(QStringView sThis) {
-    Append(sThis);
-    Append(u"\r\n");
+void StringBuilder::appendLine(QStringView sThis) {
+    append(sThis);
+    append(u"\r\n");
 }
 
-void cStringBuilder::Insert(int iIndex, QStringView sThis) {
+void StringBuilder::insert(int iIndex, QStringView sThis) {
     if (iIndex < 0) throw RuntimeError::subscriptOutOfRange();
     const std::int32_t at = checked(static_cast<long long>(iIndex) * 2);
     if (at > used_) throw RuntimeError::subscriptOutOfRange();
@@ -95,7 +95,7 @@ void cStringBuilder::Insert(int iIndex, QStringView sThis) {
     used_ = end;
 }
 
-void cStringBuilder::Remove(int iIndex, int lLen) {
+void StringBuilder::remove(int iIndex, int lLen) {
     if (iIndex < 0 || lLen < 0) throw RuntimeError::subscriptOutOfRange();
     const std::int32_t at = checked(static_cast<long long>(iIndex) * 2);
     const std::int32_t to = checked((static_cast<long long>(iIndex) + lLen) * 2);
@@ -106,7 +106,7 @@ void cStringBuilder::Remove(int iIndex, int lLen) {
     used_ -= to - at;
 }
 
-int cStringBuilder::Find(QStringView sToFind, int lStartIndex, int compare) const {
+int StringBuilder::find(QStringView sToFind, int lStartIndex, int compare) const {
     const qsizetype from = lStartIndex < 1 ? 0 : lStartIndex - 1;
     const QStringView text(buffer_.constData(), used_ / 2);
     if (from > text.size()) return 0;
@@ -115,7 +115,7 @@ int cStringBuilder::Find(QStringView sToFind, int lStartIndex, int compare) cons
     return at < 0 ? 0 : static_cast<int>(at + 1);
 }
 
-void cStringBuilder::HeapMinimize() {
+void StringBuilder::heapMinimize() {
     if (capacity_ - used_ <= chunk_) return;
     // the loop runs at most (capacity / chunk) times and stops one chunk above the text
     const std::int32_t excessChunks = (capacity_ - used_ - 1) / chunk_;

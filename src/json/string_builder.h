@@ -12,37 +12,37 @@ namespace json {
  * RuntimeError and leave the content unchanged: 9 for a position or length outside the
  * text, 6 when a size does not fit in 32 bits, 5 for a chunk size below 1.
  */
-class cStringBuilder {
+class StringBuilder {
   public:
-    int Length() const { return used_ / 2; }
-    int Capacity() const { return capacity_ / 2; }
-    int ChunkSize() const { return chunk_ / 2; }
+    int length() const { return used_ / 2; }
+    int capacity() const { return capacity_ / 2; }
+    int chunkSize() const { return chunk_ / 2; }
     void setChunkSize(int iChunkSize);
 
     /** The text; the empty string when nothing is held. */
     QString toString() const;
     /** Replaces the whole text; the storage is kept when it is already large enough. */
-    void TheString(QStringView sThis);
+    void setText(QStringView sThis);
 
     /** Empties the builder and drops its storage; the chunk size stays. */
-    void Clear();
-    void Append(QStringView sThis);
-    void AppendByVal(QString sThis) { Append(QStringView(sThis)); }
+    void clear();
+    void append(QStringView sThis);
+    void appendCopy(QString sThis) { append(QStringView(sThis)); }
     /** Append, then CR LF. */
-    void AppendNL(QStringView sThis);
+    void appendLine(QStringView sThis);
     /** Inserts before the 0-based position iIndex; iIndex == Length appends. */
-    void Insert(int iIndex, QStringView sThis);
-    void InsertByVal(int iIndex, QString sThis) { Insert(iIndex, QStringView(sThis)); }
+    void insert(int iIndex, QStringView sThis);
+    void insertCopy(int iIndex, QString sThis) { insert(iIndex, QStringView(sThis)); }
     /** Removes lLen characters from the 0-based position iIndex. */
-    void Remove(int iIndex, int lLen);
+    void remove(int iIndex, int lLen);
     /**
      * 1-based position of the first occurrence of sToFind at or after lStartIndex (below 1
      * reads as 1), or 0. compare 0 is exact, 1 ignores case the Unicode way. Only matches
      * wholly inside the text are reported.
      */
-    int Find(QStringView sToFind, int lStartIndex = 1, int compare = 0) const;
+    int find(QStringView sToFind, int lStartIndex = 1, int compare = 0) const;
     /** Gives back storage, keeping at most one chunk of free space. */
-    void HeapMinimize();
+    void heapMinimize();
 
   private:
     // Grows the capacity by whole chunks until it holds `needed` bytes.

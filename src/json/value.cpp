@@ -136,19 +136,19 @@ const std::shared_ptr<JsonArray>& JsonValue::array() const {
     return kind_ == Kind::Array ? u_.a : kNoArray;
 }
 
-JsonValue JsonValue::Item(const QString& key) const {
+JsonValue JsonValue::item(const QString& key) const {
     if (kind_ != Kind::Object) throw RuntimeError::objectRequired();
-    return u_.o->Item(key);
+    return u_.o->item(key);
 }
 
-JsonValue JsonValue::Item(int index) const {
+JsonValue JsonValue::item(int index) const {
     if (kind_ != Kind::Array) throw RuntimeError::objectRequired();
-    return u_.a->Item(index);
+    return u_.a->item(index);
 }
 
-int JsonValue::Count() const {
-    if (kind_ == Kind::Object) return u_.o->Count();
-    if (kind_ == Kind::Array) return u_.a->Count();
+int JsonValue::count() const {
+    if (kind_ == Kind::Object) return u_.o->count();
+    if (kind_ == Kind::Array) return u_.a->count();
     throw RuntimeError::objectRequired();
 }
 
@@ -172,12 +172,12 @@ qsizetype JsonObject::find(const QString& key) const {
     return -1;
 }
 
-JsonValue JsonObject::Item(const QString& key) const {
+JsonValue JsonObject::item(const QString& key) const {
     const qsizetype i = find(key);
     return i < 0 ? JsonValue() : values_[i];
 }
 
-void JsonObject::Add(const QString& key, JsonValue value) {
+void JsonObject::add(const QString& key, JsonValue value) {
     if (find(key) >= 0) throw RuntimeError::duplicateKey();
     keys_.append(key);
     values_.append(std::move(value));
@@ -189,15 +189,15 @@ void JsonObject::Add(const QString& key, JsonValue value) {
     }
 }
 
-void JsonObject::Set(const QString& key, JsonValue value) {
+void JsonObject::set(const QString& key, JsonValue value) {
     const qsizetype i = find(key);
     if (i >= 0)
         values_[i] = std::move(value);
     else
-        Add(key, std::move(value));
+        add(key, std::move(value));
 }
 
-const JsonValue& JsonArray::Item(int i) const {
+const JsonValue& JsonArray::item(int i) const {
     if (i < 1 || i > items_.size()) throw RuntimeError::subscriptOutOfRange();
     return items_[i - 1];
 }

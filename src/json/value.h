@@ -51,14 +51,14 @@ class JsonValue {
     const std::shared_ptr<JsonArray>& array() const;
 
     /**
-     * Loose access as the layouts use it. Item(key) on an object gives the value under the
+     * Loose access as the layouts use it. item(key) on an object gives the value under the
      * key (Empty when missing); on anything else it raises "Object required".
-     * Item(i) on an array is 1-based ("Subscript out of range" outside); Count on an object
+     * item(i) on an array is 1-based ("Subscript out of range" outside); Count on an object
      * or array, "Object required" on anything else.
      */
-    JsonValue Item(const QString& key) const;
-    JsonValue Item(int index) const;
-    int Count() const;
+    JsonValue item(const QString& key) const;
+    JsonValue item(int index) const;
+    int count() const;
 
     JsonValue(const JsonValue& o);
     JsonValue(JsonValue&& o) noexcept;
@@ -94,17 +94,17 @@ class JsonObject {
     /** Takes the keys of `shape` (shared, not copied) with values in the same order. */
     JsonObject(const JsonObject& shape, QList<JsonValue> values);
 
-    int Count() const { return static_cast<int>(keys_.size()); }
+    int count() const { return static_cast<int>(keys_.size()); }
     /** The value under the key; Empty when the key is not held (never fails). */
-    JsonValue Item(const QString& key) const;
-    bool Exists(const QString& key) const { return find(key) >= 0; }
+    JsonValue item(const QString& key) const;
+    bool exists(const QString& key) const { return find(key) >= 0; }
     /** Adds an entry; raises RuntimeError "Duplicate key" when the key is held (no change). */
-    void Add(const QString& key, JsonValue value);
+    void add(const QString& key, JsonValue value);
     /** Replaces the value under the key, or adds the entry when the key is not held. */
-    void Set(const QString& key, JsonValue value);
+    void set(const QString& key, JsonValue value);
     /** Keys in insertion order, and the value at a 0-based position in that order. */
-    const QStringList& Keys() const { return keys_; }
-    const JsonValue& ValueAt(int index0) const { return values_[index0]; }
+    const QStringList& keys() const { return keys_; }
+    const JsonValue& valueAt(int index0) const { return values_[index0]; }
 
   private:
     qsizetype find(const QString& key) const;
@@ -124,10 +124,10 @@ class JsonArray {
     JsonArray() = default;
     explicit JsonArray(QList<JsonValue> items) : items_(std::move(items)) {}
 
-    int Count() const { return static_cast<int>(items_.size()); }
+    int count() const { return static_cast<int>(items_.size()); }
     /** Element i, 1 <= i <= Count; RuntimeError "Subscript out of range" otherwise. */
-    const JsonValue& Item(int i) const;
-    void Add(JsonValue value) { items_.append(std::move(value)); }
+    const JsonValue& item(int i) const;
+    void add(JsonValue value) { items_.append(std::move(value)); }
     QList<JsonValue>::const_iterator begin() const { return items_.cbegin(); }
     QList<JsonValue>::const_iterator end() const { return items_.cend(); }
 

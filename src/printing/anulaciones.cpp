@@ -16,20 +16,20 @@ void imprimirAnulacion(Entorno& e, const JsonValue& anulacion) {
     const int ancho = anchoLinea(e);
     // Every heading prints at the small size, whatever the printer was left at.
     p.setFontSize(tamanoChico(e));
-    QString area = json::texto(anulacion.Item(QStringLiteral("area")), e.locale);
+    QString area = json::texto(anulacion.item(QStringLiteral("area")), e.locale);
     imprimirTextoMedido(e, area, ancho, 2, 0);
     fuenteComanda(e);
     imprimirSeparador(e, QStringLiteral("="));
     p.setFontSize(16);
-    p.Print({PrintItem::Text(QStringLiteral("A N U L A C I O N!!"))});
-    p.Print({PrintItem::Text(textoImpreso(anulacion.Item(QStringLiteral("nomMesa")), e.locale))});
+    p.print({PrintItem::ofText(QStringLiteral("A N U L A C I O N!!"))});
+    p.print({PrintItem::ofText(textoImpreso(anulacion.item(QStringLiteral("nomMesa")), e.locale))});
     imprimirSeparador(e, QStringLiteral("="));
 
     p.setFontSize(12);
     bool algunoImpreso = false;
-    for (const JsonValue& producto : elementos(anulacion.Item(QStringLiteral("productos")))) {
+    for (const JsonValue& producto : elementos(anulacion.item(QStringLiteral("productos")))) {
         fuenteComanda(e);
-        const QString nombre = json::texto(producto.Item(QStringLiteral("nombre")), e.locale);
+        const QString nombre = json::texto(producto.item(QStringLiteral("nombre")), e.locale);
         if (nombre.isEmpty()) continue;
         p.setFontSize(12);
         if (algunoImpreso) imprimirSeparador(e, QStringLiteral("-"));
@@ -41,11 +41,11 @@ void imprimirAnulacion(Entorno& e, const JsonValue& anulacion) {
 
     p.setFontSize(12);
     imprimirSeparador(e, QStringLiteral("="));
-    p.Print({PrintItem::Text(QStringLiteral("Fecha\\Hora: "))});
-    p.Print({PrintItem::Text(e.reloj().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))});
+    p.print({PrintItem::ofText(QStringLiteral("Fecha\\Hora: "))});
+    p.print({PrintItem::ofText(e.reloj().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))});
     p.setFontSize(tamanoChico(e));
-    p.Print({PrintItem::Text(QStringLiteral(" "))});
-    p.Print({PrintItem::Text(QStringLiteral("."))});
+    p.print({PrintItem::ofText(QStringLiteral(" "))});
+    p.print({PrintItem::ofText(QStringLiteral("."))});
 }
 
 }  // namespace
@@ -71,12 +71,12 @@ void imprimirAnulaciones(Entorno& e, const JsonValue& anulaciones) {
     for (const JsonValue& anulacion : entradas) {
         try {
             // No "NN" test here: an entry without a printer prints on the default one.
-            const QString area = json::texto(anulacion.Item(QStringLiteral("area")), e.locale);
+            const QString area = json::texto(anulacion.item(QStringLiteral("area")), e.locale);
             if (!seleccionarImpresora(e, indiceImpresora(e, area), 0, area)) continue;
             imprimirAnulacion(e, anulacion);
             PrintDevice& p = impresora(e);
-            p.EndDoc();
-            mostrarGlobo(e, QStringLiteral("Comanda enviada a ") + p.DeviceName(), kGloboInfo,
+            p.endDoc();
+            mostrarGlobo(e, QStringLiteral("Comanda enviada a ") + p.deviceName(), kGloboInfo,
                          QStringLiteral("Impresion de comanda"));
         } catch (const json::RuntimeError& err) {
             reportarFallo(e, QStringLiteral("Anulacion"), err.description());

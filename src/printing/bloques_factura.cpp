@@ -43,7 +43,8 @@ bool imprimirLogo(Entorno& e) {
     if (!tamano || tamano->width() <= 0 || tamano->height() <= 0) return false;
 
     PrintDevice& p = impresora(e);
-    const double altoLinea = redondearPar(p.TextHeight(QStringLiteral("HOLA")));
+    const double altoLinea =
+        static_cast<double>(redondearPar(p.textHeight(QStringLiteral("HOLA"))));
     const double disponible = anchoReferencia(e) - 40;
 
     double ancho = 0;
@@ -55,13 +56,14 @@ bool imprimirLogo(Entorno& e) {
         ancho = tamano->width() * 500 / 1300;
         alto = tamano->height() * 500 / 1300;
     }
-    const double izquierda = ancho >= disponible ? 0 : redondearPar((disponible - ancho) / 2);
+    const double izquierda =
+        ancho >= disponible ? 0 : static_cast<double>(redondearPar((disponible - ancho) / 2));
 
-    p.PaintPicture(ruta, static_cast<int>(izquierda), 20, static_cast<int>(redondearPar(ancho)),
+    p.paintPicture(ruta, static_cast<int>(izquierda), 20, static_cast<int>(redondearPar(ancho)),
                    static_cast<int>(redondearPar(alto)));
     if (altoLinea > 0) {
         const long lineas = static_cast<long>(std::floor(alto / altoLinea));
-        for (long i = 0; i <= lineas; ++i) p.Print({});
+        for (long i = 0; i <= lineas; ++i) p.print({});
     }
     return true;
 }
@@ -107,7 +109,7 @@ void imprimirEncabezadoEmpresa(Entorno& e, const ConfiguracionImpresion& c) {
 void imprimirRegimenResolucion(Entorno& e, const ConfiguracionImpresion& c) {
     const QString prefijo =
         c.facturaPrefijo.isEmpty() ? QString() : c.facturaPrefijo + QStringLiteral("-");
-    impresora(e).Print({PrintItem::Text(QStringLiteral(" "))});
+    impresora(e).print({PrintItem::ofText(QStringLiteral(" "))});
 
     if (configVisible(e, QStringLiteral("Regimen"))) {
         const QString nombre = valorConfig(e, QStringLiteral("Nombre Regimen"));
@@ -147,9 +149,9 @@ void imprimirLeyendaPropina(Entorno& e) {
 void imprimirPieSoftware(Entorno& e) {
     PrintDevice& p = impresora(e);
     imprimirSeparador(e, QStringLiteral("="));
-    p.Print({PrintItem::Text(QStringLiteral("Software Zentilori"))});
-    p.Print({PrintItem::Text(QStringLiteral("Nit ") + e.nitSoftware)});
-    p.Print({PrintItem::Text(e.webSoftware)});
+    p.print({PrintItem::ofText(QStringLiteral("Software Zentilori"))});
+    p.print({PrintItem::ofText(QStringLiteral("Nit ") + e.nitSoftware)});
+    p.print({PrintItem::ofText(e.webSoftware)});
     imprimirSeparador(e, QStringLiteral("="));
 }
 

@@ -9,7 +9,7 @@ void imprimirAperturaCajon(Entorno& e) {
         if (!hayImpresora(e)) return;
         const QString facturas = QStringLiteral("Facturas");
         if (!seleccionarImpresora(e, indiceImpresora(e, facturas), 0, facturas)) return;
-        e.impresoras->WriteRaw(impresora(e).DeviceName(), kPulsoCajon);
+        e.impresoras->writeRaw(impresora(e).deviceName(), kPulsoCajon);
     } catch (...) {
         // The drawer never reports: a pulse that cannot be sent is dropped.
     }

@@ -13,7 +13,7 @@ using json::JsonValue;
 namespace {
 
 QString campo(Entorno& e, const JsonValue& v, const char* clave) {
-    return json::texto(v.Item(QString::fromUtf8(clave)), e.locale);
+    return json::texto(v.item(QString::fromUtf8(clave)), e.locale);
 }
 
 bool sinImpresora(const QString& area) {
@@ -44,16 +44,16 @@ double imprimirProductos(Entorno& e, const JsonValue& productos) {
         if (algunoImpreso) imprimirSeparador(e, QStringLiteral("-"));
         if (valorConfig(e, QStringLiteral("Valores En Comanda")) == QStringLiteral("1")) {
             const json::Decimal valor =
-                json::numero(producto.Item(QStringLiteral("valor")), e.locale);
+                json::numero(producto.item(QStringLiteral("valor")), e.locale);
             const QString textoValor = textoMonto(valor.toDouble(), e.locale);
             const int n = cortePalabras(nombre, escalarColumna(e, 18));
             const json::Decimal cantidad =
-                json::numero(producto.Item(QStringLiteral("cantidad")), e.locale).abs();
+                json::numero(producto.item(QStringLiteral("cantidad")), e.locale).abs();
             // The first part of the name keeps its case; the rest wraps upper-cased.
-            p.Print({PrintItem::Text(textoNumeroImpreso(cantidad, e.locale)),
-                     PrintItem::Tab(escalarColumna(e, 7)), PrintItem::Text(nombre.left(n)),
-                     PrintItem::Tab(espaciosFaltantes(textoValor, anchoLinea(e))),
-                     PrintItem::Text(textoValor)});
+            p.print({PrintItem::ofText(textoNumeroImpreso(cantidad, e.locale)),
+                     PrintItem::tabTo(escalarColumna(e, 7)), PrintItem::ofText(nombre.left(n)),
+                     PrintItem::tabTo(espaciosFaltantes(textoValor, anchoLinea(e))),
+                     PrintItem::ofText(textoValor)});
             if (nombre.size() > n) {
                 QString resto = nombre.mid(n);
                 imprimirTextoAjustado(e, resto, anchoLinea(e), 0, 5);
@@ -74,7 +74,7 @@ void imprimirComanda(Entorno& e, const JsonValue& orden) {
     const int ancho = anchoLinea(e);
     const float chico = tamanoChico(e);
 
-    const JsonValue titulo = orden.Item(QStringLiteral("titulo"));
+    const JsonValue titulo = orden.item(QStringLiteral("titulo"));
     if (!titulo.isNull()) {
         p.setFontSize(chico);
         QString t = json::texto(titulo, e.locale);
@@ -88,11 +88,11 @@ void imprimirComanda(Entorno& e, const JsonValue& orden) {
     fuenteComanda(e);
     imprimirSeparador(e, QStringLiteral("="));
     p.setFontSize(16);
-    p.Print({PrintItem::Text(textoImpreso(orden.Item(QStringLiteral("nomMesa")), e.locale))});
+    p.print({PrintItem::ofText(textoImpreso(orden.item(QStringLiteral("nomMesa")), e.locale))});
     imprimirSeparador(e, QStringLiteral("="));
 
     p.setFontSize(12);
-    const double total = imprimirProductos(e, orden.Item(QStringLiteral("productos")));
+    const double total = imprimirProductos(e, orden.item(QStringLiteral("productos")));
     if (valorConfig(e, QStringLiteral("Valores En Comanda")) == QStringLiteral("1")) {
         p.setFontSize(12);
         QString linea = QStringLiteral("TOTAL   ") + textoNumeroPlano(total, e.locale);
@@ -100,13 +100,13 @@ void imprimirComanda(Entorno& e, const JsonValue& orden) {
     }
     p.setFontSize(12);
     imprimirSeparador(e, QStringLiteral("="));
-    p.Print({PrintItem::Text(QStringLiteral("Atiende: ") + campo(e, orden, "responsable"))});
-    p.Print({PrintItem::Text(QStringLiteral("Pedido ") + campo(e, orden, "nPedido"))});
-    p.Print({PrintItem::Text(QStringLiteral("Fecha\\Hora: "))});
-    p.Print({PrintItem::Text(textoImpreso(orden.Item(QStringLiteral("fecha")), e.locale))});
+    p.print({PrintItem::ofText(QStringLiteral("Atiende: ") + campo(e, orden, "responsable"))});
+    p.print({PrintItem::ofText(QStringLiteral("Pedido ") + campo(e, orden, "nPedido"))});
+    p.print({PrintItem::ofText(QStringLiteral("Fecha\\Hora: "))});
+    p.print({PrintItem::ofText(textoImpreso(orden.item(QStringLiteral("fecha")), e.locale))});
     p.setFontSize(chico);
 
-    if (json::noVacio(orden.Item(QStringLiteral("clienteNombre")))) {
+    if (json::noVacio(orden.item(QStringLiteral("clienteNombre")))) {
         p.setFontSize(chico);
         imprimirSeparador(e, QStringLiteral("="));
         QString t = QStringLiteral("DATOS CLIENTE");
@@ -119,14 +119,14 @@ void imprimirComanda(Entorno& e, const JsonValue& orden) {
         imprimirTextoMedido(e, t, ancho, 0, 0);
     }
     p.setFontSize(12);
-    if (json::noVacio(orden.Item(QStringLiteral("codPlataforma")))) {
+    if (json::noVacio(orden.item(QStringLiteral("codPlataforma")))) {
         p.setFontSize(12);
         imprimirSeparador(e, QStringLiteral("="));
         QString t = campo(e, orden, "codPlataforma");
         imprimirTextoAjustado(e, t, ancho, 0, 0);
     }
-    p.Print({PrintItem::Text(QStringLiteral(" "))});
-    p.Print({PrintItem::Text(QStringLiteral("."))});
+    p.print({PrintItem::ofText(QStringLiteral(" "))});
+    p.print({PrintItem::ofText(QStringLiteral("."))});
 }
 
 }  // namespace
@@ -150,8 +150,8 @@ void imprimirComandas(Entorno& e, const JsonValue& comandas) {
             if (!seleccionarImpresora(e, indiceImpresora(e, area), 0, area)) continue;
             imprimirComanda(e, orden);
             PrintDevice& p = impresora(e);
-            p.EndDoc();
-            mostrarGlobo(e, QStringLiteral("Comanda enviada a ") + p.DeviceName(), kGloboInfo,
+            p.endDoc();
+            mostrarGlobo(e, QStringLiteral("Comanda enviada a ") + p.deviceName(), kGloboInfo,
                          QStringLiteral("Impresion de comanda"));
         } catch (const json::RuntimeError& err) {
             // One bad order is cancelled and reported; the orders after it still print.

@@ -14,7 +14,7 @@ namespace {
 JsonValue buscarItem(Entorno& e, const QString& nombre) {
     if (!e.hayConfiguracion) throw json::RuntimeError::objectRequired();
     for (const JsonValue& item : elementos(e.configuracion)) {
-        if (json::texto(item.Item(QStringLiteral("Nombre")), e.locale) == nombre) return item;
+        if (json::texto(item.item(QStringLiteral("Nombre")), e.locale) == nombre) return item;
     }
     return {};
 }
@@ -24,13 +24,13 @@ JsonValue buscarItem(Entorno& e, const QString& nombre) {
 QString valorConfig(Entorno& e, const QString& nombre) {
     const JsonValue item = buscarItem(e, nombre);
     if (item.isEmpty()) return {};
-    return json::texto(item.Item(QStringLiteral("Descripcion")), e.locale);
+    return json::texto(item.item(QStringLiteral("Descripcion")), e.locale);
 }
 
 bool configVisible(Entorno& e, const QString& nombre) {
     const JsonValue item = buscarItem(e, nombre);
     if (item.isEmpty()) return false;
-    return json::texto(item.Item(QStringLiteral("Visible")), e.locale) == QStringLiteral("1");
+    return json::texto(item.item(QStringLiteral("Visible")), e.locale) == QStringLiteral("1");
 }
 
 ConfiguracionImpresion cargarConfiguracion(Entorno& e) {

@@ -18,7 +18,7 @@ DocumentoNoProcesado::DocumentoNoProcesado(QString motivo)
 namespace {
 
 JsonValue miembro(const JsonValue& doc, const QString& clave) {
-    const JsonValue v = doc.Item(clave);
+    const JsonValue v = doc.item(clave);
     if (v.isEmpty()) throw DocumentoNoProcesado(QStringLiteral("falta el miembro '%1'").arg(clave));
     return v;
 }
@@ -31,13 +31,13 @@ JsonValue miembro(const JsonValue& doc, const QString& clave) {
 // A job list: present, a container, and an array once it has elements.
 JsonValue lista(const JsonValue& doc, const QString& clave) {
     const JsonValue v = miembro(doc, clave);
-    if (!v.isContainer() || (v.Count() > 0 && !v.isArray())) tipoIncorrecto(clave, "una lista");
+    if (!v.isContainer() || (v.count() > 0 && !v.isArray())) tipoIncorrecto(clave, "una lista");
     return v;
 }
 
 // Absent and null count as false.
 bool abrirCajon(const JsonValue& doc) {
-    const JsonValue v = doc.Item(QStringLiteral("abrirCajon"));
+    const JsonValue v = doc.item(QStringLiteral("abrirCajon"));
     switch (v.kind()) {
         case JsonValue::Kind::Empty:
         case JsonValue::Kind::Null:
@@ -64,7 +64,7 @@ bool abrirCajon(const JsonValue& doc) {
 void imprimirFacturas(Entorno& e, const JsonValue& facturas) {
     if (!hayImpresora(e)) {
         for (const JsonValue& f : elementos(facturas)) {
-            if (f.isObject() && json::noVacio(f.Item(QStringLiteral("mesa")))) {
+            if (f.isObject() && json::noVacio(f.item(QStringLiteral("mesa")))) {
                 avisarSinImpresoras(e);
                 break;
             }
@@ -90,12 +90,12 @@ void setComunicacion(const JsonValue& doc, Entorno& e) {
     const bool cajon = abrirCajon(doc);
     const JsonValue ids = miembro(doc, QStringLiteral("idsLeidos"));
     if (!ids.isArray()) tipoIncorrecto(QStringLiteral("idsLeidos"), "una lista");
-    if (ids.Count() == 0) return;
+    if (ids.count() == 0) return;
 
     try {
-        if (comanda.Count() > 0) imprimirComandas(e, comanda);
-        if (anulaciones.Count() > 0) imprimirAnulaciones(e, anulaciones);
-        if (factura.Count() > 0) imprimirFacturas(e, factura);
+        if (comanda.count() > 0) imprimirComandas(e, comanda);
+        if (anulaciones.count() > 0) imprimirAnulaciones(e, anulaciones);
+        if (factura.count() > 0) imprimirFacturas(e, factura);
         if (cajon) imprimirAperturaCajon(e);
     } catch (const json::RuntimeError& err) {
         throw DocumentoNoProcesado(err.description());

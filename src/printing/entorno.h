@@ -25,7 +25,7 @@ constexpr int kTiempoGlobo = 30000;
 class Avisos {
   public:
     virtual ~Avisos() = default;
-    virtual void ShowBalloonTip(const QString& message, int icon, const QString& title,
+    virtual void showBalloonTip(const QString& message, int icon, const QString& title,
                                 int timeoutMs) = 0;
     virtual void agregarLog(const QString& line) = 0;
 };

@@ -20,7 +20,7 @@ const QString kDomicilio = QStringLiteral("DOMICILIO");
 const QString kTituloError = QStringLiteral("Factura");
 
 json::JsonValue campo(const json::JsonValue& doc, const char* clave) {
-    return doc.Item(QString::fromLatin1(clave));
+    return doc.item(QString::fromLatin1(clave));
 }
 
 QString textoCampo(Entorno& e, const json::JsonValue& doc, const char* clave) {
@@ -28,10 +28,10 @@ QString textoCampo(Entorno& e, const json::JsonValue& doc, const char* clave) {
 }
 
 void linea(Entorno& e, const QString& texto) {
-    impresora(e).Print({PrintItem::Text(texto)});
+    impresora(e).print({PrintItem::ofText(texto)});
 }
 void lineaVacia(Entorno& e) {
-    impresora(e).Print({});
+    impresora(e).print({});
 }
 
 void centrado(Entorno& e, const QString& texto) {
@@ -80,16 +80,16 @@ void cabecera(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue
     }
     // a quotation has no number; a null kind compares as unknown and prints none either
     if (!tipoCuenta.isNull() && json::texto(tipoCuenta, e.locale) != QStringLiteral("COTIZACION")) {
-        p.Print({PrintItem::Text(c.nombreFacturaCerrada + QStringLiteral(" No ")),
-                 PrintItem::Text(numeroFactura(e, c, doc))});
+        p.print({PrintItem::ofText(c.nombreFacturaCerrada + QStringLiteral(" No ")),
+                 PrintItem::ofText(numeroFactura(e, c, doc))});
     }
 
-    p.Print({PrintItem::Text(textoImpreso(campo(doc, "nomMesa"), e.locale))});
-    p.Print({PrintItem::Text(QStringLiteral("Fecha ")),
-             PrintItem::Text(textoImpreso(campo(doc, "fechaFactura"), e.locale)),
-             PrintItem::Text(c.horaFactura
-                                 ? QStringLiteral(" Hora ") + textoCampo(e, doc, "horaFactura")
-                                 : QString())});
+    p.print({PrintItem::ofText(textoImpreso(campo(doc, "nomMesa"), e.locale))});
+    p.print({PrintItem::ofText(QStringLiteral("Fecha ")),
+             PrintItem::ofText(textoImpreso(campo(doc, "fechaFactura"), e.locale)),
+             PrintItem::ofText(c.horaFactura
+                                   ? QStringLiteral(" Hora ") + textoCampo(e, doc, "horaFactura")
+                                   : QString())});
     if (c.nombreMeseroFactura)
         linea(e, c.tituloVendedor + QStringLiteral("  ") + textoCampo(e, doc, "vendedor"));
 }
@@ -111,19 +111,19 @@ void pagos(Entorno& e, const json::JsonValue& doc) {
 
     const bool domicilio = textoCampo(e, doc, "tipoMesa") == kDomicilio;
     const json::JsonValue medios = campo(doc, "mediosPago");
-    const int cuenta = medios.Count();
+    const int cuenta = medios.count();
     for (int i = 1; i <= cuenta; ++i) {
-        const json::JsonValue pago = medios.Item(i);
+        const json::JsonValue pago = medios.item(i);
         // the first 14 characters of the product name are the payment method's fixed prefix
-        QString descripcion = json::texto(pago.Item(QStringLiteral("Producto")), e.locale).mid(14) +
+        QString descripcion = json::texto(pago.item(QStringLiteral("Producto")), e.locale).mid(14) +
                               QStringLiteral(" ") +
-                              json::texto(pago.Item(QStringLiteral("Detalle")), e.locale);
+                              json::texto(pago.item(QStringLiteral("Detalle")), e.locale);
         // on a delivery the "tip" paid is the delivery charge
         if (domicilio && mayusculas(descripcion).contains(QStringLiteral("PROPINA")))
             descripcion.replace(QStringLiteral("propina"), QStringLiteral("domicilio"));
         imprimirLineaMonto(
             e, descripcion,
-            json::numero(pago.Item(QStringLiteral("Valor")), e.locale).abs().toDouble());
+            json::numero(pago.item(QStringLiteral("Valor")), e.locale).abs().toDouble());
     }
 
     const json::JsonValue pagado = campo(doc, "totalPagado");
@@ -149,7 +149,7 @@ void datosCliente(Entorno& e, const json::JsonValue& doc) {
     if (cliente.isNull()) return;
     PrintDevice& p = impresora(e);
     const auto dato = [&](const char* clave) {
-        return json::texto(cliente.Item(QString::fromLatin1(clave)), e.locale);
+        return json::texto(cliente.item(QString::fromLatin1(clave)), e.locale);
     };
 
     if (textoCampo(e, doc, "tipoMesa") == kDomicilio) {
@@ -167,7 +167,7 @@ void datosCliente(Entorno& e, const json::JsonValue& doc) {
         return;
     }
 
-    if (!json::noVacio(cliente.Item(QStringLiteral("Nombre")))) return;
+    if (!json::noVacio(cliente.item(QStringLiteral("Nombre")))) return;
     imprimirSeparador(e, QStringLiteral("="));
     linea(e, QStringLiteral("Nombre: ") + mayusculas(dato("Nombre")));
     linea(e, QStringLiteral("Documento: ") + mayusculas(dato("IdDocumento")));
@@ -297,8 +297,8 @@ void imprimirFactura(Entorno& e, const json::JsonValue& doc) {
 
     try {
         PrintDevice& p = impresora(e);
-        p.EndDoc();
-        mostrarGlobo(e, QStringLiteral("Factura enviada a ") + p.DeviceName(), kGloboInfo,
+        p.endDoc();
+        mostrarGlobo(e, QStringLiteral("Factura enviada a ") + p.deviceName(), kGloboInfo,
                      QStringLiteral("Impresion de Factura"));
     } catch (const json::RuntimeError& error) {
         // cancelled, so that it never merges with the next ticket, and reported

@@ -14,7 +14,7 @@ using json::RuntimeError;
 namespace {
 
 void imprimirLineaEnColumna(PrintDevice& p, const QString& linea, int columna) {
-    p.Print({PrintItem::Tab(columna), PrintItem::Text(linea)});
+    p.print({PrintItem::tabTo(columna), PrintItem::ofText(linea)});
 }
 
 // Splits at single blanks without collapsing; an empty line has no words at all.
@@ -49,7 +49,7 @@ void imprimirEnvuelto(Entorno& e, QString& texto, int ancho, int alineacion, int
             } else if (columna >= 1) {
                 imprimirLineaEnColumna(p, linea, columna);
             } else {
-                p.Print({PrintItem::Text(linea)});
+                p.print({PrintItem::ofText(linea)});
             }
             inicio = fin + 1;
         }
@@ -61,17 +61,17 @@ void imprimirEnvuelto(Entorno& e, QString& texto, int ancho, int alineacion, int
 PrintDevice& impresora(Entorno& e) {
     if (e.actual) return *e.actual;
     if (!e.impresoras) throw RuntimeError::objectRequired();
-    const QStringList lista = e.impresoras->Printers();
+    const QStringList lista = e.impresoras->printers();
     if (lista.isEmpty()) throw RuntimeError(json::err::PrinterError, kSinImpresoras);
     int i = indiceImpresora(e, impresoraPredeterminada(e));
-    e.actual = &e.impresoras->Printer(i < 0 ? 0 : i);
+    e.actual = &e.impresoras->printer(i < 0 ? 0 : i);
     return *e.actual;
 }
 
 bool hayImpresora(Entorno& e) {
     try {
-        if (!e.impresoras || e.impresoras->Printers().isEmpty()) return false;
-        (void)impresora(e).DeviceName();
+        if (!e.impresoras || e.impresoras->printers().isEmpty()) return false;
+        (void)impresora(e).deviceName();
         return true;
     } catch (const RuntimeError&) {
         return false;
@@ -83,11 +83,11 @@ float tamanoChico(Entorno& e) {
 }
 
 bool esImpresoraAngosta(Entorno& e) {
-    return impresora(e).PageWidth() < 5000;
+    return impresora(e).pageWidth() < 5000;
 }
 
 int anchoLinea(Entorno& e) {
-    return impresora(e).PageWidth() >= 5000 ? 40 : 32;
+    return impresora(e).pageWidth() >= 5000 ? 40 : 32;
 }
 
 int escalarColumna(Entorno& e, int columna) {
@@ -109,12 +109,12 @@ int espaciosFaltantes(const QString& texto, int ancho) {
 
 QString impresoraPredeterminada(Entorno& e) {
     if (!e.impresoras) return {};
-    return e.impresoras->DefaultPrinterName();
+    return e.impresoras->defaultPrinterName();
 }
 
 int indiceImpresora(Entorno& e, const QString& nombre) {
     if (!e.impresoras) return -1;
-    const QStringList lista = e.impresoras->Printers();
+    const QStringList lista = e.impresoras->printers();
     auto buscar = [&](const QString& n) {
         const QString clave = recortar(mayusculas(n));
         for (int i = 0; i < lista.size(); ++i)
@@ -141,11 +141,11 @@ bool seleccionarImpresora(Entorno& e, int indice, int reintento, const QString& 
         return false;
     }
     if (!e.impresoras) throw RuntimeError::objectRequired();
-    PrintDevice& p = e.impresoras->Printer(indice);
+    PrintDevice& p = e.impresoras->printer(indice);
     e.actual = &p;
     QString descripcion;
     try {
-        p.Print({});  // the probe: one empty line, never printed
+        p.print({});  // the probe: one empty line, never printed
         cancelarDocumento(e);
         return true;
     } catch (const RuntimeError& err) {
@@ -156,7 +156,7 @@ bool seleccionarImpresora(Entorno& e, int indice, int reintento, const QString& 
         const QString predeterminada = impresoraPredeterminada(e);
         resultado = seleccionarImpresora(e, indiceImpresora(e, predeterminada), 1, predeterminada);
     } else {
-        globoNoDisponible(p.DeviceName(), descripcion);
+        globoNoDisponible(p.deviceName(), descripcion);
     }
     cancelarDocumento(e);
     return resultado;
@@ -181,23 +181,23 @@ void imprimirTextoAjustado(Entorno& e, QString& texto, int ancho, int alineacion
 
 void imprimirTextoMedido(Entorno& e, QString& texto, int ancho, int alineacion, int columna) {
     PrintDevice& p = impresora(e);
-    const long long recordado = redondearPar(double(p.FontSize()));
+    const long long recordado = redondearPar(double(p.fontSize()));
     long long referencia;
     if (esImpresoraAngosta(e)) {
         p.setFontSize(7);
-        referencia = redondearPar(p.TextWidth(QString(30, u'=')));
+        referencia = redondearPar(p.textWidth(QString(30, u'=')));
     } else {
         p.setFontSize(10);
-        referencia = redondearPar(p.TextWidth(QString(34, u'=')));
+        referencia = redondearPar(p.textWidth(QString(34, u'=')));
     }
     p.setFontSize(float(recordado));
-    const double blanco = p.TextWidth(QStringLiteral(" "));
+    const double blanco = p.textWidth(QStringLiteral(" "));
     imprimirEnvuelto(e, texto, ancho, alineacion, columna,
                      [&p, referencia, blanco](const QStringList& w, qsizetype inicio) {
                          qsizetype fin = inicio;
                          double usado = 0;
                          for (qsizetype i = inicio; i < w.size(); ++i) {
-                             const double medida = p.TextWidth(w[i]);
+                             const double medida = p.textWidth(w[i]);
                              if (medida < double(referencia)) {
                                  if (usado + medida > double(referencia)) break;
                                  usado += medida + blanco;
@@ -210,11 +210,11 @@ void imprimirTextoMedido(Entorno& e, QString& texto, int ancho, int alineacion, 
 
 void imprimirSeparador(Entorno& e, const QString& tipo) {
     PrintDevice& p = impresora(e);
-    const long long recordado = redondearPar(double(p.FontSize()));
+    const long long recordado = redondearPar(double(p.fontSize()));
     p.setFontSize(tamanoChico(e));
     const int largo = anchoLinea(e) == 40 ? 35 : 30;
     if (tipo == QStringLiteral("=") || tipo == QStringLiteral("-"))
-        p.Print({PrintItem::Text(QString(largo, tipo[0]))});
+        p.print({PrintItem::ofText(QString(largo, tipo[0]))});
     p.setFontSize(float(recordado));
 }
 
@@ -222,10 +222,10 @@ int anchoReferencia(Entorno& e) {
     PrintDevice& p = impresora(e);
     if (esImpresoraAngosta(e)) {
         p.setFontSize(7);
-        return int(redondearPar(p.TextWidth(QString(30, u'='))));
+        return int(redondearPar(p.textWidth(QString(30, u'='))));
     }
     p.setFontSize(10);
-    return int(redondearPar(p.TextWidth(QString(35, u'='))));
+    return int(redondearPar(p.textWidth(QString(35, u'='))));
 }
 
 QString mayusculas(const QString& s) {
@@ -320,20 +320,20 @@ QString textoMonto(double valor, const QLocale& locale) {
 
 void imprimirLineaMonto(Entorno& e, const QString& etiqueta, double valor) {
     const QString monto = textoMonto(valor, e.locale);
-    impresora(e).Print({PrintItem::Text(etiqueta),
-                        PrintItem::Tab(espaciosFaltantes(monto, anchoLinea(e))),
-                        PrintItem::Text(monto)});
+    impresora(e).print({PrintItem::ofText(etiqueta),
+                        PrintItem::tabTo(espaciosFaltantes(monto, anchoLinea(e))),
+                        PrintItem::ofText(monto)});
 }
 
 void cancelarDocumento(Entorno& e) {
     try {
-        if (e.actual) e.actual->KillDoc();
+        if (e.actual) e.actual->killDoc();
     } catch (...) {
     }
 }
 
 void mostrarGlobo(Entorno& e, const QString& texto, int icono, const QString& titulo) {
-    if (e.avisos) e.avisos->ShowBalloonTip(texto, icono, titulo, kTiempoGlobo);
+    if (e.avisos) e.avisos->showBalloonTip(texto, icono, titulo, kTiempoGlobo);
 }
 
 void registrarLog(Entorno& e, const QString& linea) {
@@ -351,7 +351,7 @@ QList<JsonValue> elementos(const JsonValue& lista) {
         for (const JsonValue& v : *lista.array()) r.append(v);
     } else if (lista.isObject()) {
         const auto& o = *lista.object();
-        for (int i = 0; i < o.Count(); ++i) r.append(o.ValueAt(i));
+        for (int i = 0; i < o.count(); ++i) r.append(o.valueAt(i));
     } else {
         throw RuntimeError::objectRequired();
     }

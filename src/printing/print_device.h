@@ -15,8 +15,8 @@ struct PrintItem {
     QString text;
     int column = 0;
 
-    static PrintItem Text(QString t) { return {Kind::Text, std::move(t), 0}; }
-    static PrintItem Tab(int n) { return {Kind::Tab, {}, n}; }
+    static PrintItem ofText(QString t) { return {Kind::Text, std::move(t), 0}; }
+    static PrintItem tabTo(int n) { return {Kind::Tab, {}, n}; }
 };
 
 /**
@@ -28,18 +28,18 @@ class PrintDevice {
   public:
     virtual ~PrintDevice() = default;
 
-    virtual QString DeviceName() const = 0;
+    virtual QString deviceName() const = 0;
     /** Paper width in twips (1/1440 inch). */
-    virtual int PageWidth() const = 0;
+    virtual int pageWidth() const = 0;
 
-    virtual QString FontName() const = 0;
+    virtual QString fontName() const = 0;
     virtual void setFontName(const QString& name) = 0;
-    virtual float FontSize() const = 0;
+    virtual float fontSize() const = 0;
     virtual void setFontSize(float points) = 0;
-    virtual bool FontBold() const = 0;
+    virtual bool fontBold() const = 0;
     virtual void setFontBold(bool on) = 0;
     /** The second emphasis flag (italic); only ever switched off by the layouts. */
-    virtual bool FontItalic() const = 0;
+    virtual bool fontItalic() const = 0;
     virtual void setFontItalic(bool on) = 0;
 
     /**
@@ -47,19 +47,19 @@ class PrintDevice {
      * column n of the next line when the position is already past n. The line ends after
      * the last item unless continueLine is set. Numbers arrive already formatted as text.
      */
-    virtual void Print(const QList<PrintItem>& items, bool continueLine = false) = 0;
+    virtual void print(const QList<PrintItem>& items, bool continueLine = false) = 0;
 
     /** Printed width and line height of a text in the current font, in twips. */
-    virtual double TextWidth(const QString& text) = 0;
-    virtual double TextHeight(const QString& text) = 0;
+    virtual double textWidth(const QString& text) = 0;
+    virtual double textHeight(const QString& text) = 0;
 
     /** Paints a picture file at a position and size in twips. */
-    virtual void PaintPicture(const QString& picturePath, int x, int y, int width, int height) = 0;
+    virtual void paintPicture(const QString& picturePath, int x, int y, int width, int height) = 0;
 
     /** Ends the open document: the ticket prints. Without an open document, nothing. */
-    virtual void EndDoc() = 0;
+    virtual void endDoc() = 0;
     /** Discards the open document: nothing prints. */
-    virtual void KillDoc() = 0;
+    virtual void killDoc() = 0;
 };
 
 /**
@@ -71,13 +71,13 @@ class PrinterSystem {
     virtual ~PrinterSystem() = default;
 
     /** Device names of the installed printers, index 0 first. */
-    virtual QStringList Printers() = 0;
+    virtual QStringList printers() = 0;
     /** The device at an index; RuntimeError "Subscript out of range" outside the list. */
-    virtual PrintDevice& Printer(int index) = 0;
+    virtual PrintDevice& printer(int index) = 0;
     /** Name of the system's default printer; "" when none is configured. */
-    virtual QString DefaultPrinterName() = 0;
+    virtual QString defaultPrinterName() = 0;
     /** Writes raw bytes as one raw job to the named printer. Raises on failure. */
-    virtual void WriteRaw(const QString& deviceName, const QByteArray& bytes) = 0;
+    virtual void writeRaw(const QString& deviceName, const QByteArray& bytes) = 0;
 };
 
 }  // namespace printing

@@ -33,7 +33,7 @@ void TapeDevice::endLine() {
     line_.clear();
 }
 
-void TapeDevice::Print(const QList<PrintItem>& items, bool continueLine) {
+void TapeDevice::print(const QList<PrintItem>& items, bool continueLine) {
     openIfNeeded();
     for (const PrintItem& item : items) {
         if (item.kind == PrintItem::Kind::Text) {
@@ -57,20 +57,20 @@ void TapeDevice::Print(const QList<PrintItem>& items, bool continueLine) {
     if (!continueLine) endLine();
 }
 
-double TapeDevice::TextWidth(const QString& text) {
+double TapeDevice::textWidth(const QString& text) {
     return kCharTwipsPerPoint * double(fontSize_) * double(text.size());
 }
 
-double TapeDevice::TextHeight(const QString&) {
+double TapeDevice::textHeight(const QString&) {
     return kLineTwipsPerPoint * double(fontSize_);
 }
 
-void TapeDevice::PaintPicture(const QString&, int x, int y, int width, int height) {
+void TapeDevice::paintPicture(const QString&, int x, int y, int width, int height) {
     openIfNeeded();
     lines_.append(QStringLiteral("PICTURE|%1,%2,%3,%4").arg(x).arg(y).arg(width).arg(height));
 }
 
-void TapeDevice::EndDoc() {
+void TapeDevice::endDoc() {
     if (!open_) return;
     if (!line_.isEmpty()) endLine();  // a line left open prints with the document
     QByteArray tape;
@@ -83,7 +83,7 @@ void TapeDevice::EndDoc() {
     owner_->emitOutput({name_, TapeOutput::Kind::Tape, tape});
 }
 
-void TapeDevice::KillDoc() {
+void TapeDevice::killDoc() {
     lines_.clear();
     line_.clear();
     open_ = false;
@@ -105,22 +105,22 @@ void TapePrinterSystem::setOffline(const QString& name, bool offline, const QStr
 
 TapeDevice* TapePrinterSystem::find(const QString& name) const {
     for (const auto& d : devices_)
-        if (d->DeviceName() == name) return d.get();
+        if (d->deviceName() == name) return d.get();
     return nullptr;
 }
 
-QStringList TapePrinterSystem::Printers() {
+QStringList TapePrinterSystem::printers() {
     QStringList names;
-    for (const auto& d : devices_) names.append(d->DeviceName());
+    for (const auto& d : devices_) names.append(d->deviceName());
     return names;
 }
 
-PrintDevice& TapePrinterSystem::Printer(int index) {
+PrintDevice& TapePrinterSystem::printer(int index) {
     if (index < 0 || index >= int(devices_.size())) throw json::RuntimeError::subscriptOutOfRange();
     return *devices_[size_t(index)];
 }
 
-void TapePrinterSystem::WriteRaw(const QString& deviceName, const QByteArray& bytes) {
+void TapePrinterSystem::writeRaw(const QString& deviceName, const QByteArray& bytes) {
     TapeDevice* d = find(deviceName);
     if (!d)
         throw json::RuntimeError(json::err::PrinterError,

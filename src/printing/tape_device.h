@@ -35,23 +35,23 @@ class TapeDevice : public PrintDevice {
   public:
     TapeDevice(TapePrinterSystem* owner, QString name, int pageWidth);
 
-    QString DeviceName() const override { return name_; }
-    int PageWidth() const override { return pageWidth_; }
-    QString FontName() const override { return fontName_; }
+    QString deviceName() const override { return name_; }
+    int pageWidth() const override { return pageWidth_; }
+    QString fontName() const override { return fontName_; }
     void setFontName(const QString& name) override { fontName_ = name; }
-    float FontSize() const override { return fontSize_; }
+    float fontSize() const override { return fontSize_; }
     void setFontSize(float points) override { fontSize_ = points; }
-    bool FontBold() const override { return bold_; }
+    bool fontBold() const override { return bold_; }
     void setFontBold(bool on) override { bold_ = on; }
-    bool FontItalic() const override { return italic_; }
+    bool fontItalic() const override { return italic_; }
     void setFontItalic(bool on) override { italic_ = on; }
 
-    void Print(const QList<PrintItem>& items, bool continueLine = false) override;
-    double TextWidth(const QString& text) override;
-    double TextHeight(const QString& text) override;
-    void PaintPicture(const QString& picturePath, int x, int y, int width, int height) override;
-    void EndDoc() override;
-    void KillDoc() override;
+    void print(const QList<PrintItem>& items, bool continueLine = false) override;
+    double textWidth(const QString& text) override;
+    double textHeight(const QString& text) override;
+    void paintPicture(const QString& picturePath, int x, int y, int width, int height) override;
+    void endDoc() override;
+    void killDoc() override;
 
     /** An offline printer fails every output with this description. */
     void setOffline(bool offline, const QString& description = {});
@@ -99,10 +99,10 @@ class TapePrinterSystem : public PrinterSystem {
     /** The device with exactly that name, or null. */
     TapeDevice* find(const QString& name) const;
 
-    QStringList Printers() override;
-    PrintDevice& Printer(int index) override;
-    QString DefaultPrinterName() override { return default_; }
-    void WriteRaw(const QString& deviceName, const QByteArray& bytes) override;
+    QStringList printers() override;
+    PrintDevice& printer(int index) override;
+    QString defaultPrinterName() override { return default_; }
+    void writeRaw(const QString& deviceName, const QByteArray& bytes) override;
 
     const std::vector<TapeOutput>& outputs() const { return outputs_; }
     /** The tapes (as text) that went to one printer, in order. */

@@ -15,7 +15,7 @@ void fuenteComanda(Entorno& e) {
 }
 
 void imprimirDetalle(Entorno& e, const JsonValue& producto) {
-    const JsonValue detalle = producto.Item(QStringLiteral("detalle"));
+    const JsonValue detalle = producto.item(QStringLiteral("detalle"));
     if (detalle.isEmpty()) return;  // a product without notes
     for (const JsonValue& nota : elementos(detalle)) {
         const QString t = json::texto(nota, e.locale);
@@ -26,7 +26,7 @@ void imprimirDetalle(Entorno& e, const JsonValue& producto) {
 }
 
 QString textoCantidad(Entorno& e, const JsonValue& producto) {
-    const json::Decimal c = json::numero(producto.Item(QStringLiteral("cantidad")), e.locale);
+    const json::Decimal c = json::numero(producto.item(QStringLiteral("cantidad")), e.locale);
     const QString sep = e.locale.decimalPoint();
     return c.abs().toString(sep.isEmpty() ? QChar(u'.') : sep[0]);
 }

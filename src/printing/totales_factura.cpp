@@ -11,11 +11,11 @@ namespace {
 const QString kDomicilio = QStringLiteral("DOMICILIO");
 
 json::Decimal campo(Entorno& e, const json::JsonValue& doc, const char* clave) {
-    return json::numero(doc.Item(QString::fromLatin1(clave)), e.locale);
+    return json::numero(doc.item(QString::fromLatin1(clave)), e.locale);
 }
 
 bool positivo(Entorno& e, const json::JsonValue& doc, const char* clave) {
-    return json::mayorQueCero(doc.Item(QString::fromLatin1(clave)), e.locale);
+    return json::mayorQueCero(doc.item(QString::fromLatin1(clave)), e.locale);
 }
 
 void tamanoFactura(Entorno& e) {
@@ -28,7 +28,7 @@ void totalResaltado(Entorno& e, const QString& texto) {
     PrintDevice& p = impresora(e);
     p.setFontSize(15);
     p.setFontBold(true);
-    p.Print({PrintItem::Text(texto)});
+    p.print({PrintItem::ofText(texto)});
     tamanoFactura(e);
 }
 
@@ -36,23 +36,23 @@ void tablaImpuestos(Entorno& e, const json::JsonValue& impuestos) {
     PrintDevice& p = impresora(e);
     const int ancho = anchoLinea(e);
     const int colBase = escalarColumna(e, 30);
-    p.Print({PrintItem::Text(QStringLiteral(" "))});
+    p.print({PrintItem::ofText(QStringLiteral(" "))});
     imprimirSeparador(e, QStringLiteral("="));
-    p.Print({PrintItem::Text(QStringLiteral("IMPUESTO")),
-             PrintItem::Tab(espaciosFaltantes(QStringLiteral("BASE"), colBase)),
-             PrintItem::Text(QStringLiteral("BASE")),
-             PrintItem::Tab(espaciosFaltantes(QStringLiteral("VALOR"), ancho)),
-             PrintItem::Text(QStringLiteral("VALOR"))});
-    const int cuenta = impuestos.Count();
+    p.print({PrintItem::ofText(QStringLiteral("IMPUESTO")),
+             PrintItem::tabTo(espaciosFaltantes(QStringLiteral("BASE"), colBase)),
+             PrintItem::ofText(QStringLiteral("BASE")),
+             PrintItem::tabTo(espaciosFaltantes(QStringLiteral("VALOR"), ancho)),
+             PrintItem::ofText(QStringLiteral("VALOR"))});
+    const int cuenta = impuestos.count();
     for (int i = 1; i <= cuenta; ++i) {
-        const json::JsonValue fila = impuestos.Item(i);
+        const json::JsonValue fila = impuestos.item(i);
         const QString nombre =
-            mayusculas(json::texto(fila.Item(QStringLiteral("nombre")), e.locale));
+            mayusculas(json::texto(fila.item(QStringLiteral("nombre")), e.locale));
         const QString base = textoMonto(campo(e, fila, "base").toDouble(), e.locale);
         const QString valor = textoMonto(campo(e, fila, "valor").toDouble(), e.locale);
-        p.Print({PrintItem::Text(nombre), PrintItem::Tab(espaciosFaltantes(base, colBase)),
-                 PrintItem::Text(base), PrintItem::Tab(espaciosFaltantes(valor, ancho)),
-                 PrintItem::Text(valor)});
+        p.print({PrintItem::ofText(nombre), PrintItem::tabTo(espaciosFaltantes(base, colBase)),
+                 PrintItem::ofText(base), PrintItem::tabTo(espaciosFaltantes(valor, ancho)),
+                 PrintItem::ofText(valor)});
     }
 }
 
@@ -68,9 +68,9 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
                             const json::JsonValue& doc) {
     PrintDevice& p = impresora(e);
 
-    const bool cerrada = json::esVerdadero(doc.Item(QStringLiteral("cuentaCerrada")));
+    const bool cerrada = json::esVerdadero(doc.item(QStringLiteral("cuentaCerrada")));
     const bool domicilio =
-        json::texto(doc.Item(QStringLiteral("tipoMesa")), e.locale) == kDomicilio;
+        json::texto(doc.item(QStringLiteral("tipoMesa")), e.locale) == kDomicilio;
     const bool aplicaPropina = cfg.servicio > 0 && cfg.propina;
     const QString concepto = mayusculas(cfg.conceptoDomicilio);
 
@@ -104,7 +104,7 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
             imprimirLineaMonto(
                 e, QStringLiteral("SUB TOTAL"),
                 (campo(e, doc, "totalPagar") - campo(e, doc, "descuento")).toDouble());
-            const json::JsonValue mesa = doc.Item(QStringLiteral("mesa"));
+            const json::JsonValue mesa = doc.item(QStringLiteral("mesa"));
             const json::Decimal numeroMesa =
                 json::esNumerico(mesa, e.locale) ? json::numero(mesa, e.locale) : json::Decimal();
             // open delivery orders are numbered above 2000; their "tip" is the delivery charge
@@ -116,9 +116,9 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
                 imprimirLineaMonto(e, QStringLiteral("__ APRUEBA PROPINA 5% "),
                                    sugerida.toDouble() / 2);
                 const QString enBlanco = QStringLiteral("_____________");
-                p.Print({PrintItem::Text(QStringLiteral("__ OTRO VALOR ")),
-                         PrintItem::Tab(espaciosFaltantes(enBlanco, anchoLinea(e))),
-                         PrintItem::Text(enBlanco)});
+                p.print({PrintItem::ofText(QStringLiteral("__ OTRO VALOR ")),
+                         PrintItem::tabTo(espaciosFaltantes(enBlanco, anchoLinea(e))),
+                         PrintItem::ofText(enBlanco)});
             } else if (positivo(e, doc, "CntGroupon")) {
                 imprimirLineaMonto(e, QStringLiteral("PROPINA SUGERIDA "), sugerida.toDouble());
                 imprimirLineaMonto(e, QStringLiteral("PROPINA GROUPON "),
@@ -153,8 +153,8 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
 
     // the tax table exists only under the common regime; other regimes never read `impuestos`
     if (mayusculas(cfg.regimen) == QStringLiteral("COMUN")) {
-        const json::JsonValue impuestos = doc.Item(QStringLiteral("impuestos"));
-        if (impuestos.Count() > 0) tablaImpuestos(e, impuestos);
+        const json::JsonValue impuestos = doc.item(QStringLiteral("impuestos"));
+        if (impuestos.count() > 0) tablaImpuestos(e, impuestos);
     }
 }
 

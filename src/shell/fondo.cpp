@@ -30,7 +30,7 @@ void CajaImagen::paintEvent(QPaintEvent*) {
     p.drawPixmap(0, 0, lienzo());
 }
 
-QRect clasBackGround::geometria(QSize superficie, QSize imagen, int margen) {
+QRect PintorFondo::geometria(QSize superficie, QSize imagen, int margen) {
     const double pw = imagen.width();
     const double ph = imagen.height();
     const double rx = superficie.width() / pw;
@@ -44,7 +44,7 @@ QRect clasBackGround::geometria(QSize superficie, QSize imagen, int margen) {
     return QRect(int(x), int(y), int(dw), int(dh));
 }
 
-void clasBackGround::Refresh() {
+void PintorFondo::refresh() {
     if (!form_) return;
     form_->limpiar();
     if (imagen_.isNull() || imagen_.width() <= 0 || imagen_.height() <= 0) return;

@@ -28,7 +28,7 @@ class CajaImagen : public QWidget {
  * Paints one picture into a picture box, scaled to fit with its proportions kept, centred,
  * and ScaleMargin pixels smaller than the fit in both directions.
  */
-class clasBackGround {
+class PintorFondo {
   public:
     CajaImagen* Form() const { return form_; }
     void setForm(CajaImagen* form) { form_ = form; }
@@ -37,7 +37,7 @@ class clasBackGround {
     int ScaleMargin() const { return margen_; }
     void setScaleMargin(int margen) { margen_ = margen; }
 
-    void Refresh();
+    void refresh();
 
     /** Where a picture of size imagen lands in a surface of size superficie. */
     static QRect geometria(QSize superficie, QSize imagen, int margen);

@@ -27,15 +27,15 @@ QImage cargarImagen(const QString& ruta) {
     return lector.read();
 }
 
-frmMain::frmMain(core::Servidor& servidor, core::Dialogos& dialogos, QString carpeta,
-                 std::function<void(int)> salir, QWidget* parent)
+VentanaPrincipal::VentanaPrincipal(core::Servidor& servidor, core::Dialogos& dialogos,
+                                   QString carpeta, std::function<void(int)> salir, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint |
                           Qt::WindowMinimizeButtonHint),
       servidor_(servidor),
       dialogos_(dialogos),
       carpeta_(std::move(carpeta)),
       salir_(std::move(salir)) {
-    setObjectName(QStringLiteral("frmMain"));
+    setObjectName(QStringLiteral("VentanaPrincipal"));
     setWindowTitle(QStringLiteral("Servidor de Impresoras"));
     setWindowIcon(iconoAplicacion());
 
@@ -95,10 +95,10 @@ frmMain::frmMain(core::Servidor& servidor, core::Dialogos& dialogos, QString car
     raiz->addWidget(lblState);
     resize(620, 420);
 
-    connect(cmdCambiarCodigo, &QPushButton::clicked, this, &frmMain::cambiarCodigo);
-    connect(Command2, &QPushButton::clicked, this, &frmMain::cargarImagenLogo);
-    connect(Command3, &QPushButton::clicked, this, &frmMain::cerrarVentana);
-    connect(Command4, &QPushButton::clicked, this, &frmMain::apagarServidor);
+    connect(cmdCambiarCodigo, &QPushButton::clicked, this, &VentanaPrincipal::cambiarCodigo);
+    connect(Command2, &QPushButton::clicked, this, &VentanaPrincipal::cargarImagenLogo);
+    connect(Command3, &QPushButton::clicked, this, &VentanaPrincipal::cerrarVentana);
+    connect(Command4, &QPushButton::clicked, this, &VentanaPrincipal::apagarServidor);
     connect(Command1, &QPushButton::clicked, &servidor_, &core::Servidor::enviarEstado);
     connect(&servidor_, &core::Servidor::etiquetaEstado, lblState, &QLabel::setText);
     connect(&servidor_, &core::Servidor::textoBuscado, WebBrowser, &QPlainTextEdit::setPlainText);
@@ -109,12 +109,12 @@ frmMain::frmMain(core::Servidor& servidor, core::Dialogos& dialogos, QString car
     });
 }
 
-frmMain::~frmMain() {
+VentanaPrincipal::~VentanaPrincipal() {
     // The tray icon goes with the window; the server must not reach it afterwards.
     if (servidor_.bandeja() == SysTray) servidor_.setBandeja(nullptr);
 }
 
-void frmMain::iniciar() {
+void VentanaPrincipal::iniciar() {
     servidor_.conexionHabilitada = true;
     servidor_.iniciarTemporizadores();
     servidor_.codigoSucursalesAgencias = core::leerCodigoSucursal(carpeta_, dialogos_);
@@ -126,16 +126,16 @@ void frmMain::iniciar() {
 
     txtCodigo->setText(core::leerCodigoSucursal(carpeta_, dialogos_));
 
-    SysTray = new clsSystray(this);
-    connect(SysTray, &clsSystray::notificacion, this, &frmMain::notificacionBandeja);
-    connect(SysTray, &clsSystray::BalloonClicked, this, [this] {
+    SysTray = new BandejaSistema(this);
+    connect(SysTray, &BandejaSistema::notificacion, this, &VentanaPrincipal::notificacionBandeja);
+    connect(SysTray, &BandejaSistema::BalloonClicked, this, [this] {
         show();
         raise();
         activateWindow();
     });
-    SysTray->Init(this, QStringLiteral("Sincronizador Zentil"));
-    SysTray->SetIcon(core::IconoBandeja::Desconectado, QStringLiteral("Conectando"));
-    SysTray->ShowBalloonTip(QStringLiteral("Conectando al servidor de impresion "),
+    SysTray->init(this, QStringLiteral("Sincronizador Zentil"));
+    SysTray->setIcon(core::IconoBandeja::Desconectado, QStringLiteral("Conectando"));
+    SysTray->showBalloonTip(QStringLiteral("Conectando al servidor de impresion "),
                             printing::kGloboInfo, core::kTituloGlobo, printing::kTiempoGlobo);
     servidor_.setBandeja(SysTray);
     servidor_.avisarFaltantes();
@@ -143,19 +143,19 @@ void frmMain::iniciar() {
 
 // The window measures in twips (15 to the pixel) when it relays a tray notification, so of
 // all notifications only the left-button press decodes, as BalloonClicked.
-void frmMain::notificacionBandeja(int codigo) {
+void VentanaPrincipal::notificacionBandeja(int codigo) {
     if (SysTray) SysTray->MouseMove(1, codigo * 15, this);
 }
 
-void frmMain::mostrarImagen(const QImage& imagen) {
-    if (!fondo_) fondo_ = std::make_unique<clasBackGround>();
+void VentanaPrincipal::mostrarImagen(const QImage& imagen) {
+    if (!fondo_) fondo_ = std::make_unique<PintorFondo>();
     fondo_->setForm(pctLogo);
     fondo_->setImagen(imagen);
     fondo_->setScaleMargin(32);
-    fondo_->Refresh();
+    fondo_->refresh();
 }
 
-void frmMain::cambiarCodigo() {
+void VentanaPrincipal::cambiarCodigo() {
     const QString codigo = core::pedirCodigoNuevo(carpeta_, dialogos_);
     if (codigo.isEmpty()) {
         dialogos_.msgBox(QStringLiteral("No se pudo guardar el codigo"),
@@ -169,7 +169,7 @@ void frmMain::cambiarCodigo() {
     salir_(0);
 }
 
-void frmMain::cargarImagenLogo() {
+void VentanaPrincipal::cargarImagenLogo() {
     const QString ruta = dialogos_.abrirArchivo(kFiltroImagen);
     if (ruta.isEmpty()) return;
     const QImage imagen = cargarImagen(ruta);
@@ -193,17 +193,17 @@ void frmMain::cargarImagenLogo() {
     dialogos_.msgBox(QStringLiteral("Imagen Cargada"), core::IconoMensaje::Informacion);
 }
 
-void frmMain::cerrarVentana() {
+void VentanaPrincipal::cerrarVentana() {
     hide();
 }
 
-void frmMain::apagarServidor() {
+void VentanaPrincipal::apagarServidor() {
     if (SysTray) SysTray->delIcon();
     servidor_.detenerTemporizadores();
     salir_(0);
 }
 
-void frmMain::closeEvent(QCloseEvent* e) {
+void VentanaPrincipal::closeEvent(QCloseEvent* e) {
     e->ignore();
 }
 

@@ -6,8 +6,8 @@
 
 #include "core/dialogos.h"
 #include "core/servidor.h"
+#include "shell/bandeja_sistema.h"
 #include "shell/fondo.h"
-#include "shell/systray.h"
 
 class QGroupBox;
 class QLabel;
@@ -29,13 +29,13 @@ QImage cargarImagen(const QString& ruta);
  * and holds the buttons to change the code, load a logo, hide the window and stop the server.
  * It has no close button: closing only ever hides or stops through the buttons.
  */
-class frmMain : public QWidget {
+class VentanaPrincipal : public QWidget {
     Q_OBJECT
   public:
     /** salir ends the program at once with a status (the buttons that stop the server). */
-    frmMain(core::Servidor& servidor, core::Dialogos& dialogos, QString carpeta,
-            std::function<void(int)> salir, QWidget* parent = nullptr);
-    ~frmMain() override;
+    VentanaPrincipal(core::Servidor& servidor, core::Dialogos& dialogos, QString carpeta,
+                     std::function<void(int)> salir, QWidget* parent = nullptr);
+    ~VentanaPrincipal() override;
 
     /**
      * The start-up after the single-instance check: the branch code (asking until one is
@@ -43,7 +43,7 @@ class frmMain : public QWidget {
      */
     void iniciar();
 
-    clsSystray* SysTray = nullptr;
+    BandejaSistema* SysTray = nullptr;
 
     QTabWidget* SSTab1;
     QGroupBox* Frame1;
@@ -76,7 +76,7 @@ class frmMain : public QWidget {
     core::Dialogos& dialogos_;
     QString carpeta_;
     std::function<void(int)> salir_;
-    std::unique_ptr<clasBackGround> fondo_;  // created on first use, then reused
+    std::unique_ptr<PintorFondo> fondo_;  // created on first use, then reused
 };
 
 }  // namespace shell

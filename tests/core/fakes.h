@@ -59,10 +59,10 @@ class BandejaFalsa : public core::Bandeja {
     };
     QList<Icono> iconos;
     QStringList globos;  // "icon|title|text"
-    void SetIcon(core::IconoBandeja imagen, const QString& tip) override {
+    void setIcon(core::IconoBandeja imagen, const QString& tip) override {
         iconos.append({imagen, tip});
     }
-    void ShowBalloonTip(const QString& m, int icono, const QString& titulo, int t) override {
+    void showBalloonTip(const QString& m, int icono, const QString& titulo, int t) override {
         globos << QStringLiteral("%1|%2|%3|%4").arg(icono).arg(titulo, m).arg(t);
     }
 };

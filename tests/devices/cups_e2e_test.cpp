@@ -63,8 +63,8 @@ class CupsEndToEnd : public ::testing::Test {
     }
 
     void dispatch(const QString& text) {
-        const json::JsonValue doc = json::Parse(text);
-        ASSERT_TRUE(json::ParseErrors().isEmpty()) << json::ParseErrors().toStdString();
+        const json::JsonValue doc = json::parse(text);
+        ASSERT_TRUE(json::parseErrors().isEmpty()) << json::parseErrors().toStdString();
         printing::setComunicacion(doc, env_);
     }
 
@@ -81,19 +81,19 @@ PrivateCups* CupsEndToEnd::cups_ = nullptr;
 QString CupsEndToEnd::startError_;
 
 TEST_F(CupsEndToEnd, QueuesListedWithTheirPaperAndTheDefault) {
-    const QStringList names = system_.Printers();
+    const QStringList names = system_.printers();
     EXPECT_EQ(names, (QStringList{"Bar", "Cocina", "Facturas"}));
-    EXPECT_EQ(system_.DefaultPrinterName(), QStringLiteral("Facturas"));
-    EXPECT_EQ(system_.Printer(int(names.indexOf("Cocina"))).PageWidth(), 4535);
-    EXPECT_EQ(system_.Printer(int(names.indexOf("Bar"))).PageWidth(), 3288);
-    EXPECT_THROW(system_.Printer(3), json::RuntimeError);
+    EXPECT_EQ(system_.defaultPrinterName(), QStringLiteral("Facturas"));
+    EXPECT_EQ(system_.printer(int(names.indexOf("Cocina"))).pageWidth(), 4535);
+    EXPECT_EQ(system_.printer(int(names.indexOf("Bar"))).pageWidth(), 3288);
+    EXPECT_THROW(system_.printer(3), json::RuntimeError);
 
     // A queue without a driver reports no paper: taken as an 80 mm roll.
     ASSERT_EQ(cups_->addRawQueue("Crudo"), QString());
     CupsPrinterSystem fresh;
-    const QStringList all = fresh.Printers();
+    const QStringList all = fresh.printers();
     ASSERT_TRUE(all.contains("Crudo"));
-    EXPECT_EQ(fresh.Printer(int(all.indexOf("Crudo"))).PageWidth(), 4535);
+    EXPECT_EQ(fresh.printer(int(all.indexOf("Crudo"))).pageWidth(), 4535);
     cups_->admin("lpadmin", {"-x", "Crudo"});
 }
 
@@ -202,7 +202,7 @@ TEST_F(CupsEndToEnd, DrawerPulseGoesRawToFacturasElseToTheDefault) {
 
 TEST_F(CupsEndToEnd, MissingQueueIsReportedNotPrintedElsewhere) {
     EXPECT_FALSE(CupsPrinterSystem::queueProblem("NoExiste").isEmpty());
-    EXPECT_THROW(system_.WriteRaw("NoExiste", kPulse), json::RuntimeError);
+    EXPECT_THROW(system_.writeRaw("NoExiste", kPulse), json::RuntimeError);
     EXPECT_EQ(CupsPrinterSystem::queueProblem("Cocina"), QString());
 }
 

@@ -42,21 +42,21 @@ TEST_F(PainterDeviceTest, TicketFacesKeepTheirPitchAtEverySize) {
     for (float size : {7.0f, 12.0f, 16.0f}) {
         device_.setFontSize(size);
         // 17 characters to the inch (1440 twips), whatever the size.
-        EXPECT_NEAR(device_.TextWidth(QString(17, u'M')), 1440.0, 1440.0 * 0.015) << size;
+        EXPECT_NEAR(device_.textWidth(QString(17, u'M')), 1440.0, 1440.0 * 0.015) << size;
         EXPECT_NEAR(device_.columnWidth(), 1440.0 / 17, 2.0) << size;
     }
     device_.setFontSize(7);
-    const double small = device_.TextHeight("HOLA");
+    const double small = device_.textHeight("HOLA");
     device_.setFontSize(16);
-    EXPECT_NEAR(device_.TextHeight("HOLA") / small, 16.0 / 7.0, 0.05);
+    EXPECT_NEAR(device_.textHeight("HOLA") / small, 16.0 / 7.0, 0.05);
     EXPECT_GT(small, 7 * 20.0);  // a line is taller than the letters' size
 
     // 32 columns of product line at 12 points fit a 58 mm roll (3288 twips).
     device_.setFontSize(12);
-    EXPECT_LT(device_.TextWidth(QString(36, u'0')), 3288.0);
+    EXPECT_LT(device_.textWidth(QString(36, u'0')), 3288.0);
 
     device_.setFontName("Courier 14 CPI");
-    EXPECT_NEAR(device_.TextWidth(QString(14, u'0')), 1440.0, 1440.0 * 0.015);
+    EXPECT_NEAR(device_.textWidth(QString(14, u'0')), 1440.0, 1440.0 * 0.015);
 }
 
 TEST_F(PainterDeviceTest, OtherFontNamesUseTheirFamilyOrThePrinterFace) {
@@ -64,23 +64,24 @@ TEST_F(PainterDeviceTest, OtherFontNamesUseTheirFamilyOrThePrinterFace) {
     device_.setFontName("Courier New");  // not installed here: the printer's own face
     EXPECT_NEAR(device_.columnWidth(), 1440.0 / 17, 2.0);
     device_.setFontName("DejaVu Sans Mono");  // installed: drawn at its own width
-    const double ten = device_.TextWidth("0000000000");
+    const double ten = device_.textWidth("0000000000");
     EXPECT_NEAR(ten, 10 * 0.602 * 200, 10.0);
     device_.setFontSize(20);
-    EXPECT_NEAR(device_.TextWidth("0000000000"), 2 * ten, 2.0);
-    EXPECT_EQ(device_.FontName(), QStringLiteral("DejaVu Sans Mono"));
+    EXPECT_NEAR(device_.textWidth("0000000000"), 2 * ten, 2.0);
+    EXPECT_EQ(device_.fontName(), QStringLiteral("DejaVu Sans Mono"));
 }
 
 TEST_F(PainterDeviceTest, TabsPlaceTextByColumnAndWrapWhenPassed) {
     device_.setFontName("Courier 17 CPI");
     device_.setFontSize(12);
     const double cw = device_.columnWidth();
-    device_.Print({PrintItem::Text(" 2 "), PrintItem::Tab(7), PrintItem::Text("Arepa"),
-                   PrintItem::Tab(26), PrintItem::Text("38.000")});
-    device_.Print({PrintItem::Text("abcdef"), PrintItem::Tab(3), PrintItem::Text("x")});
-    device_.Print({PrintItem::Tab(0), PrintItem::Text("y")});                          // column 1
-    device_.Print({PrintItem::Text("abc"), PrintItem::Tab(4), PrintItem::Text("d")});  // reached
-    device_.EndDoc();
+    device_.print({PrintItem::ofText(" 2 "), PrintItem::tabTo(7), PrintItem::ofText("Arepa"),
+                   PrintItem::tabTo(26), PrintItem::ofText("38.000")});
+    device_.print({PrintItem::ofText("abcdef"), PrintItem::tabTo(3), PrintItem::ofText("x")});
+    device_.print({PrintItem::tabTo(0), PrintItem::ofText("y")});  // column 1
+    device_.print(
+        {PrintItem::ofText("abc"), PrintItem::tabTo(4), PrintItem::ofText("d")});  // reached
+    device_.endDoc();
     ASSERT_EQ(ended_.size(), 1u);
     const auto t = texts();
     ASSERT_EQ(t.size(), 8u);
@@ -98,14 +99,14 @@ TEST_F(PainterDeviceTest, TabsPlaceTextByColumnAndWrapWhenPassed) {
 
 TEST_F(PainterDeviceTest, ContinuedLinesShareOneBaselineAcrossSizes) {
     device_.setFontSize(7);
-    device_.Print({PrintItem::Text("TOTAL")}, true);
+    device_.print({PrintItem::ofText("TOTAL")}, true);
     device_.setFontSize(16);
-    device_.Print({PrintItem::Text("68.500")});
+    device_.print({PrintItem::ofText("68.500")});
     device_.setFontSize(7);
-    const double smallLine = device_.TextHeight("x");
-    device_.Print({PrintItem::Text("fin")});
-    device_.Print({PrintItem::Text("fin")});
-    device_.EndDoc();
+    const double smallLine = device_.textHeight("x");
+    device_.print({PrintItem::ofText("fin")});
+    device_.print({PrintItem::ofText("fin")});
+    device_.endDoc();
     const auto t = texts();
     ASSERT_EQ(t.size(), 4u);
     EXPECT_EQ(t[0].baseline.y(), t[1].baseline.y());
@@ -120,25 +121,25 @@ TEST_F(PainterDeviceTest, DocumentOpensOnOutputAndEndsOrIsDiscarded) {
     device_.setOpenHook([&] { ++opened; });
     device_.setFontSize(12);
     device_.setFontBold(true);
-    (void)device_.TextWidth("x");
+    (void)device_.textWidth("x");
     EXPECT_FALSE(device_.documentOpen());
-    device_.EndDoc();
+    device_.endDoc();
     EXPECT_TRUE(ended_.empty());
 
-    device_.Print({});  // an empty line opens a document
+    device_.print({});  // an empty line opens a document
     EXPECT_TRUE(device_.documentOpen());
-    device_.KillDoc();
+    device_.killDoc();
     EXPECT_FALSE(device_.documentOpen());
-    device_.EndDoc();
+    device_.endDoc();
     EXPECT_TRUE(ended_.empty());
 
-    device_.Print({PrintItem::Text("uno")});
-    device_.Print({PrintItem::Text("dos")});
-    device_.EndDoc();
+    device_.print({PrintItem::ofText("uno")});
+    device_.print({PrintItem::ofText("dos")});
+    device_.endDoc();
     EXPECT_EQ(opened, 2);
     ASSERT_EQ(ended_.size(), 1u);
     EXPECT_EQ(texts().size(), 2u);
-    EXPECT_TRUE(device_.FontBold());  // font settings outlive the document
+    EXPECT_TRUE(device_.fontBold());  // font settings outlive the document
 }
 
 TEST_F(PainterDeviceTest, RefusedOpeningOrFailedEndingLeavesNoDocumentOpen) {
@@ -147,7 +148,7 @@ TEST_F(PainterDeviceTest, RefusedOpeningOrFailedEndingLeavesNoDocumentOpen) {
         if (refuse) throw json::RuntimeError(482, "La impresora está detenida");
     });
     try {
-        device_.Print({PrintItem::Text("x")});
+        device_.print({PrintItem::ofText("x")});
         FAIL() << "the refusal must reach the caller";
     } catch (const json::RuntimeError& e) {
         EXPECT_EQ(e.number(), 482);
@@ -157,8 +158,8 @@ TEST_F(PainterDeviceTest, RefusedOpeningOrFailedEndingLeavesNoDocumentOpen) {
 
     refuse = false;
     device_.setEndHook([](const PaintedDocument&) { throw json::RuntimeError(482, "sin red"); });
-    device_.Print({PrintItem::Text("x")});
-    EXPECT_THROW(device_.EndDoc(), json::RuntimeError);
+    device_.print({PrintItem::ofText("x")});
+    EXPECT_THROW(device_.endDoc(), json::RuntimeError);
     EXPECT_FALSE(device_.documentOpen());  // the next ticket starts a document of its own
 }
 
@@ -167,8 +168,8 @@ TEST_F(PainterDeviceTest, FullPagesContinueOnNewPagesAndRollsAreCutBelowTheText)
     std::vector<PaintedDocument> done;
     sheet.setEndHook([&](const PaintedDocument& d) { done.push_back(d); });
     sheet.setFontSize(12);
-    for (int i = 0; i < 20; ++i) sheet.Print({PrintItem::Text(QString::number(i))});
-    sheet.EndDoc();
+    for (int i = 0; i < 20; ++i) sheet.print({PrintItem::ofText(QString::number(i))});
+    sheet.endDoc();
     ASSERT_EQ(done.size(), 1u);
     const PaintedDocument& doc = done.front();
     ASSERT_GT(doc.pages().size(), 2);
@@ -181,11 +182,11 @@ TEST_F(PainterDeviceTest, FullPagesContinueOnNewPagesAndRollsAreCutBelowTheText)
     EXPECT_EQ(lines, 20);
 
     device_.setFontSize(12);
-    for (int i = 0; i < 3; ++i) device_.Print({PrintItem::Text("x")});
-    device_.EndDoc();
+    for (int i = 0; i < 3; ++i) device_.print({PrintItem::ofText("x")});
+    device_.endDoc();
     const PaintedDocument& roll = ended_.back();
     EXPECT_EQ(roll.pages().size(), 1);
-    EXPECT_NEAR(roll.renderedHeight(0), 3 * device_.TextHeight("x"), 2.0);
+    EXPECT_NEAR(roll.renderedHeight(0), 3 * device_.textHeight("x"), 2.0);
 }
 
 TEST_F(PainterDeviceTest, PicturesAreDrawnScaledAndBadFilesRefused) {
@@ -201,15 +202,15 @@ TEST_F(PainterDeviceTest, PicturesAreDrawnScaledAndBadFilesRefused) {
     f.close();
 
     try {
-        device_.PaintPicture(bad, 0, 20, 100, 100);
+        device_.paintPicture(bad, 0, 20, 100, 100);
         FAIL() << "a file that is no picture must fail";
     } catch (const json::RuntimeError& e) {
         EXPECT_EQ(e.number(), 481);
     }
     EXPECT_FALSE(device_.documentOpen());
 
-    device_.PaintPicture(logo, 720, 20, 2880, 1440);  // 2 x 1 inches
-    device_.EndDoc();
+    device_.paintPicture(logo, 720, 20, 2880, 1440);  // 2 x 1 inches
+    device_.endDoc();
     const PaintedDocument& doc = ended_.back();
     ASSERT_EQ(doc.pages()[0].ops.size(), 1);
     EXPECT_EQ(doc.renderedHeight(0), 1460);

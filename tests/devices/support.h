@@ -18,7 +18,7 @@ struct Balloon {
 /** Records balloons and log lines. */
 class RecordedNotices : public printing::Avisos {
   public:
-    void ShowBalloonTip(const QString& message, int icon, const QString& title, int) override {
+    void showBalloonTip(const QString& message, int icon, const QString& title, int) override {
         balloons.push_back({icon, title, message});
     }
     void agregarLog(const QString& line) override { log.append(line); }

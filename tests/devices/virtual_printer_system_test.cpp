@@ -69,20 +69,20 @@ TEST_F(VirtualPrintersTest, OneNumberingOverDocumentsAndRawWritesInEveryFormat) 
     VirtualPrinterSystem sys(dir_.path(), {true, true, true});
     sys.addPrinter("Cocina", 4535);
     sys.addPrinter("Bar 2", 3288);
-    auto& cocina = sys.Printer(0);
-    auto& bar = sys.Printer(1);
-    EXPECT_EQ(bar.PageWidth(), 3288);
+    auto& cocina = sys.printer(0);
+    auto& bar = sys.printer(1);
+    EXPECT_EQ(bar.pageWidth(), 3288);
 
-    cocina.EndDoc();  // nothing open: no number taken
-    cocina.Print({PrintItem::Text("probe")});
-    cocina.KillDoc();  // discarded: no number taken
+    cocina.endDoc();  // nothing open: no number taken
+    cocina.print({PrintItem::ofText("probe")});
+    cocina.killDoc();  // discarded: no number taken
     cocina.setFontSize(12);
-    cocina.Print({PrintItem::Text("Mesa 1")});
-    cocina.EndDoc();
+    cocina.print({PrintItem::ofText("Mesa 1")});
+    cocina.endDoc();
     const QByteArray pulse("\x1B\x70\x00\x3C\xF0", 5);
-    sys.WriteRaw("Bar 2", pulse);
-    bar.Print({PrintItem::Text("Barra")});
-    bar.EndDoc();
+    sys.writeRaw("Bar 2", pulse);
+    bar.print({PrintItem::ofText("Barra")});
+    bar.endDoc();
 
     EXPECT_EQ(names(sys.writtenFiles()),
               (QStringList{"001-Cocina.txt", "001-Cocina.pdf", "001-Cocina.png", "002-Bar_2.raw",
@@ -100,16 +100,16 @@ TEST_F(VirtualPrintersTest, OfflinePrintersFailWithoutTakingANumber) {
     sys.addPrinter("Cocina", 4535, true);
     sys.addPrinter("Caja");
     try {
-        sys.Printer(0).Print({});
+        sys.printer(0).print({});
         FAIL() << "an offline printer fails its probe";
     } catch (const json::RuntimeError& e) {
         EXPECT_EQ(e.number(), json::err::PrinterError);
         EXPECT_FALSE(e.description().isEmpty());
     }
-    EXPECT_THROW(sys.WriteRaw("Cocina", "x"), json::RuntimeError);
-    EXPECT_THROW(sys.WriteRaw("NoExiste", "x"), json::RuntimeError);
-    EXPECT_THROW(sys.Printer(2), json::RuntimeError);
-    sys.WriteRaw("Caja", "x");
+    EXPECT_THROW(sys.writeRaw("Cocina", "x"), json::RuntimeError);
+    EXPECT_THROW(sys.writeRaw("NoExiste", "x"), json::RuntimeError);
+    EXPECT_THROW(sys.printer(2), json::RuntimeError);
+    sys.writeRaw("Caja", "x");
     EXPECT_EQ(names(sys.writtenFiles()), QStringList{"001-Caja.raw"});
 }
 
@@ -120,20 +120,20 @@ TEST_F(VirtualPrintersTest, AFolderThatCannotBeWrittenIsAPrinterError) {
     f.close();
     VirtualPrinterSystem sys(blocker + "/tickets", {true, true, false});
     sys.addPrinter("Cocina");
-    sys.Printer(0).Print({PrintItem::Text("x")});
-    EXPECT_THROW(sys.Printer(0).EndDoc(), json::RuntimeError);
+    sys.printer(0).print({PrintItem::ofText("x")});
+    EXPECT_THROW(sys.printer(0).endDoc(), json::RuntimeError);
     EXPECT_FALSE(sys.writeError().isEmpty());
     // The failed ticket is closed: the next one opens a document of its own.
-    sys.Printer(0).Print({PrintItem::Text("y")});
-    EXPECT_THROW(sys.Printer(0).EndDoc(), json::RuntimeError);
+    sys.printer(0).print({PrintItem::ofText("y")});
+    EXPECT_THROW(sys.printer(0).endDoc(), json::RuntimeError);
 }
 
 // The same job printed on tape printers alone and on virtual printers with pictures.
 TEST_F(VirtualPrintersTest, TapesAreExactlyWhatTheTapePrintersPrint) {
     QFile job(QStringLiteral(SI_TEST_DATA_DIR) + "/devices/pedido.json");
     ASSERT_TRUE(job.open(QIODevice::ReadOnly));
-    const json::JsonValue doc = json::Parse(QString::fromUtf8(job.readAll()));
-    ASSERT_TRUE(json::ParseErrors().isEmpty());
+    const json::JsonValue doc = json::parse(QString::fromUtf8(job.readAll()));
+    ASSERT_TRUE(json::parseErrors().isEmpty());
 
     auto run = [&](printing::PrinterSystem& sys) {
         devices_test::RecordedNotices notices;

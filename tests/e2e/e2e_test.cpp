@@ -136,7 +136,7 @@ class EndToEnd : public ::testing::Test {
                         QStringLiteral("--print-output"), root_ + QStringLiteral("/out"),
                         QStringLiteral("--print-format"), QStringLiteral("text")};
         server_ = std::make_unique<Child>(QStringLiteral("servidor-impresoras"), clock_);
-        const int from = sim_->lines().size();
+        const int from = static_cast<int>(sim_->lines().size());
         server_->start(
             QString::fromUtf8(SI_SERVER_BIN),
             QStringList{QStringLiteral("--app-dir"), root_ + QStringLiteral("/app"),
@@ -218,7 +218,7 @@ TEST_F(EndToEnd, ReconnectsAndIdentifiesAgainWhenTheNotificationServerRestarts) 
     startServer();
     QList<int> times;
     for (int round = 0; round < 3; ++round) {
-        const int from = sim_->lines().size();
+        const int from = static_cast<int>(sim_->lines().size());
         command(QStringLiteral("restart"));
         int down = -1;
         ASSERT_TRUE(waitUntil(
@@ -241,8 +241,8 @@ TEST_F(EndToEnd, ReconnectsAndIdentifiesAgainWhenTheNotificationServerRestarts) 
 TEST_F(EndToEnd, NotificationServerDownTenSecondsGivesOneErrorLinePerAttemptThenReconnects) {
     startSim();
     startServer();
-    const int from = server_->lines().size();
-    const int simFrom = sim_->lines().size();
+    const int from = static_cast<int>(server_->lines().size());
+    const int simFrom = static_cast<int>(sim_->lines().size());
     command(QStringLiteral("down 10"));
     int back = -1;
     ASSERT_TRUE(waitUntil(
@@ -290,8 +290,8 @@ TEST_P(FetchFaults, NothingPrintedOneLogLineStatusBackToZero) {
     startSim(fault.simOptions, fault.rogueCertificate);
     startServer(fault.serverOptions);
     queue(kitchenDocument(1), QStringLiteral("d1"));
-    const int from = server_->lines().size();
-    const int simFrom = sim_->lines().size();
+    const int from = static_cast<int>(server_->lines().size());
+    const int simFrom = static_cast<int>(sim_->lines().size());
     command(QStringLiteral("notify ") + kCode);
 
     const QRegularExpression error(QStringLiteral("^Error al consultar trabajos: "));
@@ -319,7 +319,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {QStringLiteral("--fetch-delay"), QStringLiteral("4")},
                    {QStringLiteral("--fetch-timeout-ms"), QStringLiteral("1500")}},
         FetchFault{"untrustedCertificate", {}, {}, true}),
-    [](const ::testing::TestParamInfo<FetchFault>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<FetchFault>& p) { return std::string(p.param.name); });
 
 // ---- notifications that arrive cut or in bulk ----
 
@@ -327,7 +327,7 @@ TEST_F(EndToEnd, TerminatorSplitAcrossTwoDeliveriesStartsExactlyOneFetch) {
     startSim({QStringLiteral("--split-notify")});
     startServer();
     queue(kitchenDocument(7), QStringLiteral("d7"));
-    const int simFrom = sim_->lines().size();
+    const int simFrom = static_cast<int>(sim_->lines().size());
     command(QStringLiteral("notify ") + kCode);
     ASSERT_TRUE(waitUntil([&] { return printedTables().value(7) == 1; }, kDeadline));
     waitUntil([] { return false; }, 1500);
@@ -388,8 +388,8 @@ TEST_F(EndToEnd, DocumentArrivingDuringAnInvoicePrintsAfterItNeverInterleaved) {
     startSim();
     startServer();
     queue(QJsonDocument(doc).toJson(QJsonDocument::Compact), QStringLiteral("invoices"));
-    const int from = server_->lines().size();
-    const int simFrom = sim_->lines().size();
+    const int from = static_cast<int>(server_->lines().size());
+    const int simFrom = static_cast<int>(sim_->lines().size());
     command(QStringLiteral("notify ") + kCode);
     // Once the invoices are being dispatched, the second document is announced.
     ASSERT_TRUE(waitUntil(
@@ -463,10 +463,12 @@ TEST_F(EndToEnd, SoakOfTwoThousandDocumentsPrintsEachOnceWithoutGrowing) {
     std::printf(
         "[figure] soak: %d documents in %.1f s = %.1f documents/s (after the first 100: "
         "%.1f/s); server memory %lld KiB after 100, %lld KiB after %d\n",
-        kDocuments, elapsed / 1000.0, kDocuments * 1000.0 / double(elapsed),
-        (kDocuments - 100) * 1000.0 / double(std::max<qint64>(1, elapsed - at100)),
+        kDocuments, static_cast<double>(elapsed) / 1000.0,
+        kDocuments * 1000.0 / static_cast<double>(elapsed),
+        (kDocuments - 100) * 1000.0 / static_cast<double>(std::max<qint64>(1, elapsed - at100)),
         static_cast<long long>(memoryAt100), static_cast<long long>(memoryAtEnd), kDocuments);
-    RecordProperty("documents_per_second", int(kDocuments * 1000 / std::max<qint64>(1, elapsed)));
+    RecordProperty("documents_per_second",
+                   static_cast<int>(kDocuments * 1000 / std::max<qint64>(1, elapsed)));
     EXPECT_LT(memoryAtEnd - memoryAt100, 20 * 1024);
     expectEachPrintedOnce(kDocuments);
     EXPECT_EQ(sim_->count(re(QStringLiteral(" served "))), kDocuments);
@@ -499,7 +501,7 @@ TEST_F(EndToEnd, QueueStoppedMidRunSendsItsTicketsToTheDefaultQueue) {
     ASSERT_TRUE(captured("Cocina", 1)) << cups.errorLog().toStdString();
 
     ASSERT_EQ(cups.admin(QStringLiteral("cupsdisable"), {QStringLiteral("Cocina")}), QString());
-    const int from = server_->lines().size();
+    const int from = static_cast<int>(server_->lines().size());
     printOne(2);
     ASSERT_TRUE(captured("Facturas", 1)) << cups.errorLog().toStdString();
     EXPECT_TRUE(testing_cups::pdfText(cups.captured(QStringLiteral("Facturas")).first())

@@ -26,33 +26,33 @@ class ImpresoraConFallas : public PrintDevice {
     /** Fails every Print whose text contains this (empty: never). */
     QString fallaAlImprimir;
 
-    QString DeviceName() const override { return t_.DeviceName(); }
-    int PageWidth() const override { return t_.PageWidth(); }
-    QString FontName() const override { return t_.FontName(); }
+    QString deviceName() const override { return t_.deviceName(); }
+    int pageWidth() const override { return t_.pageWidth(); }
+    QString fontName() const override { return t_.fontName(); }
     void setFontName(const QString& n) override { t_.setFontName(n); }
-    float FontSize() const override { return t_.FontSize(); }
+    float fontSize() const override { return t_.fontSize(); }
     void setFontSize(float s) override { t_.setFontSize(s); }
-    bool FontBold() const override { return t_.FontBold(); }
+    bool fontBold() const override { return t_.fontBold(); }
     void setFontBold(bool b) override { t_.setFontBold(b); }
-    bool FontItalic() const override { return t_.FontItalic(); }
+    bool fontItalic() const override { return t_.fontItalic(); }
     void setFontItalic(bool b) override { t_.setFontItalic(b); }
-    void Print(const QList<PrintItem>& items, bool continuar = false) override {
+    void print(const QList<PrintItem>& items, bool continuar = false) override {
         if (!fallaAlImprimir.isEmpty())
             for (const PrintItem& i : items)
                 if (i.text.contains(fallaAlImprimir)) throw error();
-        t_.Print(items, continuar);
+        t_.print(items, continuar);
     }
-    double TextWidth(const QString& s) override { return t_.TextWidth(s); }
-    double TextHeight(const QString& s) override { return t_.TextHeight(s); }
-    void PaintPicture(const QString& r, int x, int y, int w, int h) override {
+    double textWidth(const QString& s) override { return t_.textWidth(s); }
+    double textHeight(const QString& s) override { return t_.textHeight(s); }
+    void paintPicture(const QString& r, int x, int y, int w, int h) override {
         if (fallaPintura) throw error();
-        t_.PaintPicture(r, x, y, w, h);
+        t_.paintPicture(r, x, y, w, h);
     }
-    void EndDoc() override {
+    void endDoc() override {
         if (fallaFinDoc) throw error();
-        t_.EndDoc();
+        t_.endDoc();
     }
-    void KillDoc() override { t_.KillDoc(); }
+    void killDoc() override { t_.killDoc(); }
 
   private:
     static json::RuntimeError error() {
@@ -66,13 +66,13 @@ class SistemaConFallas : public PrinterSystem {
   public:
     SistemaConFallas(TapePrinterSystem& cintas, const QString& nombre, int ancho)
         : cintas_(cintas), dispositivo(cintas.addPrinter(nombre, ancho)) {}
-    QStringList Printers() override { return {dispositivo.DeviceName()}; }
-    PrintDevice& Printer(int i) override {
+    QStringList printers() override { return {dispositivo.deviceName()}; }
+    PrintDevice& printer(int i) override {
         if (i != 0) throw json::RuntimeError::subscriptOutOfRange();
         return dispositivo;
     }
-    QString DefaultPrinterName() override { return dispositivo.DeviceName(); }
-    void WriteRaw(const QString& n, const QByteArray& b) override { cintas_.WriteRaw(n, b); }
+    QString defaultPrinterName() override { return dispositivo.deviceName(); }
+    void writeRaw(const QString& n, const QByteArray& b) override { cintas_.writeRaw(n, b); }
 
   private:
     TapePrinterSystem& cintas_;

@@ -14,7 +14,7 @@ struct Bloques : BancoFactura {
     QStringList imprimir(
         const std::function<void(Entorno&, const ConfiguracionImpresion&)>& bloque) {
         bloque(e, cargarConfiguracion(e));
-        impresora(e).EndDoc();
+        impresora(e).endDoc();
         return lineasCaja();
     }
 };
@@ -51,7 +51,7 @@ TEST(EncabezadoEmpresa, UnaLineaQueFallaNoDetieneLasDemas) {
         u']');
     sistema.dispositivo.fallaAlImprimir = QStringLiteral("DOS");
     imprimirEncabezadoEmpresa(b.e, cargarConfiguracion(b.e));
-    impresora(b.e).EndDoc();
+    impresora(b.e).endDoc();
     EXPECT_EQ(
         QString::fromUtf8(cintas.outputs().at(0).content),
         QStringLiteral(

@@ -110,7 +110,7 @@ TEST(FacturaDriver, EventosPendientesUnaVezAntesDeLasUltimasLineas) {
     int veces = 0;
     c.e.procesarEventosPendientes = [&] {
         ++veces;
-        impresora(c.e).Print({PrintItem::Text(QStringLiteral("<eventos>"))});
+        impresora(c.e).print({PrintItem::ofText(QStringLiteral("<eventos>"))});
     };
     c.imprimir(QStringLiteral(R"({"mesa":1,"pedido":[],"pieFactura":"gracias","nPersonas":3})"));
     EXPECT_EQ(veces, 1);

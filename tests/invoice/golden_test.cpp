@@ -27,19 +27,19 @@ class CintaEsperada : public ::testing::TestWithParam<const char*> {};
 TEST_P(CintaEsperada, CoincideByteAByte) {
     const QString nombre = QString::fromLatin1(GetParam());
     const json::JsonValue caso =
-        json::Parse(leer(carpetaCasos() + u'/' + nombre + QStringLiteral(".json")));
+        json::parse(leer(carpetaCasos() + u'/' + nombre + QStringLiteral(".json")));
     ASSERT_TRUE(caso.isObject()) << "caso ilegible: " << nombre.toStdString();
 
-    BancoFactura b(int(json::numero(caso.Item(QStringLiteral("ancho"))).toDouble()),
-                   json::texto(caso.Item(QStringLiteral("locale"))).toLatin1().constData());
-    b.e.nitSoftware = json::texto(caso.Item(QStringLiteral("nit")));
-    b.e.webSoftware = json::texto(caso.Item(QStringLiteral("web")));
-    const json::JsonValue logo = caso.Item(QStringLiteral("logo"));
+    BancoFactura b(int(json::numero(caso.item(QStringLiteral("ancho"))).toDouble()),
+                   json::texto(caso.item(QStringLiteral("locale"))).toLatin1().constData());
+    b.e.nitSoftware = json::texto(caso.item(QStringLiteral("nit")));
+    b.e.webSoftware = json::texto(caso.item(QStringLiteral("web")));
+    const json::JsonValue logo = caso.item(QStringLiteral("logo"));
     if (logo.isArray())
         b.ponerLogo(
-            QSizeF(json::numero(logo.Item(1)).toDouble(), json::numero(logo.Item(2)).toDouble()));
+            QSizeF(json::numero(logo.item(1)).toDouble(), json::numero(logo.item(2)).toDouble()));
 
-    setComunicacion(caso.Item(QStringLiteral("documento")), b.e);
+    setComunicacion(caso.item(QStringLiteral("documento")), b.e);
 
     const QString esperada = leer(carpetaCasos() + u'/' + nombre + QStringLiteral(".tape"));
     ASSERT_FALSE(esperada.isEmpty());
@@ -61,8 +61,8 @@ INSTANTIATE_TEST_SUITE_P(Facturas, CintaEsperada,
                          ::testing::Values("cerrada-100mm-es_CO", "cerrada-58mm-en_US",
                                            "abierta-opcion-80mm-en_US", "domicilio-80mm-es_CO",
                                            "cotizacion-58mm-es_CO"),
-                         [](const auto& info) {
-                             std::string s = info.param;
+                         [](const auto& p) {
+                             std::string s = p.param;
                              for (char& c : s)
                                  if (!isalnum(static_cast<unsigned char>(c))) c = '_';
                              return s;

@@ -16,7 +16,7 @@ struct Totales : BancoFactura {
         PrintDevice& p = impresora(e);
         p.setFontSize(esImpresoraAngosta(e) ? 7 : 10);
         imprimirTotalesFactura(e, cargarConfiguracion(e), parsear(doc));
-        p.EndDoc();
+        p.endDoc();
         return lineasCaja();
     }
 };
@@ -98,8 +98,8 @@ TEST(TotalesSinBloqueDePropina, TotalSimpleOResaltado) {
                   R"({"cuentaCerrada":true,"totalPagado":20000,"totalPagar":25000})")),
               QStringList{QStringLiteral("15B| ** TOTAL 25,000 **")});
     PrintDevice& p = impresora(resaltada.e);
-    EXPECT_EQ(p.FontSize(), 7.0f);
-    EXPECT_FALSE(p.FontBold());
+    EXPECT_EQ(p.fontSize(), 7.0f);
+    EXPECT_FALSE(p.fontBold());
 }
 
 TEST(TotalesSinBloqueDePropina, ResaltadoTrasPropinaEnImpresoraAncha) {
@@ -109,7 +109,7 @@ TEST(TotalesSinBloqueDePropina, ResaltadoTrasPropinaEnImpresoraAncha) {
     const QStringList l =
         t.imprimir(QStringLiteral(R"({"totalPagar":1000,"propinaSugerida":100})"));
     EXPECT_EQ(l.last(), QStringLiteral("15B|** TOTAL 1,100 **"));
-    EXPECT_EQ(impresora(t.e).FontSize(), 10.0f);
+    EXPECT_EQ(impresora(t.e).fontSize(), 10.0f);
 }
 
 TEST(TotalesImpuestos, TablaSoloEnRegimenComun) {

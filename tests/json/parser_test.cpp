@@ -16,8 +16,8 @@ struct Result {
 };
 
 Result read(const QString& text) {
-    const JsonValue root = Parse(text);
-    return {root.isEmpty() ? u"nothing"_qs : QString::fromUtf8(canonicalForm(root)), ParseErrors()};
+    const JsonValue root = parse(text);
+    return {root.isEmpty() ? u"nothing"_qs : QString::fromUtf8(canonicalForm(root)), parseErrors()};
 }
 
 void expectRead(const QString& text, const QString& tree, const QString& errors = QString()) {
@@ -38,10 +38,10 @@ TEST(Parse, RootsAndWhatSurroundsThem) {
 }
 
 TEST(Parse, ErrorTextIsClearedByTheNextParse) {
-    Parse(u"x"_qs);
-    EXPECT_EQ(ParseErrors(), u"Invalid JSON");
-    Parse(u"[]"_qs);
-    EXPECT_EQ(ParseErrors(), QString());
+    parse(u"x"_qs);
+    EXPECT_EQ(parseErrors(), u"Invalid JSON");
+    parse(u"[]"_qs);
+    EXPECT_EQ(parseErrors(), QString());
 }
 
 TEST(Parse, BlankSkipperFollowsItsTable) {
@@ -74,17 +74,17 @@ TEST(Parse, StringsAndEscapes) {
         u"[\"\\u00e9\", \"\\u0041BC\", \"\\q\", \"\\/\\'\\\\\", \"\\b\\f\\n\\r\\t\","
         " \"\\uZZZZ!\", \"\\u12G4x\", \"\\uD83D\\uDE00\"]"_qs);
     EXPECT_EQ(r.errors, QString());
-    const JsonValue root = Parse(
+    const JsonValue root = parse(
         u"[\"\\u00e9\", \"\\u0041BC\", \"\\q\", \"\\/\\'\\\\\", \"\\b\\f\\n\\r\\t\","
         " \"\\uZZZZ!\", \"\\u12G4x\", \"\\uD83D\\uDE00\"]"_qs);
-    EXPECT_EQ(root.Item(1).string(), u"é");
-    EXPECT_EQ(root.Item(2).string(), u"ABC");
-    EXPECT_EQ(root.Item(3).string(), u"q");
-    EXPECT_EQ(root.Item(4).string(), u"/'\\");
-    EXPECT_EQ(root.Item(5).string(), u"\b\f\n\r\t");
-    EXPECT_EQ(root.Item(6).string(), QString(QChar(0)) + u"!");  // four characters skipped
-    EXPECT_EQ(root.Item(7).string(), QString(QChar(0x12)) + u"x");
-    EXPECT_EQ(root.Item(8).string(), u"😀");
+    EXPECT_EQ(root.item(1).string(), u"é");
+    EXPECT_EQ(root.item(2).string(), u"ABC");
+    EXPECT_EQ(root.item(3).string(), u"q");
+    EXPECT_EQ(root.item(4).string(), u"/'\\");
+    EXPECT_EQ(root.item(5).string(), u"\b\f\n\r\t");
+    EXPECT_EQ(root.item(6).string(), QString(QChar(0)) + u"!");  // four characters skipped
+    EXPECT_EQ(root.item(7).string(), QString(QChar(0x12)) + u"x");
+    EXPECT_EQ(root.item(8).string(), u"😀");
 }
 
 TEST(Parse, UnterminatedStringsEndQuietly) {
@@ -196,19 +196,19 @@ TEST(Parse, RecordsWithTheSameKeysStayIndependent) {
         text += u"},";
     }
     text += u"{\"id\":9}]";
-    const JsonValue root = Parse(text);
-    ASSERT_EQ(ParseErrors(), QString());
-    const auto first = root.Item(1).object();
-    const auto second = root.Item(2).object();
-    second->Add(u"extra"_qs, true);
-    second->Set(u"k3"_qs, u"changed");
-    EXPECT_EQ(first->Count(), 11);
-    EXPECT_FALSE(first->Exists(u"extra"_qs));
-    EXPECT_EQ(first->Item(u"k3"_qs).string(), u"v");
-    EXPECT_EQ(second->Item(u"k3"_qs).string(), u"changed");
-    EXPECT_EQ(second->Item(u"extra"_qs).boolean(), true);
-    EXPECT_EQ(root.Item(3).Item(u"id"_qs).number(), Decimal::fromInt(2));
-    EXPECT_EQ(root.Item(3).Item(u"k9"_qs).string(), u"v");
-    EXPECT_THROW(root.Item(3).object()->Add(u"k0"_qs, 1), RuntimeError);
-    EXPECT_EQ(root.Item(4).Count(), 1);
+    const JsonValue root = parse(text);
+    ASSERT_EQ(parseErrors(), QString());
+    const auto first = root.item(1).object();
+    const auto second = root.item(2).object();
+    second->add(u"extra"_qs, true);
+    second->set(u"k3"_qs, u"changed");
+    EXPECT_EQ(first->count(), 11);
+    EXPECT_FALSE(first->exists(u"extra"_qs));
+    EXPECT_EQ(first->item(u"k3"_qs).string(), u"v");
+    EXPECT_EQ(second->item(u"k3"_qs).string(), u"changed");
+    EXPECT_EQ(second->item(u"extra"_qs).boolean(), true);
+    EXPECT_EQ(root.item(3).item(u"id"_qs).number(), Decimal::fromInt(2));
+    EXPECT_EQ(root.item(3).item(u"k9"_qs).string(), u"v");
+    EXPECT_THROW(root.item(3).object()->add(u"k0"_qs, 1), RuntimeError);
+    EXPECT_EQ(root.item(4).count(), 1);
 }

@@ -32,37 +32,37 @@ QString nested(int depth, const QString& inner) {
 }  // namespace
 
 TEST(Script, TextsLiteralsAndNumbers) {
-    cJSONScript s;
-    EXPECT_EQ(s.Eval(uR"(["uno ", {"return": "dos"}])"_qs), u"uno dos");
-    EXPECT_EQ(s.Eval(uR"([[12.5, true, null, false, -3], null, "x"])"_qs),
+    JsonScript s;
+    EXPECT_EQ(s.eval(uR"(["uno ", {"return": "dos"}])"_qs), u"uno dos");
+    EXPECT_EQ(s.eval(uR"([[12.5, true, null, false, -3], null, "x"])"_qs),
               u"12.5truenullfalse-3nullx");
-    EXPECT_EQ(s.Eval(uR"([{"return": 1.5}, {"return": [1, "a"]}])"_qs), u"1.51a");
-    EXPECT_EQ(s.Eval(u"[]"_qs), QString());
+    EXPECT_EQ(s.eval(uR"([{"return": 1.5}, {"return": [1, "a"]}])"_qs), u"1.51a");
+    EXPECT_EQ(s.eval(u"[]"_qs), QString());
 }
 
 TEST(Script, VariablesSurviveFromOneEvalToTheNext) {
-    cJSONScript s;
+    JsonScript s;
     EXPECT_EQ(
-        s.Eval(
+        s.eval(
             uR"([{"set": {"name": "x", "value": "1"}}, {"get": {"name": "x", "default": "0"}}])"_qs),
         u"1");
-    EXPECT_EQ(s.Eval(uR"([{"get": {"name": "x"}}, {"get": {"name": "y", "default": "d"}}])"_qs),
+    EXPECT_EQ(s.eval(uR"([{"get": {"name": "x"}}, {"get": {"name": "y", "default": "d"}}])"_qs),
               u"1d");
-    EXPECT_EQ(s.Eval(uR"([{"set": {"name": "x", "value": ["a", 2]}}, {"get": {"name": "x"}}])"_qs),
+    EXPECT_EQ(s.eval(uR"([{"set": {"name": "x", "value": ["a", 2]}}, {"get": {"name": "x"}}])"_qs),
               u"a2");
     EXPECT_EQ(
-        s.Eval(
+        s.eval(
             uR"([{"set": {"name": "x", "value": ""}}, {"get": {"name": "x", "default": "e"}}])"_qs),
         u"e");
-    EXPECT_EQ(s.Eval(uR"([{"get": {"name": "X", "default": "case"}}])"_qs), u"case");
-    cJSONScript other;
-    EXPECT_EQ(other.Eval(uR"([{"GET": {"name": "x"}}])"_qs), QString());
+    EXPECT_EQ(s.eval(uR"([{"get": {"name": "X", "default": "case"}}])"_qs), u"case");
+    JsonScript other;
+    EXPECT_EQ(other.eval(uR"([{"GET": {"name": "x"}}])"_qs), QString());
 }
 
 TEST(Script, IfComparesTexts) {
-    cJSONScript s;
+    JsonScript s;
     auto run = [&](const char* type) {
-        return s.Eval(QString::fromUtf8(R"([{"if": {"value1": "A", "value2": "a", "type": ")" +
+        return s.eval(QString::fromUtf8(R"([{"if": {"value1": "A", "value2": "a", "type": ")" +
                                         QByteArray(type) +
                                         R"(", "true": "yes", "false": "no"}}])"));
     };
@@ -73,18 +73,18 @@ TEST(Script, IfComparesTexts) {
     EXPECT_EQ(run("gte"), u"no");
     EXPECT_EQ(run("lte"), u"yes");
     EXPECT_EQ(run("ne"), u"no");
-    EXPECT_EQ(s.Eval(uR"([{"if": {"value1": "Ñ", "value2": "ñ", "type": "eq", "true": 1}}])"_qs),
+    EXPECT_EQ(s.eval(uR"([{"if": {"value1": "Ñ", "value2": "ñ", "type": "eq", "true": 1}}])"_qs),
               u"1");
-    EXPECT_EQ(s.Eval(uR"([{"if": {"value1": "a", "value2": "a", "type": "lte"}}])"_qs), QString());
+    EXPECT_EQ(s.eval(uR"([{"if": {"value1": "a", "value2": "a", "type": "lte"}}])"_qs), QString());
 }
 
 TEST(Script, SwitchPicksTheFirstMatchingCase) {
-    cJSONScript s;
+    JsonScript s;
     const QString items =
         uR"("items": [{"case": "uno", "return": "1"}, {"case": "DOS", "return": ["2", "b"]},
                                         {"case": "dos", "return": "late"}, 7, {"case": 3, "return": "tres"}])"_qs;
     auto run = [&](const QString& c) {
-        return s.Eval(u"[{\"switch\": {\"case\": " + c + u", \"default\": \"none\", " + items +
+        return s.eval(u"[{\"switch\": {\"case\": " + c + u", \"default\": \"none\", " + items +
                       u"}}]");
     };
     EXPECT_EQ(run(u"\"Dos\""_qs), u"2b");
@@ -92,45 +92,45 @@ TEST(Script, SwitchPicksTheFirstMatchingCase) {
     EXPECT_EQ(run(u"\"cuatro\""_qs), u"none");
     EXPECT_EQ(run(u"3"_qs), u"tres");
     EXPECT_EQ(run(u"{\"return\": \"UNO\"}"_qs), u"1");  // the case is run, the items' are not
-    EXPECT_EQ(s.Eval(uR"([{"switch": {"case": "a", "default": "d", "items": {"case": "a"}}}])"_qs),
+    EXPECT_EQ(s.eval(uR"([{"switch": {"case": "a", "default": "d", "items": {"case": "a"}}}])"_qs),
               u"d");
 }
 
 TEST(Script, OtherCommandsPassThroughAsTemplateCalls) {
-    cJSONScript s;
-    EXPECT_EQ(s.Eval(uR"([{"total": {"a": "1", "b": "2"}}])"_qs), u"<%TOTAL(1,2)%>");
-    EXPECT_EQ(s.Eval(uR"([{"Fecha": "corta", "hora": {}}])"_qs), u"<%FECHA(corta)%><%HORA()%>");
-    EXPECT_EQ(s.Eval(uR"([{"sum": {"a": 1.5, "b": {"get": {"name": "v", "default": "x"}}}}])"_qs),
+    JsonScript s;
+    EXPECT_EQ(s.eval(uR"([{"total": {"a": "1", "b": "2"}}])"_qs), u"<%TOTAL(1,2)%>");
+    EXPECT_EQ(s.eval(uR"([{"Fecha": "corta", "hora": {}}])"_qs), u"<%FECHA(corta)%><%HORA()%>");
+    EXPECT_EQ(s.eval(uR"([{"sum": {"a": 1.5, "b": {"get": {"name": "v", "default": "x"}}}}])"_qs),
               u"<%SUM(1.5,x)%>");
 }
 
 TEST(Script, DialogsGoThroughTheInterface) {
     FakeDialogs d;
     d.answers << u"Ana"_qs;
-    cJSONScript s(&d);
-    EXPECT_EQ(s.Eval(uR"([{"alert": {"message": "hola", "title": "T"}},
+    JsonScript s(&d);
+    EXPECT_EQ(s.eval(uR"([{"alert": {"message": "hola", "title": "T"}},
                           {"input": {"prompt": "Nombre", "title": "Q", "default": "x"}}])"_qs),
               u"Ana");
     EXPECT_EQ(d.shown, (QStringList{u"info T: hola"_qs, u"input Q: Nombre [x]"_qs}));
-    cJSONScript silent;  // the default dialogs answer nothing
-    EXPECT_EQ(silent.Eval(uR"([{"input": {"prompt": "p"}}, "!"])"_qs), u"!");
+    JsonScript silent;  // the default dialogs answer nothing
+    EXPECT_EQ(silent.eval(uR"([{"input": {"prompt": "p"}}, "!"])"_qs), u"!");
 }
 
 TEST(Script, ParseErrorsShowAWarningAndGiveNothing) {
     FakeDialogs d;
-    cJSONScript s(&d);
-    EXPECT_EQ(s.Eval(u"[1,]"_qs), QString());
-    EXPECT_EQ(s.Eval(u"hola"_qs), QString());
+    JsonScript s(&d);
+    EXPECT_EQ(s.eval(u"[1,]"_qs), QString());
+    EXPECT_EQ(s.eval(u"hola"_qs), QString());
     EXPECT_EQ(d.shown, (QStringList{u"warning Parser Error: Invalid number: ]\r\n"_qs,
                                     u"warning Parser Error: Invalid JSON"_qs}));
 }
 
 TEST(Script, BadTopLevelElementsRequireAnObject) {
-    cJSONScript s;
+    JsonScript s;
     for (const QString& script :
          {u"[12.5]"_qs, u"[true]"_qs, u"[\"a\", false]"_qs, u"{\"a\": 1}"_qs}) {
         try {
-            s.Eval(script);
+            s.eval(script);
             ADD_FAILURE() << qPrintable(script);
         } catch (const RuntimeError& e) {
             EXPECT_EQ(e.number(), err::ObjectRequired);
@@ -140,14 +140,14 @@ TEST(Script, BadTopLevelElementsRequireAnObject) {
 }
 
 TEST(Script, NestingIsLimited) {
-    cJSONScript s;
+    JsonScript s;
     // 42 arrays as the only element: the innermost is the 42nd nested run
-    EXPECT_EQ(s.Eval(nested(43, QString())), u"ERROR: Nesting level exceeded.");
-    EXPECT_EQ(s.Eval(nested(42, QString())), QString());
-    EXPECT_EQ(s.Eval(nested(42, u"\"x\""_qs)), u"ERROR: Nesting level exceeded.");
-    EXPECT_EQ(s.Eval(nested(41, u"\"x\""_qs)), u"x");  // 40 arrays and the text: 41 runs
-    EXPECT_EQ(s.Eval(nested(500, u"1"_qs)), u"ERROR: Nesting level exceeded.");
+    EXPECT_EQ(s.eval(nested(43, QString())), u"ERROR: Nesting level exceeded.");
+    EXPECT_EQ(s.eval(nested(42, QString())), QString());
+    EXPECT_EQ(s.eval(nested(42, u"\"x\""_qs)), u"ERROR: Nesting level exceeded.");
+    EXPECT_EQ(s.eval(nested(41, u"\"x\""_qs)), u"x");  // 40 arrays and the text: 41 runs
+    EXPECT_EQ(s.eval(nested(500, u"1"_qs)), u"ERROR: Nesting level exceeded.");
     // the counter comes back down after each run
-    EXPECT_EQ(s.Eval(u"[" + nested(40, u"\"a\""_qs) + u"," + nested(40, u"\"b\""_qs) + u"]"),
+    EXPECT_EQ(s.eval(u"[" + nested(40, u"\"a\""_qs) + u"," + nested(40, u"\"b\""_qs) + u"]"),
               u"ab");
 }

@@ -9,7 +9,7 @@
 
 namespace {
 
-const QString kSuiteDir = QStringLiteral(SI_SHARED_DATA_DIR "/JSONTestSuite/test_parsing/");
+const QString kSuiteDir = QStringLiteral(SI_TEST_DATA_DIR "/JSONTestSuite/test_parsing/");
 
 QStringList suiteFiles(const QString& prefix) {
     return QDir(kSuiteDir).entryList(QStringList{prefix + u"*.json"}, QDir::Files, QDir::Name);
@@ -38,11 +38,11 @@ TEST(JsonSuite, AcceptedDocumentsWithAContainerRootParseCleanly) {
     ASSERT_GT(files.size(), 90) << "suite not found in " << qPrintable(kSuiteDir);
     int containers = 0;
     for (const QString& name : files) {
-        const json::JsonValue root = json::Parse(readSuiteFile(name));
+        const json::JsonValue root = json::parse(readSuiteFile(name));
         if (root.isEmpty()) continue;  // a scalar root is not a job document
         ++containers;
         auto it = refused.find(name);
-        EXPECT_EQ(json::ParseErrors(), it == refused.end() ? QString() : it->second)
+        EXPECT_EQ(json::parseErrors(), it == refused.end() ? QString() : it->second)
             << qPrintable(name);
     }
     EXPECT_GT(containers, 80);
@@ -54,10 +54,10 @@ TEST(JsonSuite, EveryFileParsesToAnEnd) {
     const QStringList files = suiteFiles(QString());
     ASSERT_GT(files.size(), 300);
     for (const QString& name : files) {
-        const json::JsonValue root = json::Parse(readSuiteFile(name));
+        const json::JsonValue root = json::parse(readSuiteFile(name));
         EXPECT_TRUE(root.isEmpty() || root.isContainer()) << qPrintable(name);
         if (root.isEmpty()) {
-            EXPECT_EQ(json::ParseErrors(), u"Invalid JSON") << qPrintable(name);
+            EXPECT_EQ(json::parseErrors(), u"Invalid JSON") << qPrintable(name);
         }
     }
 }

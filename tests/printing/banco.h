@@ -29,7 +29,7 @@ struct Globo {
 /** Records balloons and log lines. */
 class AvisosGrabados : public Avisos {
   public:
-    void ShowBalloonTip(const QString& message, int icon, const QString& title,
+    void showBalloonTip(const QString& message, int icon, const QString& title,
                         int timeoutMs) override {
         globos.push_back({icon, title, message});
         tiempos.push_back(timeoutMs);
@@ -57,13 +57,13 @@ struct Banco {
         e.reloj = [] { return QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)); };
     }
     TapeDevice& agregar(const QString& nombre, int ancho) {
-        if (sistema.Printers().isEmpty() && sistema.DefaultPrinterName().isEmpty())
+        if (sistema.printers().isEmpty() && sistema.defaultPrinterName().isEmpty())
             sistema.setDefaultPrinterName(nombre);
         return sistema.addPrinter(nombre, ancho);
     }
     /** Keeps a settings list given as JSON text. */
     void configurar(const QString& config) {
-        e.configuracion = json::Parse(config);
+        e.configuracion = json::parse(config);
         e.hayConfiguracion = true;
     }
     /** The tape lines of every document of a printer, joined. */
@@ -71,7 +71,7 @@ struct Banco {
 };
 
 inline json::JsonValue parsear(const QString& texto) {
-    return json::Parse(texto);
+    return json::parse(texto);
 }
 
 /** Tape text from lines: each line LF-terminated. */

@@ -21,18 +21,18 @@ TEST(Medidas, FiveThousandTwipsIsTheLineBetweenNarrowAndWide) {
     } casos[] = {
         {0, false, 40, 18, 7}, {1, true, 32, 14, 6}, {2, true, 32, 14, 6}, {3, true, 32, 14, 6}};
     for (const auto& c : casos) {
-        b.e.actual = &b.sistema.Printer(c.indice);
+        b.e.actual = &b.sistema.printer(c.indice);
         EXPECT_EQ(esImpresoraAngosta(b.e), c.angosta) << c.indice;
         EXPECT_EQ(anchoLinea(b.e), c.ancho) << c.indice;
         EXPECT_EQ(escalarColumna(b.e, 18), c.col18) << c.indice;
         EXPECT_EQ(escalarColumna(b.e, 7), c.col7) << c.indice;
     }
-    b.e.actual = &b.sistema.Printer(0);
+    b.e.actual = &b.sistema.printer(0);
     EXPECT_EQ(anchoReferencia(b.e), 4200);
-    EXPECT_FLOAT_EQ(b.e.actual->FontSize(), 10);
-    b.e.actual = &b.sistema.Printer(3);
+    EXPECT_FLOAT_EQ(b.e.actual->fontSize(), 10);
+    b.e.actual = &b.sistema.printer(3);
     EXPECT_EQ(anchoReferencia(b.e), 2520);
-    EXPECT_FLOAT_EQ(b.e.actual->FontSize(), 7);  // left as set
+    EXPECT_FLOAT_EQ(b.e.actual->fontSize(), 7);  // left as set
 }
 
 TEST(CortePalabras, CountsWholeWordsWithinTheLimit) {
@@ -66,10 +66,10 @@ class EnvolturaTest : public ::testing::Test {
         b.agregar(QStringLiteral("Ancha"), 5669);
     }
     QString imprimir(int indice, float tam, auto&& accion) {
-        b.e.actual = &b.sistema.Printer(indice);
+        b.e.actual = &b.sistema.printer(indice);
         b.e.actual->setFontSize(tam);
         accion();
-        b.e.actual->EndDoc();
+        b.e.actual->endDoc();
         QString t;
         for (const auto& o : b.sistema.outputs()) t += QString::fromUtf8(o.content);
         b.sistema.clearOutputs();
@@ -139,7 +139,7 @@ TEST_F(EnvolturaTest, RulesFollowThePaperAndRestoreTheSize) {
                        [&] {
                            imprimirSeparador(b.e, QStringLiteral("="));
                            imprimirSeparador(b.e, QStringLiteral("*"));
-                           b.e.actual->Print({PrintItem::Text(QStringLiteral("x"))});
+                           b.e.actual->print({PrintItem::ofText(QStringLiteral("x"))});
                        }),
               cinta({"7|" + QString(30, u'='), "16|x"}));
     EXPECT_EQ(imprimir(1, 12, [&] { imprimirSeparador(b.e, QStringLiteral("-")); }),
@@ -180,7 +180,7 @@ TEST(AmountLine, RightAlignsToTheLineWidth) {
     Banco b("en_US");
     b.agregar(QStringLiteral("A"), 4535);
     imprimirLineaMonto(b.e, QStringLiteral("SUB TOTAL"), 28000);
-    impresora(b.e).EndDoc();
+    impresora(b.e).endDoc();
     EXPECT_EQ(b.tapes(QStringLiteral("A")), cinta({"10|SUB TOTAL" + QString(16, u' ') + "28,000"}));
 }
 
@@ -205,8 +205,8 @@ TEST_F(SeleccionTest, LookupIgnoresCaseAndBlanksAndFallsBackToTheDefault) {
 
 TEST_F(SeleccionTest, ProbeNeverReachesThePaper) {
     EXPECT_TRUE(seleccionarImpresora(b.e, 1, 0));
-    EXPECT_EQ(impresora(b.e).DeviceName(), QStringLiteral("Bar"));
-    impresora(b.e).EndDoc();
+    EXPECT_EQ(impresora(b.e).deviceName(), QStringLiteral("Bar"));
+    impresora(b.e).endDoc();
     EXPECT_TRUE(b.sistema.outputs().empty());
     EXPECT_TRUE(b.avisos.globos.empty());
 }
@@ -214,7 +214,7 @@ TEST_F(SeleccionTest, ProbeNeverReachesThePaper) {
 TEST_F(SeleccionTest, OfflinePrinterFallsBackToTheDefaultSilently) {
     b.sistema.setOffline(QStringLiteral("Bar"), true);
     EXPECT_TRUE(seleccionarImpresora(b.e, 1, 0));
-    EXPECT_EQ(impresora(b.e).DeviceName(), QStringLiteral("Facturas"));
+    EXPECT_EQ(impresora(b.e).deviceName(), QStringLiteral("Facturas"));
     EXPECT_TRUE(b.avisos.globos.empty());
 }
 

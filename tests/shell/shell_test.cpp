@@ -18,10 +18,10 @@
 #include "core/acceso.h"
 #include "json/script.h"
 #include "printing/tape_device.h"
+#include "shell/bandeja_sistema.h"
 #include "shell/dialogos_reales.h"
 #include "shell/fondo.h"
 #include "shell/iconos.h"
-#include "shell/systray.h"
 #include "shell/ventana_principal.h"
 
 namespace {
@@ -40,22 +40,22 @@ class Aplicacion : public ::testing::Environment {
 };
 const auto* const kAplicacion = ::testing::AddGlobalTestEnvironment(new Aplicacion);
 
-using shell::clsSystray;
+using shell::BandejaSistema;
 
 TEST(Bandeja, RecordFieldsAreCutAndTheTooltipReadBackStays) {
-    clsSystray t;
+    BandejaSistema t;
     t.setSalidaGlobos(nullptr);
-    t.Init(nullptr, "Sincronizador Zentil");
-    t.SetIcon(core::IconoBandeja::OK, QString(200, u't'));
+    t.init(nullptr, "Sincronizador Zentil");
+    t.setIcon(core::IconoBandeja::OK, QString(200, u't'));
     EXPECT_EQ(t.registro().szTip, QString(128, u't'));
-    EXPECT_EQ(t.TooltipText(), "Sincronizador Zentil");
-    t.ShowBalloonTip(QString(300, u'm'), 3, QString(70, u'T'), 30000);
+    EXPECT_EQ(t.tooltipText(), "Sincronizador Zentil");
+    t.showBalloonTip(QString(300, u'm'), 3, QString(70, u'T'), 30000);
     EXPECT_EQ(t.registro().szInfo.size(), 256);
     EXPECT_EQ(t.registro().szInfoTitle, QString(64, u'T'));
     EXPECT_EQ(t.registro().dwInfoFlags, 3);
     EXPECT_EQ(t.registro().uTimeout, 30000);
     t.setTooltipText("otro");
-    EXPECT_EQ(t.TooltipText(), "otro");
+    EXPECT_EQ(t.tooltipText(), "otro");
     EXPECT_EQ(t.registro().szTip, "otro");
     EXPECT_TRUE(t.registro().presente);
     t.delIcon();
@@ -63,14 +63,14 @@ TEST(Bandeja, RecordFieldsAreCutAndTheTooltipReadBackStays) {
 }
 
 TEST(Bandeja, MouseMoveDecodesOnlyTheTableValues) {
-    clsSystray t;
+    BandejaSistema t;
     QStringList eventos;
-    QObject::connect(&t, &clsSystray::LeftClick, [&] { eventos << "LeftClick"; });
-    QObject::connect(&t, &clsSystray::DoubleClick, [&] { eventos << "DoubleClick"; });
-    QObject::connect(&t, &clsSystray::RightClick, [&] { eventos << "RightClick"; });
-    QObject::connect(&t, &clsSystray::BalloonHide, [&] { eventos << "BalloonHide"; });
-    QObject::connect(&t, &clsSystray::BalloonTimeOut, [&] { eventos << "BalloonTimeOut"; });
-    QObject::connect(&t, &clsSystray::BalloonClicked, [&] { eventos << "BalloonClicked"; });
+    QObject::connect(&t, &BandejaSistema::LeftClick, [&] { eventos << "LeftClick"; });
+    QObject::connect(&t, &BandejaSistema::DoubleClick, [&] { eventos << "DoubleClick"; });
+    QObject::connect(&t, &BandejaSistema::RightClick, [&] { eventos << "RightClick"; });
+    QObject::connect(&t, &BandejaSistema::BalloonHide, [&] { eventos << "BalloonHide"; });
+    QObject::connect(&t, &BandejaSistema::BalloonTimeOut, [&] { eventos << "BalloonTimeOut"; });
+    QObject::connect(&t, &BandejaSistema::BalloonClicked, [&] { eventos << "BalloonClicked"; });
     for (int x : {514, 515, 517, 1027, 1028, 7695, 514 * 15, 513, 0, -1})
         t.MouseMove(1, x, nullptr);
     EXPECT_EQ(eventos, (QStringList{"LeftClick", "DoubleClick", "RightClick", "BalloonHide",
@@ -78,12 +78,12 @@ TEST(Bandeja, MouseMoveDecodesOnlyTheTableValues) {
 }
 
 TEST(Bandeja, BalloonsGoToStandardErrorEscaped) {
-    EXPECT_EQ(clsSystray::lineaGlobo(2, "Comanda", "linea 1\r\nlinea 2"),
+    EXPECT_EQ(BandejaSistema::lineaGlobo(2, "Comanda", "linea 1\r\nlinea 2"),
               "balloon 2 Comanda: linea 1\\r\\nlinea 2");
-    clsSystray t;
+    BandejaSistema t;
     FILE* salida = std::tmpfile();
     t.setSalidaGlobos(salida);
-    t.ShowBalloonTip("Conectando al servidor de impresion ", 1, "Sistema de impresora", 30000);
+    t.showBalloonTip("Conectando al servidor de impresion ", 1, "Sistema de impresora", 30000);
     std::rewind(salida);
     char linea[200] = {};
     ASSERT_NE(std::fgets(linea, sizeof linea, salida), nullptr);
@@ -103,17 +103,17 @@ TEST(Iconos, FourDistinctStatesReadableAtSixteenPixels) {
 }
 
 TEST(Fondo, GeometryFitsCentresAndTakesTheMargin) {
-    using shell::clasBackGround;
+    using shell::PintorFondo;
     // Twice as wide as the surface, same height, no margin: half size across the width.
-    EXPECT_EQ(clasBackGround::geometria({200, 100}, {400, 100}, 0), QRect(0, 25, 200, 50));
+    EXPECT_EQ(PintorFondo::geometria({200, 100}, {400, 100}, 0), QRect(0, 25, 200, 50));
     // Smaller than the surface: enlarged until it fits the limiting direction.
-    EXPECT_EQ(clasBackGround::geometria({200, 100}, {50, 50}, 0), QRect(50, 0, 100, 100));
+    EXPECT_EQ(PintorFondo::geometria({200, 100}, {50, 50}, 0), QRect(50, 0, 100, 100));
     // The window's logo box with its margin of 32: 16 pixels free on each side.
-    EXPECT_EQ(clasBackGround::geometria({280, 180}, {100, 100}, 32), QRect(66, 16, 148, 148));
+    EXPECT_EQ(PintorFondo::geometria({280, 180}, {100, 100}, 32), QRect(66, 16, 148, 148));
     // Halves go to the even neighbour.
-    EXPECT_EQ(clasBackGround::geometria({101, 100}, {100, 100}, 0).x(), 0);
-    EXPECT_EQ(clasBackGround::geometria({103, 100}, {100, 100}, 0).x(), 2);
-    EXPECT_EQ(clasBackGround::geometria({100, 100}, {100, 100}, 3).width(), 97);
+    EXPECT_EQ(PintorFondo::geometria({101, 100}, {100, 100}, 0).x(), 0);
+    EXPECT_EQ(PintorFondo::geometria({103, 100}, {100, 100}, 0).x(), 2);
+    EXPECT_EQ(PintorFondo::geometria({100, 100}, {100, 100}, 3).width(), 97);
 }
 
 TEST(Fondo, RefreshPaintsIntoThePersistentDrawing) {
@@ -121,15 +121,15 @@ TEST(Fondo, RefreshPaintsIntoThePersistentDrawing) {
     caja.resize(100, 50);
     QImage rojo(50, 50, QImage::Format_RGB32);
     rojo.fill(Qt::red);
-    shell::clasBackGround fondo;
+    shell::PintorFondo fondo;
     fondo.setForm(&caja);
     fondo.setImagen(rojo);
-    fondo.Refresh();
+    fondo.refresh();
     const QImage pintado = caja.lienzo().toImage();
     EXPECT_EQ(QColor(pintado.pixel(50, 25)), QColor(Qt::red));
     EXPECT_NE(QColor(pintado.pixel(10, 25)), QColor(Qt::red));
     fondo.setImagen(QImage());
-    fondo.Refresh();  // no picture: cleared, nothing raised
+    fondo.refresh();  // no picture: cleared, nothing raised
     EXPECT_NE(QColor(caja.lienzo().toImage().pixel(50, 25)), QColor(Qt::red));
 }
 
@@ -155,8 +155,8 @@ TEST(Dialogos, ScriptAlertAndInputUseRealDialogs) {
         }
     });
     responder.start(20);
-    json::cJSONScript script(&dialogos);
-    const QString salida = script.Eval(
+    json::JsonScript script(&dialogos);
+    const QString salida = script.eval(
         R"([{"alert":{"message":"Hola","title":"Aviso"}},{"input":{"prompt":"Nombre","title":"Pregunta"}}])");
     EXPECT_EQ(salida, "respuesta");
     EXPECT_EQ(vistos, (QStringList{"Aviso|Hola", "Pregunta|Nombre"}));
@@ -183,9 +183,9 @@ class Ventana : public ::testing::Test {
         QFile f(dir.filePath(nombre));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
-    std::unique_ptr<shell::frmMain> ventana() {
-        auto v = std::make_unique<shell::frmMain>(*servidor, dialogos, dir.path(),
-                                                  [this](int c) { salidas << c; });
+    std::unique_ptr<shell::VentanaPrincipal> ventana() {
+        auto v = std::make_unique<shell::VentanaPrincipal>(*servidor, dialogos, dir.path(),
+                                                           [this](int c) { salidas << c; });
         return v;
     }
 
@@ -230,7 +230,7 @@ TEST_F(Ventana, StartUpHidesUnlessTheSupportMarkerAndShowsTheTray) {
         EXPECT_EQ(servidor->codigoSucursalesAgencias, "123456789012345");
         EXPECT_TRUE(servidor->conexionHabilitada);
         ASSERT_NE(v->SysTray, nullptr);
-        EXPECT_EQ(v->SysTray->TooltipText(), "Sincronizador Zentil");
+        EXPECT_EQ(v->SysTray->tooltipText(), "Sincronizador Zentil");
         EXPECT_EQ(v->SysTray->registro().szTip, "Conectando");
         EXPECT_EQ(v->SysTray->registro().szInfo, "Conectando al servidor de impresion ");
         EXPECT_EQ(v->SysTray->registro().szInfoTitle, "Sistema de impresora");

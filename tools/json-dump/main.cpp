@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
                      file.errorString().toLocal8Bit().constData());
         return 2;
     }
-    const json::JsonValue root = json::Parse(json::textoDocumento(bytes));
-    const QString& errors = json::ParseErrors();
+    const json::JsonValue root = json::parse(json::textoDocumento(bytes));
+    const QString& errors = json::parseErrors();
 
     if (!writeAll(json::volcado(root, errors)) || std::fflush(stdout) != 0) {
         std::fputs("json-dump: cannot write the output\n", stderr);

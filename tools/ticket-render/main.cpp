@@ -145,7 +145,7 @@ class BalloonFile : public printing::Avisos {
     bool failed() const { return failed_; }
     QString errorString() const { return file_.errorString(); }
 
-    void ShowBalloonTip(const QString& message, int icon, const QString& title, int) override {
+    void showBalloonTip(const QString& message, int icon, const QString& title, int) override {
         const QString text = printing::escaparSaltos(message);
         const QByteArray line =
             (QString::number(icon) + u'|' + title + u'|' + text + u'\n').toUtf8();
@@ -181,8 +181,8 @@ int run(const Options& o) {
         err(QStringLiteral("ticket-render: cannot read %1: %2").arg(o.job, file.errorString()));
         return 2;
     }
-    const json::JsonValue root = json::Parse(json::textoDocumento(bytes));
-    const QString errors = json::ParseErrors();
+    const json::JsonValue root = json::parse(json::textoDocumento(bytes));
+    const QString errors = json::parseErrors();
 
     if (o.dumpJson) {
         const QByteArray out = json::volcado(root, errors);

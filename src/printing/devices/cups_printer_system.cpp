@@ -63,13 +63,13 @@ void CupsPrinterSystem::refresh() {
     listedAt_.start();
 }
 
-QStringList CupsPrinterSystem::Printers() {
+QStringList CupsPrinterSystem::printers() {
     // One listing serves the calls of one ticket; a queue added later shows up soon after.
     if (!listedAt_.isValid() || listedAt_.elapsed() > kListLifetimeMs) refresh();
     return names_;
 }
 
-PrintDevice& CupsPrinterSystem::Printer(int index) {
+PrintDevice& CupsPrinterSystem::printer(int index) {
     if (!listedAt_.isValid()) refresh();
     if (index < 0 || index >= names_.size()) throw json::RuntimeError::subscriptOutOfRange();
     const QString name = names_.at(index);
@@ -104,7 +104,7 @@ PrintDevice& CupsPrinterSystem::Printer(int index) {
     return *slot;
 }
 
-QString CupsPrinterSystem::DefaultPrinterName() {
+QString CupsPrinterSystem::defaultPrinterName() {
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
     if (!dest) return {};
     const QString name = QString::fromUtf8(dest->name);
@@ -184,7 +184,7 @@ void CupsPrinterSystem::submitJob(const QString& queue, const QString& title,
     if (!written || !finished) throw fail();
 }
 
-void CupsPrinterSystem::WriteRaw(const QString& deviceName, const QByteArray& bytes) {
+void CupsPrinterSystem::writeRaw(const QString& deviceName, const QByteArray& bytes) {
     const QString problem = queueProblem(deviceName);
     if (!problem.isEmpty()) throw printerError(problem);
     submitJob(deviceName, QStringLiteral("Cajon"), bytes, true);

@@ -27,10 +27,10 @@ class CupsPrinterSystem : public PrinterSystem {
     CupsPrinterSystem(const CupsPrinterSystem&) = delete;
     CupsPrinterSystem& operator=(const CupsPrinterSystem&) = delete;
 
-    QStringList Printers() override;
-    PrintDevice& Printer(int index) override;
-    QString DefaultPrinterName() override;
-    void WriteRaw(const QString& deviceName, const QByteArray& bytes) override;
+    QStringList printers() override;
+    PrintDevice& printer(int index) override;
+    QString defaultPrinterName() override;
+    void writeRaw(const QString& deviceName, const QByteArray& bytes) override;
 
     /** Why the queue cannot take a job now; "" when it can. */
     static QString queueProblem(const QString& queue);

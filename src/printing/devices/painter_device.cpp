@@ -97,12 +97,12 @@ double PainterDevice::columnWidth() {
     return metrics().averageCharWidth();
 }
 
-double PainterDevice::TextWidth(const QString& text) {
+double PainterDevice::textWidth(const QString& text) {
     return metrics().horizontalAdvance(text);
 }
 
-double PainterDevice::TextHeight(const QString& text) {
-    const int lines = std::max<qsizetype>(1, text.count(QLatin1Char('\n')) + 1);
+double PainterDevice::textHeight(const QString& text) {
+    const int lines = static_cast<int>(std::max<qsizetype>(1, text.count(QLatin1Char('\n')) + 1));
     return metrics().lineSpacing() * lines;
 }
 
@@ -115,7 +115,7 @@ void PainterDevice::openIfNeeded() {
     line_.clear();
 }
 
-void PainterDevice::Print(const QList<PrintItem>& items, bool continueLine) {
+void PainterDevice::print(const QList<PrintItem>& items, bool continueLine) {
     openIfNeeded();
     for (const PrintItem& item : items) {
         if (item.kind == PrintItem::Kind::Tab) {
@@ -161,7 +161,7 @@ void PainterDevice::endLine() {
     x_ = 0;
 }
 
-void PainterDevice::PaintPicture(const QString& picturePath, int x, int y, int width, int height) {
+void PainterDevice::paintPicture(const QString& picturePath, int x, int y, int width, int height) {
     QImage image = readPicture(picturePath);
     if (image.isNull()) {
         throw json::RuntimeError(kInvalidPicture, QStringLiteral("Invalid picture"));
@@ -172,7 +172,7 @@ void PainterDevice::PaintPicture(const QString& picturePath, int x, int y, int w
     page.usedHeight = std::max(page.usedHeight, static_cast<double>(y) + height);
 }
 
-void PainterDevice::EndDoc() {
+void PainterDevice::endDoc() {
     if (!doc_) return;
     if (!line_.isEmpty()) endLine();
     PaintedDocument done = std::move(*doc_);
@@ -182,7 +182,7 @@ void PainterDevice::EndDoc() {
     if (endHook_) endHook_(done);
 }
 
-void PainterDevice::KillDoc() {
+void PainterDevice::killDoc() {
     doc_.reset();
     line_.clear();
     x_ = y_ = 0;

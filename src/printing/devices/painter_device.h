@@ -38,25 +38,25 @@ class PainterDevice : public PrintDevice {
     void setOpenHook(OpenHook hook) { openHook_ = std::move(hook); }
     void setEndHook(EndHook hook) { endHook_ = std::move(hook); }
 
-    QString DeviceName() const override { return name_; }
-    int PageWidth() const override { return pageWidth_; }
-    int PageHeight() const { return pageHeight_; }
+    QString deviceName() const override { return name_; }
+    int pageWidth() const override { return pageWidth_; }
+    int pageHeight() const { return pageHeight_; }
 
-    QString FontName() const override { return fontName_; }
+    QString fontName() const override { return fontName_; }
     void setFontName(const QString& name) override;
-    float FontSize() const override { return fontSize_; }
+    float fontSize() const override { return fontSize_; }
     void setFontSize(float points) override;
-    bool FontBold() const override { return bold_; }
+    bool fontBold() const override { return bold_; }
     void setFontBold(bool on) override;
-    bool FontItalic() const override { return italic_; }
+    bool fontItalic() const override { return italic_; }
     void setFontItalic(bool on) override;
 
-    void Print(const QList<PrintItem>& items, bool continueLine = false) override;
-    double TextWidth(const QString& text) override;
-    double TextHeight(const QString& text) override;
-    void PaintPicture(const QString& picturePath, int x, int y, int width, int height) override;
-    void EndDoc() override;
-    void KillDoc() override;
+    void print(const QList<PrintItem>& items, bool continueLine = false) override;
+    double textWidth(const QString& text) override;
+    double textHeight(const QString& text) override;
+    void paintPicture(const QString& picturePath, int x, int y, int width, int height) override;
+    void endDoc() override;
+    void killDoc() override;
 
     bool documentOpen() const { return doc_.has_value(); }
     /** The drawing font of the current settings (pixel size in twips). */

@@ -17,21 +17,21 @@ class VirtualPrinterSystem::Device : public PrintDevice {
   public:
     Device(VirtualPrinterSystem* owner, TapeDevice* tape) : owner_(owner), tape_(tape) {
         if (!owner->formats_.pdf && !owner->formats_.png) return;
-        painter_ = std::make_unique<PainterDevice>(tape->DeviceName(), tape->PageWidth(), 0, true,
+        painter_ = std::make_unique<PainterDevice>(tape->deviceName(), tape->pageWidth(), 0, true,
                                                    owner->fonts_);
-        painter_->setFontName(tape->FontName());
-        painter_->setFontSize(tape->FontSize());
-        painter_->setFontBold(tape->FontBold());
-        painter_->setFontItalic(tape->FontItalic());
+        painter_->setFontName(tape->fontName());
+        painter_->setFontSize(tape->fontSize());
+        painter_->setFontBold(tape->fontBold());
+        painter_->setFontItalic(tape->fontItalic());
         painter_->setEndHook([this](const PaintedDocument& doc) { writePictures(doc); });
     }
 
-    QString DeviceName() const override { return tape_->DeviceName(); }
-    int PageWidth() const override { return tape_->PageWidth(); }
-    QString FontName() const override { return tape_->FontName(); }
-    float FontSize() const override { return tape_->FontSize(); }
-    bool FontBold() const override { return tape_->FontBold(); }
-    bool FontItalic() const override { return tape_->FontItalic(); }
+    QString deviceName() const override { return tape_->deviceName(); }
+    int pageWidth() const override { return tape_->pageWidth(); }
+    QString fontName() const override { return tape_->fontName(); }
+    float fontSize() const override { return tape_->fontSize(); }
+    bool fontBold() const override { return tape_->fontBold(); }
+    bool fontItalic() const override { return tape_->fontItalic(); }
 
     void setFontName(const QString& name) override {
         tape_->setFontName(name);
@@ -50,39 +50,39 @@ class VirtualPrinterSystem::Device : public PrintDevice {
         if (painter_) painter_->setFontItalic(on);
     }
 
-    void Print(const QList<PrintItem>& items, bool continueLine) override {
-        tape_->Print(items, continueLine);
-        if (painter_) painter_->Print(items, continueLine);
+    void print(const QList<PrintItem>& items, bool continueLine) override {
+        tape_->print(items, continueLine);
+        if (painter_) painter_->print(items, continueLine);
     }
-    double TextWidth(const QString& text) override { return tape_->TextWidth(text); }
-    double TextHeight(const QString& text) override { return tape_->TextHeight(text); }
-    void PaintPicture(const QString& path, int x, int y, int width, int height) override {
-        tape_->PaintPicture(path, x, y, width, height);
-        if (painter_) painter_->PaintPicture(path, x, y, width, height);
+    double textWidth(const QString& text) override { return tape_->textWidth(text); }
+    double textHeight(const QString& text) override { return tape_->textHeight(text); }
+    void paintPicture(const QString& path, int x, int y, int width, int height) override {
+        tape_->paintPicture(path, x, y, width, height);
+        if (painter_) painter_->paintPicture(path, x, y, width, height);
     }
 
-    void EndDoc() override {
+    void endDoc() override {
         if (!tape_->documentOpen() && !(painter_ && painter_->documentOpen())) return;
         owner_->pendingNumber_ = owner_->nextNumber();
         try {
-            tape_->EndDoc();  // the tape goes out through the system's listener
+            tape_->endDoc();  // the tape goes out through the system's listener
         } catch (...) {
             owner_->tapes_.clearOutputs();
-            if (painter_) painter_->KillDoc();
+            if (painter_) painter_->killDoc();
             throw;
         }
         owner_->tapes_.clearOutputs();
-        if (painter_) painter_->EndDoc();
+        if (painter_) painter_->endDoc();
     }
-    void KillDoc() override {
-        tape_->KillDoc();
-        if (painter_) painter_->KillDoc();
+    void killDoc() override {
+        tape_->killDoc();
+        if (painter_) painter_->killDoc();
     }
 
   private:
     void writePictures(const PaintedDocument& doc) {
         const int number = owner_->pendingNumber_;
-        const QString printer = DeviceName();
+        const QString printer = deviceName();
         if (owner_->formats_.pdf) {
             QByteArray pdf;
             QBuffer buffer(&pdf);
@@ -171,24 +171,24 @@ void VirtualPrinterSystem::setDefaultPrinterName(const QString& name) {
     tapes_.setDefaultPrinterName(name);
 }
 
-QStringList VirtualPrinterSystem::Printers() {
-    return tapes_.Printers();
+QStringList VirtualPrinterSystem::printers() {
+    return tapes_.printers();
 }
 
-PrintDevice& VirtualPrinterSystem::Printer(int index) {
+PrintDevice& VirtualPrinterSystem::printer(int index) {
     if (index < 0 || index >= static_cast<int>(devices_.size())) {
         throw json::RuntimeError::subscriptOutOfRange();
     }
     return *devices_[static_cast<size_t>(index)];
 }
 
-QString VirtualPrinterSystem::DefaultPrinterName() {
-    return tapes_.DefaultPrinterName();
+QString VirtualPrinterSystem::defaultPrinterName() {
+    return tapes_.defaultPrinterName();
 }
 
-void VirtualPrinterSystem::WriteRaw(const QString& deviceName, const QByteArray& bytes) {
+void VirtualPrinterSystem::writeRaw(const QString& deviceName, const QByteArray& bytes) {
     // Outputs are kept only as files; the tape system's memory of them is dropped.
-    tapes_.WriteRaw(deviceName, bytes);
+    tapes_.writeRaw(deviceName, bytes);
     tapes_.clearOutputs();
 }
 

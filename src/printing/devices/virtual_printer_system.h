@@ -48,10 +48,10 @@ class VirtualPrinterSystem : public PrinterSystem {
     void addPrinter(const QString& name, int pageWidth = 4535, bool offline = false);
     void setDefaultPrinterName(const QString& name);
 
-    QStringList Printers() override;
-    PrintDevice& Printer(int index) override;
-    QString DefaultPrinterName() override;
-    void WriteRaw(const QString& deviceName, const QByteArray& bytes) override;
+    QStringList printers() override;
+    PrintDevice& printer(int index) override;
+    QString defaultPrinterName() override;
+    void writeRaw(const QString& deviceName, const QByteArray& bytes) override;
 
     QString folder() const { return folder_; }
     /** Paths of the files written so far, in print order. */

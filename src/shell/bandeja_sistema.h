@@ -19,7 +19,7 @@ namespace shell {
  * fields a call does not name keep their last values. Every balloon is also written to
  * standard error, so nothing is lost where there is no tray. Removes its icon when released.
  */
-class clsSystray : public QObject, public core::Bandeja {
+class BandejaSistema : public QObject, public core::Bandeja {
     Q_OBJECT
   public:
     static constexpr int kAnchoTip = 128;
@@ -37,18 +37,18 @@ class clsSystray : public QObject, public core::Bandeja {
         QIcon hIcon;
     };
 
-    explicit clsSystray(QObject* parent = nullptr);
-    ~clsSystray() override;
+    explicit BandejaSistema(QObject* parent = nullptr);
+    ~BandejaSistema() override;
 
     /** Adds the icon for the window and sets its tooltip. Always returns false. */
-    bool Init(QWidget* pfrm, const QString& pstrTooltip);
+    bool init(QWidget* pfrm, const QString& pstrTooltip);
     /** Decodes one notification as the host window reports it and raises its event. */
     void MouseMove(int Button, int x, QWidget* pfrm);
-    void SetIcon(core::IconoBandeja image, const QString& tip) override;
-    void SetIcon(const QIcon& image, const QString& tip);
-    void ShowBalloonTip(const QString& pstrMessage, int penIcon, const QString& pstrTitle,
+    void setIcon(core::IconoBandeja image, const QString& tip) override;
+    void setIcon(const QIcon& image, const QString& tip);
+    void showBalloonTip(const QString& pstrMessage, int penIcon, const QString& pstrTitle,
                         int plngTimeout) override;
-    QString TooltipText() const { return tooltip_; }
+    QString tooltipText() const { return tooltip_; }
     void setTooltipText(const QString& texto);
     void delIcon();
 

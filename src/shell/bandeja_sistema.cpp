@@ -1,4 +1,4 @@
-#include "shell/systray.h"
+#include "shell/bandeja_sistema.h"
 
 #include <QSystemTrayIcon>
 #include <QWidget>
@@ -8,17 +8,17 @@
 
 namespace shell {
 
-clsSystray::clsSystray(QObject* parent) : QObject(parent) {}
+BandejaSistema::BandejaSistema(QObject* parent) : QObject(parent) {}
 
-clsSystray::~clsSystray() {
+BandejaSistema::~BandejaSistema() {
     delIcon();
 }
 
-QString clsSystray::lineaGlobo(int icono, const QString& titulo, const QString& texto) {
+QString BandejaSistema::lineaGlobo(int icono, const QString& titulo, const QString& texto) {
     return printing::lineaGlobo(icono, titulo, texto);
 }
 
-bool clsSystray::Init(QWidget* pfrm, const QString& pstrTooltip) {
+bool BandejaSistema::init(QWidget* pfrm, const QString& pstrTooltip) {
     registro_.presente = true;
     registro_.hIcon = pfrm ? pfrm->windowIcon() : QIcon();
     if (!icono_ && QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -52,7 +52,7 @@ bool clsSystray::Init(QWidget* pfrm, const QString& pstrTooltip) {
     return false;
 }
 
-void clsSystray::MouseMove(int Button, int x, QWidget* pfrm) {
+void BandejaSistema::MouseMove(int Button, int x, QWidget* pfrm) {
     Q_UNUSED(Button);
     Q_UNUSED(pfrm);
     switch (x) {
@@ -79,31 +79,31 @@ void clsSystray::MouseMove(int Button, int x, QWidget* pfrm) {
     }
 }
 
-void clsSystray::modificar() {
+void BandejaSistema::modificar() {
     if (!icono_ || !registro_.presente) return;
     icono_->setIcon(registro_.hIcon);
     icono_->setToolTip(registro_.szTip);
 }
 
-void clsSystray::setTooltipText(const QString& texto) {
+void BandejaSistema::setTooltipText(const QString& texto) {
     tooltip_ = texto;
     registro_.szTip = texto.left(kAnchoTip);
     modificar();
 }
 
-void clsSystray::SetIcon(core::IconoBandeja image, const QString& tip) {
-    SetIcon(iconoEstado(image), tip);
+void BandejaSistema::setIcon(core::IconoBandeja image, const QString& tip) {
+    setIcon(iconoEstado(image), tip);
 }
 
-void clsSystray::SetIcon(const QIcon& image, const QString& tip) {
+void BandejaSistema::setIcon(const QIcon& image, const QString& tip) {
     // The tooltip shown changes; the text read back through TooltipText does not.
     registro_.hIcon = image;
     registro_.szTip = tip.left(kAnchoTip);
     modificar();
 }
 
-void clsSystray::ShowBalloonTip(const QString& pstrMessage, int penIcon, const QString& pstrTitle,
-                                int plngTimeout) {
+void BandejaSistema::showBalloonTip(const QString& pstrMessage, int penIcon,
+                                    const QString& pstrTitle, int plngTimeout) {
     registro_.szInfo = pstrMessage.left(kAnchoInfo);
     registro_.szInfoTitle = pstrTitle.left(kAnchoTitulo);
     registro_.uTimeout = plngTimeout;
@@ -132,7 +132,7 @@ void clsSystray::ShowBalloonTip(const QString& pstrMessage, int penIcon, const Q
     }
 }
 
-void clsSystray::delIcon() {
+void BandejaSistema::delIcon() {
     registro_.presente = false;
     if (icono_) {
         icono_->hide();
