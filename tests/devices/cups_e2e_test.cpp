@@ -206,4 +206,15 @@ TEST_F(CupsEndToEnd, MissingQueueIsReportedNotPrintedElsewhere) {
     EXPECT_EQ(CupsPrinterSystem::queueProblem("Cocina"), QString());
 }
 
+// A receipt printer on the network behind a raw queue gets the pulse byte for byte.
+TEST_F(CupsEndToEnd, DrawerPulseReachesANetworkPrinterExactly) {
+    testing_cups::Listener printer;
+    ASSERT_EQ(cups_->addRawSocketQueue("Caja", printer.port()), QString());
+    CupsPrinterSystem fresh;
+    fresh.writeRaw("Caja", kPulse);
+    ASSERT_TRUE(printer.wait(1)) << cups_->errorLog().toStdString();
+    EXPECT_EQ(printer.jobs().front(), kPulse);
+    cups_->admin("lpadmin", {"-x", "Caja"});
+}
+
 }  // namespace

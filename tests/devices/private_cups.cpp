@@ -1,15 +1,20 @@
 #include "private_cups.h"
 
 #include <cups/cups.h>
+#include <cups/raster.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QThread>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace testing_cups {
 
@@ -40,6 +45,11 @@ const char kBackend[] =
     "out=\"$dir/$PRINTER-$1\"\n"
     "if [ -n \"$6\" ]; then cat \"$6\" > \"$out.part\"; else cat > \"$out.part\"; fi\n"
     "mv \"$out.part\" \"$out\"\n";
+
+// Without snmp=false the socket backend spends seconds on an SNMP query first.
+QString socketUri(quint16 port) {
+    return QStringLiteral("socket://127.0.0.1:%1/?snmp=false").arg(port);
+}
 
 int jobNumber(const QString& path) {
     return QFileInfo(path).fileName().section(u'-', -1).toInt();
@@ -75,6 +85,14 @@ QString PrivateCups::start() {
         QFile::link(QStringLiteral("/usr/lib/cups/") + QLatin1String(sub),
                     root + QStringLiteral("/lib/") + QLatin1String(sub));
     }
+    QFile::link(QStringLiteral("/usr/lib/cups/backend/socket"), root + "/lib/backend/socket");
+    // Filters run as user lp: they need to reach the folder and write their temporary files.
+    QFile::setPermissions(root, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                    QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                    QFileDevice::ExeOther);
+    QProcess::execute(QStringLiteral("chgrp"), {"lp", root + "/tmp"});
+    QProcess::execute(QStringLiteral("chmod"), {"1770", root + "/tmp"});
     if (!writeText(root + "/lib/backend/capture", kBackend,
                    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
         return QStringLiteral("cannot write the capture backend");
@@ -201,6 +219,49 @@ QString PrivateCups::writePpd(int widthMm) {
     return path;
 }
 
+// 80 mm wide, 4 mm side margins, 203 dpi grey raster passed to the device unfiltered, and
+// any length from 12.7 mm to 5 m, as a thermal receipt printer's driver offers.
+QString PrivateCups::writeThermalPpd() {
+    const QByteArray ppd =
+        "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
+        "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"TROLL.PPD\"\n"
+        "*Manufacturer: \"Generic\"\n*Product: \"(Thermal Roll)\"\n"
+        "*ModelName: \"Thermal Roll 80\"\n*ShortNickName: \"Thermal Roll 80\"\n"
+        "*NickName: \"Thermal Roll 80\"\n*PSVersion: \"(3010.000) 0\"\n*LanguageLevel: \"3\"\n"
+        "*ColorDevice: False\n*DefaultColorSpace: Gray\n*FileSystem: False\n*Throughput: \"1\"\n"
+        "*TTRasterizer: Type42\n*cupsVersion: 2.4\n*cupsManualCopies: True\n"
+        "*cupsFilter2: \"application/vnd.cups-raster application/vnd.cups-raster 0 -\"\n"
+        "*OpenUI *Resolution: PickOne\n*OrderDependency: 10 AnySetup *Resolution\n"
+        "*DefaultResolution: 203dpi\n"
+        "*Resolution 203dpi/203 dpi: \"<</HWResolution[203 203]/cupsColorSpace 0"
+        "/cupsBitsPerColor 8/cupsColorOrder 0>>setpagedevice\"\n"
+        "*CloseUI: *Resolution\n"
+        "*HWMargins: 11.34 0 11.34 0\n*VariablePaperSize: True\n"
+        "*MaxMediaWidth: \"226.77\"\n*MaxMediaHeight: \"14400\"\n"
+        "*CustomPageSize True: \"pop pop pop <</PageSize[5 -2 roll]/ImagingBBox null>>"
+        "setpagedevice\"\n"
+        "*ParamCustomPageSize Width: 1 points 72 226.77\n"
+        "*ParamCustomPageSize Height: 2 points 36 14400\n"
+        "*ParamCustomPageSize WidthOffset: 3 points 0 0\n"
+        "*ParamCustomPageSize HeightOffset: 4 points 0 0\n"
+        "*ParamCustomPageSize Orientation: 5 int 0 0\n"
+        "*OpenUI *PageSize/Media Size: PickOne\n*OrderDependency: 10 AnySetup *PageSize\n"
+        "*DefaultPageSize: X80MMY297MM\n"
+        "*PageSize X80MMY297MM/80 x 297 mm: \"<</PageSize[226.77 841.89]/ImagingBBox null>>"
+        "setpagedevice\"\n*CloseUI: *PageSize\n"
+        "*OpenUI *PageRegion: PickOne\n*OrderDependency: 10 AnySetup *PageRegion\n"
+        "*DefaultPageRegion: X80MMY297MM\n"
+        "*PageRegion X80MMY297MM/80 x 297 mm: \"<</PageSize[226.77 841.89]/ImagingBBox null>>"
+        "setpagedevice\"\n*CloseUI: *PageRegion\n"
+        "*DefaultImageableArea: X80MMY297MM\n"
+        "*ImageableArea X80MMY297MM/80 x 297 mm: \"11.34 0 215.43 841.89\"\n"
+        "*DefaultPaperDimension: X80MMY297MM\n"
+        "*PaperDimension X80MMY297MM/80 x 297 mm: \"226.77 841.89\"\n";
+    const QString path = dir_->filePath(QStringLiteral("thermal80.ppd"));
+    writeText(path, ppd);
+    return path;
+}
+
 QString PrivateCups::admin(const QString& program, const QStringList& args) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
@@ -221,6 +282,20 @@ QString PrivateCups::addRollQueue(const QString& name, int widthMm) {
 QString PrivateCups::addRawQueue(const QString& name) {
     return admin(QStringLiteral("lpadmin"),
                  {"-p", name, "-E", "-v", "capture:" + capturedFolder(), "-m", "raw"});
+}
+
+QString PrivateCups::addRawSocketQueue(const QString& name, quint16 port) {
+    return admin(QStringLiteral("lpadmin"), {"-p", name, "-E", "-v", socketUri(port), "-m", "raw"});
+}
+
+QString PrivateCups::addThermalQueue(const QString& name, quint16 port) {
+    return admin(QStringLiteral("lpadmin"),
+                 {"-p", name, "-E", "-v", socketUri(port), "-P", writeThermalPpd()});
+}
+
+QString PrivateCups::addTextOnlyQueue(const QString& name) {
+    return admin(QStringLiteral("lpadmin"), {"-p", name, "-E", "-v", "capture:" + capturedFolder(),
+                                             "-m", "drv:///cupsfilters.drv/textonly.ppd"});
 }
 
 QStringList PrivateCups::captured(const QString& queue) const {
@@ -250,6 +325,91 @@ QString PrivateCups::errorLog() const {
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QByteArray all = f.readAll();
     return QString::fromLocal8Bit(all.right(4000));
+}
+
+struct Listener::State {
+    QTcpServer server;
+    QList<QByteArray> done;
+};
+
+Listener::Listener() : state_(std::make_unique<State>()) {
+    State* st = state_.get();
+    QObject::connect(&st->server, &QTcpServer::newConnection, &st->server, [st] {
+        while (QTcpSocket* c = st->server.nextPendingConnection()) {
+            auto bytes = std::make_shared<QByteArray>();
+            QObject::connect(c, &QTcpSocket::readyRead, c,
+                             [c, bytes] { bytes->append(c->readAll()); });
+            QObject::connect(c, &QTcpSocket::disconnected, c, [c, bytes, st] {
+                bytes->append(c->readAll());
+                st->done.append(*bytes);
+                c->deleteLater();
+            });
+        }
+    });
+    st->server.listen(QHostAddress::LocalHost, 0);
+}
+
+Listener::~Listener() = default;
+
+quint16 Listener::port() const {
+    return state_->server.serverPort();
+}
+
+void Listener::close() {
+    state_->server.close();
+}
+
+bool Listener::wait(int count, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (state_->done.size() < count) {
+        if (t.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+QList<QByteArray> Listener::jobs() const {
+    return state_->done;
+}
+
+namespace {
+struct ByteReader {
+    const QByteArray* bytes;
+    qsizetype at = 0;
+};
+
+ssize_t readBytes(void* ctx, unsigned char* buffer, size_t length) {
+    auto* r = static_cast<ByteReader*>(ctx);
+    const qsizetype n = std::min<qsizetype>(r->bytes->size() - r->at, qsizetype(length));
+    std::memcpy(buffer, r->bytes->constData() + r->at, size_t(n));
+    r->at += n;
+    return ssize_t(n);
+}
+}  // namespace
+
+QList<RasterPage> rasterPages(const QByteArray& bytes) {
+    QList<RasterPage> pages;
+    ByteReader reader{&bytes};
+    cups_raster_t* r = cupsRasterOpenIO(readBytes, &reader, CUPS_RASTER_READ);
+    if (!r) return pages;
+    cups_page_header2_t h;
+    while (cupsRasterReadHeader2(r, &h)) {
+        if (h.cupsBitsPerPixel != 8 || h.cupsWidth == 0 || h.cupsHeight > 200000) break;
+        RasterPage page;
+        page.width = int(h.cupsWidth);
+        page.height = int(h.cupsHeight);
+        page.dpi = int(h.HWResolution[0]);
+        page.pageSizePoints = QSize(int(h.PageSize[0]), int(h.PageSize[1]));
+        page.image = QImage(page.width, page.height, QImage::Format_Grayscale8);
+        for (int y = 0; y < page.height; ++y) {
+            if (cupsRasterReadPixels(r, page.image.scanLine(y), h.cupsBytesPerLine) == 0) break;
+        }
+        pages.append(page);
+    }
+    cupsRasterClose(r);
+    return pages;
 }
 
 QString pdfText(const QString& path) {

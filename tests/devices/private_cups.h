@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
+#include <QList>
 #include <QProcess>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -30,6 +33,15 @@ class PrivateCups {
     QString addRollQueue(const QString& name, int widthMm);
     /** A queue without a driver: raw jobs only, no paper size. */
     QString addRawQueue(const QString& name);
+    /** A raw queue whose device is a network printer at 127.0.0.1:port. */
+    QString addRawSocketQueue(const QString& name, quint16 port);
+    /**
+     * A thermal receipt printer's driver queue at 127.0.0.1:port: an 80 mm roll at 203 dpi
+     * with 4 mm side margins and custom lengths, sending 8-bit grey CUPS raster.
+     */
+    QString addThermalQueue(const QString& name, quint16 port);
+    /** A text-only driver queue (it refuses PDF) on the capture backend. */
+    QString addTextOnlyQueue(const QString& name);
     /** Runs a CUPS administration command (lpadmin, cupsdisable, ...); "" or its output. */
     QString admin(const QString& program, const QStringList& args);
 
@@ -43,10 +55,46 @@ class PrivateCups {
 
   private:
     QString writePpd(int widthMm);
+    QString writeThermalPpd();
 
     std::unique_ptr<QTemporaryDir> dir_;
     QProcess daemon_;
 };
+
+/**
+ * A network printer played by the test: every connection's bytes, in order. It accepts
+ * while the event loop runs (wait() runs it).
+ */
+class Listener {
+  public:
+    Listener();
+    ~Listener();
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+    quint16 port() const;
+    /** Stops listening: the port refuses connections from now on. */
+    void close();
+    /** Waits until `count` connections have ended; false after the time-out. */
+    bool wait(int count, int timeoutMs = 20000);
+    /** The bytes of each ended connection, oldest first. */
+    QList<QByteArray> jobs() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+/** One page of CUPS raster. */
+struct RasterPage {
+    int width = 0;   // dots
+    int height = 0;  // rows
+    int dpi = 0;
+    QSize pageSizePoints;
+    QImage image;  // 8-bit grey
+};
+/** The pages of a CUPS raster stream (8-bit grey only); empty when it is not one. */
+QList<RasterPage> rasterPages(const QByteArray& bytes);
 
 /** The text pdftotext reads from a PDF file; "" when it cannot. */
 QString pdfText(const QString& path);

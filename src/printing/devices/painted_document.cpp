@@ -74,6 +74,28 @@ bool PaintedDocument::writePdf(QIODevice* out, const QString& title) const {
     return p.end();
 }
 
+bool PaintedDocument::writePdf(QIODevice* out, const QString& title, QSize pageSize, QPointF origin,
+                               double scale) const {
+    QPdfWriter writer(out);
+    writer.setTitle(title);
+    writer.setCreator(QStringLiteral("servidor-impresoras"));
+    writer.setResolution(static_cast<int>(kTwipsPerInch));
+    writer.setPageLayout(QPageLayout(pageSizeTwips(pageSize.width(), pageSize.height()),
+                                     QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    QPainter p;
+    if (!p.begin(&writer)) return false;
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (int i = 0; i < pages_.size(); ++i) {
+        if (i > 0 && !writer.newPage()) return false;
+        p.save();
+        p.translate(origin);
+        p.scale(scale, scale);
+        paintPage(p, pages_.at(i));
+        p.restore();
+    }
+    return p.end();
+}
+
 QImage PaintedDocument::toImage(int dpi) const {
     const double scale = dpi / kTwipsPerInch;
     const int width = std::max(1, static_cast<int>(std::lround(pageWidth_ * scale)));

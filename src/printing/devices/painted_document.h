@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPointF>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <variant>
 
@@ -50,6 +51,12 @@ class PaintedDocument {
 
     /** Writes the document as PDF, one PDF page per page. False when the device fails. */
     bool writePdf(QIODevice* out, const QString& title) const;
+    /**
+     * Writes the document as PDF on pages of one size (twips), each page's content drawn
+     * from `origin` and multiplied by `scale`. False when the device fails.
+     */
+    bool writePdf(QIODevice* out, const QString& title, QSize pageSize, QPointF origin,
+                  double scale) const;
     /** The pages stacked top to bottom on a white image at the given resolution. */
     QImage toImage(int dpi) const;
 
