@@ -92,14 +92,19 @@ void setComunicacion(const JsonValue& doc, Entorno& e) {
     if (!ids.isArray()) tipoIncorrecto(QStringLiteral("idsLeidos"), "una lista");
     if (ids.count() == 0) return;
 
+    const auto otraPasada = [&] {
+        if (e.otraPasada) e.otraPasada(doc, e);
+    };
     try {
         if (comanda.count() > 0) imprimirComandas(e, comanda);
         if (anulaciones.count() > 0) imprimirAnulaciones(e, anulaciones);
         if (factura.count() > 0) imprimirFacturas(e, factura);
         if (cajon) imprimirAperturaCajon(e);
     } catch (const json::RuntimeError& err) {
+        otraPasada();
         throw DocumentoNoProcesado(err.description());
     }
+    otraPasada();
 }
 
 }  // namespace printing
