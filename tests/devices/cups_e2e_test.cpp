@@ -2,13 +2,20 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDate>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
 
 #include "json/parser.h"
 #include "json/runtime_error.h"
+#include "printing/ajustes_impresoras.h"
 #include "printing/despacho.h"
 #include "printing/devices/cups_printer_system.h"
+#include "printing/devices/painter_device.h"
 #include "private_cups.h"
 #include "support.h"
 
@@ -215,6 +222,200 @@ TEST_F(CupsEndToEnd, DrawerPulseReachesANetworkPrinterExactly) {
     ASSERT_TRUE(printer.wait(1)) << cups_->errorLog().toStdString();
     EXPECT_EQ(printer.jobs().front(), kPulse);
     cups_->admin("lpadmin", {"-x", "Caja"});
+}
+
+// What a receipt printer would print from the bytes it got: escpos-view --text lines.
+struct Decoded {
+    int exitCode = -1;
+    QStringList lines;
+};
+Decoded escposView(const QByteArray& bytes) {
+    QTemporaryDir dir;
+    QFile f(dir.filePath("job.escpos"));
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    f.close();
+    QProcess view;
+    view.start(QStringLiteral(SI_BINARY_DIR "/tools/escpos-view/escpos-view"),
+               {"--text", f.fileName()});
+    view.waitForFinished(30000);
+    Decoded d;
+    d.exitCode = view.exitStatus() == QProcess::NormalExit ? view.exitCode() : -1;
+    d.lines = QString::fromUtf8(view.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    return d;
+}
+
+printing::AjustesImpresoras ajustes(const QList<QPair<QString, QString>>& entries) {
+    return printing::AjustesImpresoras::leer(entries, [](const QString&) {});
+}
+
+// The bounding box of the dark dots of a picture.
+QRect inkBox(const QImage& image) {
+    int left = image.width(), right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) >= 128) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// One painter printer, to see a ticket as the 203 dpi preview paints it.
+class PreviewSystem : public printing::PrinterSystem {
+  public:
+    explicit PreviewSystem(const QString& name) : device_(name, 4535) {
+        device_.setEndHook([this](const printing::PaintedDocument& d) { image = d.toImage(203); });
+    }
+    QStringList printers() override { return {device_.deviceName()}; }
+    printing::PrintDevice& printer(int) override { return device_; }
+    QString defaultPrinterName() override { return device_.deviceName(); }
+    void writeRaw(const QString&, const QByteArray&) override {}
+    QImage image;
+
+  private:
+    printing::PainterDevice device_;
+};
+
+// A raw queue (a USB or port-9100 receipt printer) gets ESC/POS, one job per ticket: no PDF,
+// a raster as wide as an 80 mm printer prints, and a cut.
+TEST_F(CupsEndToEnd, RawQueueGetsOneEscposJobPerTicket) {
+    testing_cups::Listener printer;
+    ASSERT_EQ(cups_->addRawSocketQueue("Parrilla", printer.port()), QString());
+    CupsPrinterSystem system;
+    env_.impresoras = &system;
+    dispatch(kitchenJob("Parrilla", "Mesa 12 Terraza", "Hamburguesa doble"));
+    dispatch(kitchenJob("Parrilla", "Mesa 7", "Churrasco"));
+    ASSERT_TRUE(printer.wait(2)) << cups_->errorLog().toStdString();
+    EXPECT_FALSE(printer.wait(3, 1500));  // nothing printed twice
+
+    for (const QByteArray& job : printer.jobs()) {
+        EXPECT_TRUE(job.startsWith("\x1B\x40"));
+        EXPECT_TRUE(job.endsWith(QByteArray("\x1D\x56\x42\x00", 4)));
+        EXPECT_FALSE(job.contains("%PDF"));
+        const Decoded d = escposView(job);
+        EXPECT_EQ(d.exitCode, 0);
+        EXPECT_EQ(d.lines.count("CUT"), 1);
+        ASSERT_FALSE(d.lines.isEmpty());
+        EXPECT_TRUE(d.lines.front().startsWith("RASTER|576 x "))
+            << d.lines.join('\n').toStdString();
+    }
+    EXPECT_EQ(errorBalloons(), 0);
+    EXPECT_EQ(notices_.count(QStringLiteral("Impresora no disponible")), 0);
+    cups_->admin("lpadmin", {"-x", "Parrilla"});
+}
+
+// [impresoras] turns a raw queue to the printer's own fonts: the ticket's words arrive as
+// text in the chosen code page, and the whole ticket stays small.
+TEST_F(CupsEndToEnd, RawQueueInTextModeGetsTheTicketsWords) {
+    testing_cups::Listener printer;
+    ASSERT_EQ(cups_->addRawSocketQueue("Parrilla", printer.port()), QString());
+    CupsPrinterSystem system({}, ajustes({{"parrilla", "escpos-text codepage=cp850"}}));
+    env_.impresoras = &system;
+    dispatch(kitchenJob("Parrilla", "Mesa 12 Terraza", QStringLiteral("Pequeño añejo")));
+    ASSERT_TRUE(printer.wait(1)) << cups_->errorLog().toStdString();
+    const QByteArray job = printer.jobs().front();
+    EXPECT_TRUE(job.startsWith("\x1B\x40\x1B\x74\x02"));  // ESC @, then code page 850
+    EXPECT_LT(job.size(), 3000);
+    const Decoded d = escposView(job);
+    EXPECT_EQ(d.exitCode, 0);
+    const QString text = d.lines.join('\n');
+    EXPECT_TRUE(text.contains("Mesa 12 Terraza", Qt::CaseInsensitive)) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Pequeño añejo"), Qt::CaseInsensitive))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("Limonada", Qt::CaseInsensitive)) << text.toStdString();
+    cups_->admin("lpadmin", {"-x", "Parrilla"});
+}
+
+// A thermal printer's driver queue gets one page per ticket, as long as the ticket, laid out
+// inside its 4 mm margins, neither turned nor scaled: the dots match the 203 dpi preview.
+TEST_F(CupsEndToEnd, DriverQueueGetsTheTicketOnItsPrintableArea) {
+    testing_cups::Listener printer;
+    ASSERT_EQ(cups_->addThermalQueue("Termica", printer.port()), QString());
+    CupsPrinterSystem system;
+    env_.impresoras = &system;
+    const QString doc = kitchenJob("Termica", QStringLiteral("María Fernanda"), "Ajiaco");
+    dispatch(doc);
+    ASSERT_TRUE(printer.wait(1)) << cups_->errorLog().toStdString();
+    const QList<testing_cups::RasterPage> pages = testing_cups::rasterPages(printer.jobs().front());
+    ASSERT_EQ(pages.size(), 1);
+    const testing_cups::RasterPage& page = pages.front();
+    EXPECT_EQ(page.dpi, 203);
+    EXPECT_NEAR(page.width, 575, 3);                   // the 72 mm between the margins
+    EXPECT_NEAR(page.pageSizePoints.width(), 227, 1);  // on 80 mm paper
+    EXPECT_LT(page.pageSizePoints.height(), 842 / 2);  // not a 297 mm page
+
+    PreviewSystem preview("Termica");
+    env_.impresoras = &preview;
+    env_.actual = nullptr;
+    dispatch(doc);
+    const QRect painted = inkBox(preview.image);
+    const QRect printed = inkBox(page.image);
+    ASSERT_TRUE(painted.isValid() && printed.isValid());
+    // The raster starts at the left margin: the ticket's left edge is the printable area's.
+    EXPECT_NEAR(printed.left(), painted.left(), 3);
+    EXPECT_LT(printed.right(), page.width - 1);
+    EXPECT_NEAR(printed.width(), painted.width(), 3);
+    EXPECT_NEAR(printed.height(), painted.height(), 3);
+    EXPECT_NEAR(printed.top(), painted.top(), 3);
+    cups_->admin("lpadmin", {"-x", "Termica"});
+}
+
+// A network printer with no queue at all joins the list under its [impresoras] key.
+TEST_F(CupsEndToEnd, AddressPrinterWithoutQueuePrintsStraightToTheSocket) {
+    testing_cups::Listener printer;
+    const QString address =
+        QStringLiteral("escpos address=socket://127.0.0.1:%1").arg(printer.port());
+    CupsPrinterSystem system({}, ajustes({{"Barra", address}}));
+    env_.impresoras = &system;
+    EXPECT_TRUE(system.printers().contains("Barra"));
+    dispatch(kitchenJob("Barra", "Barra 3", "Cerveza roja"));
+    ASSERT_TRUE(printer.wait(1));
+    EXPECT_FALSE(printer.wait(2, 500));  // one ticket, one job
+    const QByteArray job = printer.jobs().back();
+    EXPECT_TRUE(job.startsWith("\x1B\x40"));
+    EXPECT_TRUE(job.endsWith(QByteArray("\x1D\x56\x42\x00", 4)));
+    EXPECT_EQ(notices_.balloons.back().text, QStringLiteral("Comanda enviada a Barra"));
+
+    system.writeRaw("barra", kPulse);
+    ASSERT_TRUE(printer.wait(int(printer.jobs().size()) + 1));
+    EXPECT_EQ(printer.jobs().back(), kPulse);
+
+    // [servidor] default= names the default printer even without any CUPS queue of that name.
+    system.setDefaultPrinterName("Barra");
+    EXPECT_EQ(system.defaultPrinterName(), QStringLiteral("Barra"));
+}
+
+// A job the printer does not take is reported once, and left with CUPS.
+TEST_F(CupsEndToEnd, LateJobGetsOneWarning) {
+    quint16 deadPort = 0;
+    {
+        testing_cups::Listener gone;
+        deadPort = gone.port();
+    }
+    ASSERT_EQ(cups_->addRawSocketQueue("Lenta", deadPort), QString());
+    CupsPrinterSystem system;
+    system.setAvisos(&notices_);
+    system.setPendingNoticeMs(1500);
+    env_.impresoras = &system;
+    dispatch(kitchenJob("Lenta", "Mesa 1", "Sopa"));
+    QElapsedTimer t;
+    t.start();
+    while (notices_.count("Impresion demorada") == 0 && t.elapsed() < 15000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    }
+    ASSERT_EQ(notices_.count("Impresion demorada"), 1);
+    const auto late = std::find_if(notices_.balloons.begin(), notices_.balloons.end(),
+                                   [](const auto& b) { return b.title == "Impresion demorada"; });
+    EXPECT_EQ(late->icon, printing::kGloboAviso);
+    EXPECT_TRUE(late->text.startsWith("El ticket de Lenta no se ha impreso: "))
+        << late->text.toStdString();
+    EXPECT_GT(late->text.size(), QString("El ticket de Lenta no se ha impreso: ").size());
+    cups_->admin("cancel", {"-a", "Lenta"});
+    cups_->admin("lpadmin", {"-x", "Lenta"});
 }
 
 }  // namespace

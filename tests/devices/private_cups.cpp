@@ -341,7 +341,8 @@ Listener::Listener() : state_(std::make_unique<State>()) {
                              [c, bytes] { bytes->append(c->readAll()); });
             QObject::connect(c, &QTcpSocket::disconnected, c, [c, bytes, st] {
                 bytes->append(c->readAll());
-                st->done.append(*bytes);
+                // A connection that carried nothing is a probe, not a job.
+                if (!bytes->isEmpty()) st->done.append(*bytes);
                 c->deleteLater();
             });
         }

@@ -62,8 +62,9 @@ class PrivateCups {
 };
 
 /**
- * A network printer played by the test: every connection's bytes, in order. It accepts
- * while the event loop runs (wait() runs it).
+ * A network printer played by the test: every connection's bytes, in order (a connection
+ * that carried nothing, a probe, is not a job). It accepts while the event loop runs
+ * (wait() runs it).
  */
 class Listener {
   public:
