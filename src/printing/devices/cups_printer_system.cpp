@@ -345,7 +345,7 @@ QString CupsPrinterSystem::defaultPrinterName() {
     if (!defaultName_.isEmpty()) return defaultName_;
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
     if (!dest) return {};
-    const QString name = QString::fromUtf8(dest->name);
+    QString name = QString::fromUtf8(dest->name);
     cupsFreeDests(1, dest);
     return name;
 }
