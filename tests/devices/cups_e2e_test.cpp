@@ -418,4 +418,21 @@ TEST_F(CupsEndToEnd, LateJobGetsOneWarning) {
     cups_->admin("lpadmin", {"-x", "Lenta"});
 }
 
+// A driver queue that cannot take PDF fails its probe, so its ticket prints on the default
+// printer instead of being lost at submission.
+TEST_F(CupsEndToEnd, QueueThatRefusesPdfSendsItsTicketToTheDefault) {
+    ASSERT_EQ(cups_->addTextOnlyQueue("Texto"), QString());
+    CupsPrinterSystem system;
+    env_.impresoras = &system;
+    EXPECT_FALSE(CupsPrinterSystem::probeQueue("Texto").pdf);
+    EXPECT_TRUE(CupsPrinterSystem::probeQueue("Cocina").pdf);
+    const int facturas = int(cups_->captured("Facturas").size());
+    dispatch(kitchenJob("Texto", "Mesa 9", "Bandeja paisa"));
+    ASSERT_TRUE(cups_->waitCaptured("Facturas", facturas + 1)) << cups_->errorLog().toStdString();
+    EXPECT_TRUE(testing_cups::pdfText(cups_->captured("Facturas").last()).contains("Mesa 9"));
+    EXPECT_TRUE(cups_->captured("Texto").isEmpty());
+    EXPECT_EQ(errorBalloons(), 0);
+    cups_->admin("lpadmin", {"-x", "Texto"});
+}
+
 }  // namespace
