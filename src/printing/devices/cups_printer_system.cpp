@@ -11,6 +11,7 @@
 #include "json/runtime_error.h"
 #include "painter_device.h"
 #include "printing/entorno.h"
+#include "printing/primitives.h"
 #include "socket_printer.h"
 
 namespace printing {
@@ -167,8 +168,9 @@ QString stateWord(int state) {
     }
 }
 
+// Names compare as the printer lookup compares them.
 QString compareKey(const QString& name) {
-    return name.trimmed().toUpper();
+    return recortar(mayusculas(name));
 }
 
 }  // namespace
