@@ -61,16 +61,7 @@ bool abrirCajon(const JsonValue& doc) {
 
 // Invoices: one document each, in array order. A failing invoice is cancelled and
 // reported by the invoice layout itself, so the next one and the drawer still follow.
-void imprimirFacturas(Entorno& e, const JsonValue& facturas) {
-    if (!hayImpresora(e)) {
-        for (const JsonValue& f : elementos(facturas)) {
-            if (f.isObject() && json::noVacio(f.item(QStringLiteral("mesa")))) {
-                avisarSinImpresoras(e);
-                break;
-            }
-        }
-        return;
-    }
+void imprimirFacturas(const Entorno& e, const JsonValue& facturas) {
     for (const JsonValue& f : elementos(facturas)) imprimirFactura(e, f);
 }
 
@@ -93,6 +84,14 @@ void setComunicacion(const JsonValue& doc, Entorno& e) {
     if (ids.count() == 0) return;
 
     try {
+        // Without printers the document is told once, whatever it holds.
+        if (!hayImpresora(e)) {
+            if ((comanda.count() > 0 && hayComandasPorImprimir(e, comanda)) ||
+                (anulaciones.count() > 0 && hayAnulacionesPorImprimir(anulaciones)) ||
+                (factura.count() > 0 && hayFacturasPorImprimir(factura)))
+                avisarSinImpresoras(e);
+            return;
+        }
         if (comanda.count() > 0) imprimirComandas(e, comanda);
         if (anulaciones.count() > 0) imprimirAnulaciones(e, anulaciones);
         if (factura.count() > 0) imprimirFacturas(e, factura);

@@ -29,8 +29,6 @@ namespace {
 
 using printing::VirtualPrinterSystem;
 
-constexpr int kRollWidth = 4535;  // an 80 mm roll
-
 const char kUsage[] =
     "usage: ticket-render [options] JOB.json\n"
     "Prints a job document on virtual printers into a folder: NNN-PRINTER.txt (tape),\n"
@@ -63,7 +61,7 @@ int usageError(const QString& problem) {
 
 struct Printer {
     QString name;
-    int width = kRollWidth;
+    int width = printing::kRollWidth;
     bool offline = false;
 };
 
@@ -83,7 +81,7 @@ struct Options {
 std::optional<Printer> parsePrinter(const QString& texto) {
     const auto p = printing::leerOpcionImpresora(texto);
     if (!p) return std::nullopt;
-    return Printer{p->nombre, p->ancho, p->fueraDeLinea};
+    return Printer{p->nombre, p->ancho, p->offline};
 }
 
 // Returns an error text, "" when the options are good.
@@ -221,7 +219,8 @@ int run(const Options& o) {
 
     VirtualPrinterSystem printers(o.out, o.formats);
     QList<Printer> list = o.printers;
-    if (list.isEmpty()) list.append(Printer{QStringLiteral("Predeterminada"), kRollWidth, false});
+    if (list.isEmpty())
+        list.append(Printer{QStringLiteral("Predeterminada"), printing::kRollWidth, false});
     for (const Printer& p : list) printers.addPrinter(p.name, p.width, p.offline);
     printers.setDefaultPrinterName(o.defaultName.value_or(list.first().name));
 

@@ -11,7 +11,6 @@ namespace printing {
 
 namespace {
 
-constexpr int kRollWidth = 4535;  // an 80 mm roll, for queues that report no paper
 constexpr qint64 kListLifetimeMs = 2000;
 
 json::RuntimeError printerError(const QString& description) {
