@@ -180,7 +180,7 @@ int run(const Options& o) {
         return 2;
     }
     const json::JsonValue root = json::parse(json::textoDocumento(bytes));
-    const QString errors = json::parseErrors();
+    const QString& errors = json::parseErrors();  // used before anything parses again
 
     if (o.dumpJson) {
         const QByteArray out = json::volcado(root, errors);
@@ -228,10 +228,7 @@ int run(const Options& o) {
     e.avisos = &balloons;
     e.tamanoImagen = printing::pictureSize;
     if (o.locale) e.locale = QLocale(*o.locale);
-    if (o.now) {
-        const QDateTime now = *o.now;
-        e.reloj = [now] { return now; };
-    }
+    if (o.now) e.reloj = [now = *o.now] { return QDateTime(now); };
 
     int status = 0;
     try {

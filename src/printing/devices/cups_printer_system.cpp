@@ -106,7 +106,7 @@ PrintDevice& CupsPrinterSystem::printer(int index) {
 QString CupsPrinterSystem::defaultPrinterName() {
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
     if (!dest) return {};
-    const QString name = QString::fromUtf8(dest->name);
+    QString name = QString::fromUtf8(dest->name);
     cupsFreeDests(1, dest);
     return name;
 }
