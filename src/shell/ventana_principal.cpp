@@ -152,10 +152,10 @@ void VentanaPrincipal::avisarCodigoNoGuardado(const QString& motivo) {
 
 void VentanaPrincipal::mostrarImagen(const QImage& imagen) {
     if (!fondo_) fondo_ = std::make_unique<PintorFondo>();
-    fondo_->setForm(cajaLogo);
+    fondo_->setCaja(cajaLogo);
     fondo_->setImagen(imagen);
-    fondo_->setScaleMargin(32);
-    fondo_->refresh();
+    fondo_->setMargen(32);
+    fondo_->pintar();
 }
 
 void VentanaPrincipal::cambiarCodigo() {

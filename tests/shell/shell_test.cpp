@@ -109,14 +109,14 @@ TEST(Fondo, RefreshPaintsIntoThePersistentDrawing) {
     QImage rojo(50, 50, QImage::Format_RGB32);
     rojo.fill(Qt::red);
     shell::PintorFondo fondo;
-    fondo.setForm(&caja);
+    fondo.setCaja(&caja);
     fondo.setImagen(rojo);
-    fondo.refresh();
+    fondo.pintar();
     const QImage pintado = caja.lienzo().toImage();
     EXPECT_EQ(QColor(pintado.pixel(50, 25)), QColor(Qt::red));
     EXPECT_NE(QColor(pintado.pixel(10, 25)), QColor(Qt::red));
     fondo.setImagen(QImage());
-    fondo.refresh();  // no picture: cleared, nothing raised
+    fondo.pintar();  // no picture: cleared, nothing raised
     EXPECT_NE(QColor(caja.lienzo().toImage().pixel(50, 25)), QColor(Qt::red));
 }
 
