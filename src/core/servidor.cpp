@@ -174,8 +174,7 @@ void Servidor::procesarRespuesta(const QString& texto) {
     agregarLog(QStringLiteral("Respuesta: "));
     agregarLog(QStringLiteral("--"));
     try {
-        const json::JsonValue raiz = json::parse(documento);
-        const QString& errores = json::parseErrors();
+        const auto [raiz, errores] = json::parse(documento);
         if (!errores.isEmpty())
             agregarLog(errores);
         else

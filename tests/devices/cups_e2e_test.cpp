@@ -63,7 +63,7 @@ class CupsEndToEnd : public ::testing::Test {
     }
 
     void dispatch(const QString& text) {
-        const json::JsonValue doc = json::parse(text);
+        const json::JsonValue doc = json::parse(text).value;
         ASSERT_TRUE(json::parseErrors().isEmpty()) << json::parseErrors().toStdString();
         printing::setComunicacion(doc, env_);
     }

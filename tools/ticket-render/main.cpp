@@ -179,11 +179,10 @@ int run(const Options& o) {
         err(QStringLiteral("ticket-render: cannot read %1: %2").arg(o.job, file.errorString()));
         return 2;
     }
-    const json::JsonValue root = json::parse(json::textoDocumento(bytes));
-    const QString& errors = json::parseErrors();  // used before anything parses again
+    const auto [root, errors] = json::parse(json::documentText(bytes));
 
     if (o.dumpJson) {
-        const QByteArray out = json::volcado(root, errors);
+        const QByteArray out = json::dumpText(root, errors);
         std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
         if (std::fflush(stdout) != 0) return 2;
         return errors.isEmpty() ? 0 : 1;
