@@ -18,7 +18,6 @@ namespace printing {
 
 namespace {
 
-constexpr int kRollWidth = 4535;          // an 80 mm roll, for queues that report no paper
 constexpr int kLongestPage = 200 * 1440;  // a PDF page may not be longer than 200 inches
 constexpr qint64 kListLifetimeMs = 2000;
 const char kRawModel[] = "Local Raw Printer";

@@ -54,7 +54,7 @@ class VirtualPrinterSystem : public PrinterSystem {
     VirtualPrinterSystem& operator=(const VirtualPrinterSystem&) = delete;
 
     /** An offline printer fails its probe, its prints and its raw writes. */
-    void addPrinter(const QString& name, int pageWidth = 4535, bool offline = false);
+    void addPrinter(const QString& name, int pageWidth = kRollWidth, bool offline = false);
     void setDefaultPrinterName(const QString& name);
     /** The [impresoras] settings; give them before the printers are added. */
     void setAjustes(AjustesImpresoras ajustes) { ajustes_ = std::move(ajustes); }
