@@ -48,7 +48,13 @@ QString rutaBloqueo(const QString& carpeta) {
 }
 
 std::unique_ptr<printing::PrinterSystem> crearImpresoras(const app::Opciones& o, QString& fallo) {
-    if (o.printers == QLatin1String("cups")) return std::make_unique<printing::CupsPrinterSystem>();
+    if (o.printers == QLatin1String("cups")) {
+        auto cups = std::make_unique<printing::CupsPrinterSystem>(printing::FontTable{}, o.ajustes);
+        // [servidor] default= names the default printer instead of CUPS's default destination.
+        cups->setDefaultPrinterName(o.defaultPrinter);
+        cups->setPendingNoticeMs(o.pendingNoticeMs);
+        return cups;
+    }
     const auto formatos = printing::VirtualPrinterSystem::parseFormats(o.printFormat);
     if (!formatos) {
         fallo = QStringLiteral("bad --print-format: ") + o.printFormat;
@@ -180,6 +186,8 @@ int main(int argc, char* argv[]) {
     enlace.heartbeatMs = o.heartbeatMs;
     core::Servidor servidor(conexion, buscador, entorno, enlace);
     for (const QString& linea : o.avisosAjustes) servidor.agregarLog(linea);
+    if (auto* cups = dynamic_cast<printing::CupsPrinterSystem*>(impresoras.get()))
+        cups->setAvisos(entorno.avisos);  // late jobs and unknown characters are told there
     if (!o.caFile.isEmpty() && !buscador->agregarCertificados(o.caFile))
         servidor.agregarLog(QStringLiteral("No se pudieron leer certificados de ") + o.caFile);
 

@@ -43,7 +43,8 @@ void declararOpciones(QCommandLineParser& p) {
              "A virtual printer, repeatable; WIDTH in twips (4535). Key printer (comma list)."),
          QStringLiteral("NAME[=WIDTH][:offline]")},
         {QStringLiteral("default"),
-         QStringLiteral("Default virtual printer (first one). Key default."),
+         QStringLiteral("Default printer (CUPS's default destination; the first virtual "
+                        "printer). Key default."),
          QStringLiteral("NAME")},
         {QStringLiteral("print-output"),
          QStringLiteral(
@@ -62,6 +63,10 @@ void declararOpciones(QCommandLineParser& p) {
          QStringLiteral("MS")},
         {QStringLiteral("fetch-timeout-ms"),
          QStringLiteral("Job fetch time-out (30000). Key fetch_timeout_ms."), QStringLiteral("MS")},
+        {QStringLiteral("pending-notice-ms"),
+         QStringLiteral("Warn once about a CUPS job not printed after MS (30000; 0: never). Key "
+                        "pending_notice_ms."),
+         QStringLiteral("MS")},
         {QStringLiteral("set-code"),
          QStringLiteral("Validate and store the branch code, then exit."), QStringLiteral("CODE")},
     });
@@ -145,6 +150,10 @@ std::optional<QString> leerOpciones(const QCommandLineParser& p,
         if (t.isEmpty()) continue;
         *per.destino = leerEntero(t, 1, 24 * 3600 * 1000, ok);
         if (!ok) return QStringLiteral("bad --%1: %2").arg(QLatin1String(per.opcion), t);
+    }
+    if (const QString t = valor(QStringLiteral("pending-notice-ms")); !t.isEmpty()) {
+        o.pendingNoticeMs = leerEntero(t, 0, 24 * 3600 * 1000, ok);
+        if (!ok) return QStringLiteral("bad --pending-notice-ms: ") + t;
     }
     if (p.isSet(QStringLiteral("set-code"))) o.setCode = p.value(QStringLiteral("set-code"));
     o.nitSoftware = printing::valorIni(ini, QStringLiteral("factura/nit_software"));

@@ -58,7 +58,8 @@ json::JsonValue thirtyProducts() {
                            R"([{"area":"Cocina","titulo":"Salon","nomMesa":"Mesa 12",
                                "responsable":"Ana","nPedido":4521,"fecha":"2024-03-05 14:02:11",
                                "productos":[%1],"clienteNombre":"","codPlataforma":""}])")
-                           .arg(products));
+                           .arg(products))
+        .value;
 }
 
 // The job bytes of the 30-product ticket on an 80 mm printer of that kind.
@@ -77,7 +78,7 @@ QByteArray kitchenJob(const QString& kind) {
     e.locale = QLocale(QStringLiteral("es_CO"));
     e.reloj = [] { return QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)); };
     e.configuracion =
-        json::parse(R"([{"Nombre":"Valores En Comanda","Descripcion":"1","Visible":"1"}])");
+        json::parse(R"([{"Nombre":"Valores En Comanda","Descripcion":"1","Visible":"1"}])").value;
     e.hayConfiguracion = true;
     static const json::JsonValue orders = thirtyProducts();
     printing::imprimirComandas(e, orders);

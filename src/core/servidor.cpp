@@ -173,12 +173,15 @@ void Servidor::procesarRespuesta(const QString& texto) {
     const QString documento = texto.mid(5);
     agregarLog(QStringLiteral("Respuesta: "));
     agregarLog(QStringLiteral("--"));
+    bool sinImprimir = false;
     try {
         const auto [raiz, errores] = json::parse(documento);
-        if (!errores.isEmpty())
+        if (!errores.isEmpty()) {
             agregarLog(errores);
-        else
+        } else {
             printing::setComunicacion(raiz, entorno_);
+            sinImprimir = *entorno_.ticketsSinImprimir > 0;
+        }
     } catch (const json::RuntimeError& e) {
         agregarLog(QStringLiteral("Documento no procesado: ") + e.description());
         return;
@@ -189,11 +192,12 @@ void Servidor::procesarRespuesta(const QString& texto) {
         agregarLog(QStringLiteral("Documento no procesado: error desconocido"));
         return;
     }
-    terminarDocumento();
+    terminarDocumento(sinImprimir);
 }
 
-void Servidor::terminarDocumento() {
-    estadoTrabajo = 0;
+void Servidor::terminarDocumento(bool ticketSinImprimir) {
+    // A ticket that printed nowhere is not reported as done.
+    estadoTrabajo = ticketSinImprimir ? 1 : 0;
     enviarEstado();
     icono(IconoBandeja::Conectado, QStringLiteral("Conectado"));
 }

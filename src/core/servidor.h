@@ -97,7 +97,7 @@ class Servidor : public QObject, public printing::Avisos {
     };
     void encolar(Completado c);
     void ejecutar(const Completado& c);
-    void terminarDocumento();
+    void terminarDocumento(bool ticketSinImprimir = false);
     void icono(IconoBandeja imagen, const QString& tip);
     bool enlaceConfigurado() const;
 

@@ -68,6 +68,7 @@ void imprimirFacturas(const Entorno& e, const JsonValue& facturas) {
 }  // namespace
 
 void setComunicacion(const JsonValue& doc, Entorno& e) {
+    *e.ticketsSinImprimir = 0;
     if (!doc.isObject())
         throw DocumentoNoProcesado(QStringLiteral("la raiz del documento no es un objeto"));
     const JsonValue config = miembro(doc, QStringLiteral("config"));
@@ -93,8 +94,10 @@ void setComunicacion(const JsonValue& doc, Entorno& e) {
         if (hayTickets && !hayImpresora(e)) {
             if ((comanda.count() > 0 && hayComandasPorImprimir(e, comanda)) ||
                 (anulaciones.count() > 0 && hayAnulacionesPorImprimir(anulaciones)) ||
-                (factura.count() > 0 && hayFacturasPorImprimir(factura)))
+                (factura.count() > 0 && hayFacturasPorImprimir(factura))) {
                 avisarSinImpresoras(e);
+                ++*e.ticketsSinImprimir;
+            }
             return;
         }
         if (comanda.count() > 0) imprimirComandas(e, comanda);

@@ -28,7 +28,8 @@ class DocumentoNoProcesado : public std::exception {
  * Dispatches one parsed job document: keeps its `config` list as the settings, then,
  * when `idsLeidos` is not empty, prints the kitchen orders, the cancellations, each
  * invoice in order, and finally opens the drawer when `abrirCajon` is true.
- * Raises DocumentoNoProcesado; the layouts report their own printer problems.
+ * Raises DocumentoNoProcesado; the layouts report their own printer problems, and count
+ * in Entorno::ticketsSinImprimir the tickets that printed nowhere.
  */
 void setComunicacion(const json::JsonValue& doc, Entorno& e);
 

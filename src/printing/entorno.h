@@ -55,6 +55,12 @@ struct Entorno {
     Avisos* avisos = nullptr;
     /** The current printer, carried over from one ticket to the next. */
     std::shared_ptr<SeleccionImpresora> seleccion = std::make_shared<SeleccionImpresora>();
+    /**
+     * Tickets of the document being dispatched that printed nowhere (their printer and the
+     * default both failed, or no printer is installed); the dispatch starts it at 0 and the
+     * server answers status 1 after a document that leaves it above 0. Shared by every copy.
+     */
+    std::shared_ptr<int> ticketsSinImprimir = std::make_shared<int>(0);
     /** Regional number format for amounts. */
     QLocale locale = QLocale::system();
     /** Local clock (cancellation tickets print the time of printing). */

@@ -100,20 +100,21 @@ QString impresoraPredeterminada(const Entorno& e) {
     return e.impresoras->defaultPrinterName();
 }
 
-int indiceImpresora(const Entorno& e, const QString& nombre) {
+int indiceInstalada(const Entorno& e, const QString& nombre) {
     if (!e.impresoras) return -1;
     const QStringList lista = e.impresoras->printers();
-    auto buscar = [&](const QString& n) {
-        const QString clave = recortar(mayusculas(n));
-        for (int i = 0; i < lista.size(); ++i)
-            if (recortar(mayusculas(lista[i])) == clave) return i;
-        return -1;
-    };
-    const int i = buscar(nombre);
+    const QString clave = recortar(mayusculas(nombre));
+    for (int i = 0; i < lista.size(); ++i)
+        if (recortar(mayusculas(lista[i])) == clave) return i;
+    return -1;
+}
+
+int indiceImpresora(const Entorno& e, const QString& nombre) {
+    const int i = indiceInstalada(e, nombre);
     if (i >= 0) return i;
     // The default printer's name is looked up once; when it is not installed either, the
     // lookup ends here instead of asking again for the same name.
-    return buscar(impresoraPredeterminada(e));
+    return indiceInstalada(e, impresoraPredeterminada(e));
 }
 
 bool seleccionarImpresora(const Entorno& e, int indice, int reintento, const QString& solicitada) {

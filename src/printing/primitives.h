@@ -35,6 +35,8 @@ int escalarColumna(const Entorno& e, int columna);
 int cortePalabras(const QString& texto, int limite);
 int espaciosFaltantes(const QString& texto, int ancho);
 QString impresoraPredeterminada(const Entorno& e);
+/** Index of the printer with that device name; -1 when none is installed under it. */
+int indiceInstalada(const Entorno& e, const QString& nombre);
 /** Index of the printer with that device name, else of the default printer; -1 when neither. */
 int indiceImpresora(const Entorno& e, const QString& nombre);
 /**

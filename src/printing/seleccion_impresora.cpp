@@ -36,6 +36,7 @@ bool SeleccionImpresora::seleccionar(const Entorno& e, int indice, int reintento
                          descripcion + u' ' + descripcion,
                      kGloboError, QStringLiteral("Error al imprimir"));
     };
+    if (reintento == 0) ultimoFallo_.reset();
     if (indice < 0) {
         globoNoDisponible(solicitada, kImpresoraNoEncontrada);
         return false;
@@ -53,6 +54,7 @@ bool SeleccionImpresora::seleccionar(const Entorno& e, int indice, int reintento
     }
     bool resultado = false;
     if (reintento == 0) {
+        ultimoFallo_ = Fallo{p.deviceName(), descripcion};
         const QString predeterminada = impresoraPredeterminada(e);
         resultado = seleccionar(e, indiceImpresora(e, predeterminada), 1, predeterminada);
     } else {

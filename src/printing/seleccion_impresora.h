@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace printing {
 
@@ -31,8 +32,17 @@ class SeleccionImpresora {
     /** Cancels the open document of the current printer, ignoring any error. */
     void cancelarDocumento() noexcept;
 
+    /** A printer that failed its probe on a first selection, and why. */
+    struct Fallo {
+        QString impresora;
+        QString motivo;
+    };
+    /** The failure behind the last first selection's fall-back; empty when there was none. */
+    const std::optional<Fallo>& ultimoFallo() const { return ultimoFallo_; }
+
   private:
     PrintDevice* actual_ = nullptr;
+    std::optional<Fallo> ultimoFallo_;
 };
 
 }  // namespace printing

@@ -1,8 +1,11 @@
 #include "ticket_comun.h"
 
+#include <optional>
+
 #include "json/convert.h"
 #include "json/runtime_error.h"
 #include "primitives.h"
+#include "seleccion_impresora.h"
 
 namespace printing {
 
@@ -55,18 +58,56 @@ void reportarFallo(const Entorno& e, TipoTicket tipo, const QString& descripcion
     registrarLog(e, titulo + QStringLiteral(": ") + descripcion);
 }
 
+namespace {
+
+// A ticket that went to the default printer because its own installed printer failed.
+void avisarRespaldo(const Entorno& e, const SeleccionImpresora::Fallo& fallo,
+                    const QString& usada) {
+    const QString texto = QStringLiteral("La impresora ") + fallo.impresora +
+                          QStringLiteral(" no esta disponible (") + fallo.motivo +
+                          QStringLiteral("). El ticket se imprimio en ") + usada + u'.';
+    mostrarGlobo(e, texto, kGloboAviso, QStringLiteral("Impresora no disponible"));
+    registrarLog(e, texto);
+}
+
+}  // namespace
+
 ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString& destino,
                                const std::function<void()>& cuerpo) {
     ResultadoTicket resultado;
+    // Only a printer installed under the ticket's own name, other than the default, falls
+    // back with a warning: areas without a printer of their own rely on the quiet fall-back.
+    const int propia = indiceInstalada(e, destino);
+    const bool respaldoVisible =
+        propia >= 0 && propia != indiceInstalada(e, impresoraPredeterminada(e));
+    std::optional<SeleccionImpresora::Fallo> fallo;
+    auto sinImpresora = [&] {
+        resultado.motivo = QStringLiteral("Error al imprimir");  // its balloon is shown
+        ++*e.ticketsSinImprimir;
+        return resultado;
+    };
     try {
-        if (!seleccionarImpresora(e, indiceImpresora(e, destino), 0, destino)) {
-            resultado.motivo = QStringLiteral("Error al imprimir");  // its balloon is shown
-            return resultado;
-        }
+        if (!seleccionarImpresora(e, indiceImpresora(e, destino), 0, destino))
+            return sinImpresora();
+        if (respaldoVisible) fallo = e.seleccion->ultimoFallo();
         cuerpo();
-        PrintDevice& p = impresora(e);
-        p.endDoc();
-        const QString nombre = p.deviceName();
+        PrintDevice* p = &impresora(e);
+        try {
+            p->endDoc();
+        } catch (const json::RuntimeError& err) {
+            // Refused when submitted (a format it does not take, a queue gone, a printer that
+            // does not answer): the ticket prints once on the default printer instead.
+            if (!respaldoVisible || fallo) throw;
+            fallo = SeleccionImpresora::Fallo{p->deviceName(), err.description()};
+            cancelarDocumento(e);
+            const QString predeterminada = impresoraPredeterminada(e);
+            if (!seleccionarImpresora(e, indiceImpresora(e, predeterminada), 1, predeterminada))
+                return sinImpresora();
+            cuerpo();
+            p = &impresora(e);
+            p->endDoc();
+        }
+        const QString nombre = p->deviceName();
         resultado.enviado = true;
         resultado.impresora = nombre;
         if (tipo == TipoTicket::Factura)
@@ -75,9 +116,11 @@ ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString&
         else
             mostrarGlobo(e, QStringLiteral("Comanda enviada a ") + resultado.impresora, kGloboInfo,
                          QStringLiteral("Impresion de comanda"));
+        if (fallo) avisarRespaldo(e, *fallo, nombre);
     } catch (const json::RuntimeError& err) {
         resultado.enviado = false;
         resultado.motivo = err.description();
+        ++*e.ticketsSinImprimir;
         reportarFallo(e, tipo, resultado.motivo);
     }
     return resultado;

@@ -42,6 +42,25 @@ TEST_F(Despacho, ADocumentPrintsAndTheStatusGoesBackToZero) {
     EXPECT_EQ(bandeja.iconos.last().tip, "Conectado");
 }
 
+// A ticket that printed nowhere (its printer and the default both down) is not reported as
+// done; the other tickets of the document still print, and the next document starts afresh.
+TEST_F(Despacho, ATicketPrintedNowhereEndsWithStatusOne) {
+    impresoras.setOffline("Cocina", true, "Sin papel");
+    const QString doc = QStringLiteral(R"(XXXXX{"config":[],"comanda":[)"
+                                       R"({"area":"Cocina","nomMesa":"Mesa 4","productos":[]},)"
+                                       R"({"area":"Bar","nomMesa":"Mesa 5","productos":[]}],)"
+                                       R"("anulaciones":[],"factura":[],"idsLeidos":[1]})");
+    emit buscador.completo(doc);
+    EXPECT_EQ(tapes("Bar").size(), 1);
+    EXPECT_EQ(servidor->estadoTrabajo, 1);
+    EXPECT_EQ(conexion.enviados.last(), R"({"idSyA":"123456789012345","status":"1"})");
+
+    impresoras.setOffline("Cocina", false);
+    emit buscador.completo(documento("Cocina", "Mesa 6"));
+    EXPECT_EQ(servidor->estadoTrabajo, 0);
+    EXPECT_EQ(conexion.enviados.last(), R"({"idSyA":"123456789012345","status":"0"})");
+}
+
 TEST_F(Despacho, UnparseableTextsAndFailedFetchesEndWithStatusZero) {
     for (const QString& texto : {QStringLiteral("XXXXX{\"config\":"), QStringLiteral("12345")}) {
         servidor->estadoTrabajo = 1;

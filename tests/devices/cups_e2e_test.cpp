@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 
+#include "cups_raster.h"
 #include "json/parser.h"
 #include "json/runtime_error.h"
 #include "printing/ajustes_impresoras.h"
@@ -155,7 +156,10 @@ TEST_F(CupsEndToEnd, InvoiceArrivesAtTheDefaultQueueWithTotalAndLegalLines) {
     EXPECT_EQ(notices_.count(QStringLiteral("Impresion de Factura")), 1);
 }
 
-TEST_F(CupsEndToEnd, StoppedQueueFallsBackToTheDefaultWithoutError) {
+// The kitchen's own queue is installed but stopped: the ticket prints once on the default
+// queue, and the operator is told which printer failed and why. An area without a queue of
+// its own still goes to the default without a word.
+TEST_F(CupsEndToEnd, StoppedQueueFallsBackToTheDefaultWithAWarning) {
     ASSERT_EQ(cups_->admin("cupsdisable", {"-r", "Sin papel", "Cocina"}), QString());
     EXPECT_EQ(CupsPrinterSystem::queueProblem("Cocina"), QStringLiteral("Sin papel"));
     const int facturas = int(cups_->captured("Facturas").size());
@@ -165,8 +169,20 @@ TEST_F(CupsEndToEnd, StoppedQueueFallsBackToTheDefaultWithoutError) {
     EXPECT_TRUE(testing_cups::pdfText(cups_->captured("Facturas").last()).contains("Mesa 4"));
     EXPECT_EQ(cups_->captured("Cocina").size(), cocina);
     EXPECT_EQ(errorBalloons(), 0);
-    ASSERT_EQ(notices_.balloons.size(), 1u);
+    ASSERT_EQ(notices_.balloons.size(), 2u);
     EXPECT_EQ(notices_.balloons[0].text, QStringLiteral("Comanda enviada a Facturas"));
+    EXPECT_EQ(notices_.balloons[1].icon, printing::kGloboAviso);
+    EXPECT_EQ(notices_.balloons[1].title, QStringLiteral("Impresora no disponible"));
+    EXPECT_EQ(notices_.balloons[1].text,
+              QStringLiteral("La impresora Cocina no esta disponible (Sin papel). "
+                             "El ticket se imprimio en Facturas."));
+    EXPECT_TRUE(notices_.log.contains(notices_.balloons[1].text));
+
+    dispatch(kitchenJob("Terraza", "Mesa 30", "Mojito"));
+    ASSERT_TRUE(cups_->waitCaptured("Facturas", facturas + 2)) << cups_->errorLog().toStdString();
+    ASSERT_EQ(notices_.balloons.size(), 3u);
+    EXPECT_EQ(notices_.balloons[2].text, QStringLiteral("Comanda enviada a Facturas"));
+    EXPECT_FALSE(cups_->waitCaptured("Facturas", facturas + 3, 1000));  // nothing printed twice
     cups_->admin("cupsenable", {"Cocina"});
 }
 
@@ -350,7 +366,7 @@ TEST_F(CupsEndToEnd, DriverQueueGetsTheTicketOnItsPrintableArea) {
 
     PreviewSystem preview("Termica");
     env_.impresoras = &preview;
-    env_.actual = nullptr;
+    env_.seleccion->fijar(nullptr);
     dispatch(doc);
     const QRect painted = inkBox(preview.image);
     const QRect printed = inkBox(page.image);
@@ -432,7 +448,38 @@ TEST_F(CupsEndToEnd, QueueThatRefusesPdfSendsItsTicketToTheDefault) {
     EXPECT_TRUE(testing_cups::pdfText(cups_->captured("Facturas").last()).contains("Mesa 9"));
     EXPECT_TRUE(cups_->captured("Texto").isEmpty());
     EXPECT_EQ(errorBalloons(), 0);
+    EXPECT_EQ(notices_.balloons.back().text,
+              QStringLiteral("La impresora Texto no esta disponible (La impresora no acepta "
+                             "documentos PDF). El ticket se imprimio en Facturas."));
     cups_->admin("lpadmin", {"-x", "Texto"});
+}
+
+// A network printer that does not answer: its ticket prints on the default queue, with the
+// socket's reason in the warning.
+TEST_F(CupsEndToEnd, UnreachableAddressPrinterFallsBackWithTheSocketsReason) {
+    quint16 deadPort = 0;
+    {
+        testing_cups::Listener gone;
+        deadPort = gone.port();
+    }
+    CupsPrinterSystem system(
+        {},
+        ajustes({{"Barra", QStringLiteral("escpos address=socket://127.0.0.1:%1").arg(deadPort)}}));
+    env_.impresoras = &system;
+    const int facturas = int(cups_->captured("Facturas").size());
+    dispatch(kitchenJob("Barra", "Barra 1", "Cerveza roja"));
+    ASSERT_TRUE(cups_->waitCaptured("Facturas", facturas + 1)) << cups_->errorLog().toStdString();
+    EXPECT_TRUE(testing_cups::pdfText(cups_->captured("Facturas").last()).contains("Barra 1"));
+    const auto& warning = notices_.balloons.back();
+    EXPECT_EQ(warning.title, QStringLiteral("Impresora no disponible"));
+    EXPECT_TRUE(warning.text.startsWith("La impresora Barra no esta disponible ("))
+        << warning.text.toStdString();
+    EXPECT_TRUE(warning.text.endsWith("). El ticket se imprimio en Facturas."))
+        << warning.text.toStdString();
+    EXPECT_GT(
+        warning.text.size(),
+        QString("La impresora Barra no esta disponible (). El ticket se imprimio en Facturas.")
+            .size());
 }
 
 }  // namespace

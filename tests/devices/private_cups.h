@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QImage>
 #include <QList>
 #include <QProcess>
 #include <QSize>
@@ -85,17 +84,6 @@ class Listener {
     struct State;
     std::unique_ptr<State> state_;
 };
-
-/** One page of CUPS raster. */
-struct RasterPage {
-    int width = 0;   // dots
-    int height = 0;  // rows
-    int dpi = 0;
-    QSize pageSizePoints;
-    QImage image;  // 8-bit grey
-};
-/** The pages of a CUPS raster stream (8-bit grey only); empty when it is not one. */
-QList<RasterPage> rasterPages(const QByteArray& bytes);
 
 /** The text pdftotext reads from a PDF file; "" when it cannot. */
 QString pdfText(const QString& path);

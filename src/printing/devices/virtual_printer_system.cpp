@@ -8,6 +8,7 @@
 #include "json/runtime_error.h"
 #include "painter_device.h"
 #include "printing/despacho.h"
+#include "printing/seleccion_impresora.h"
 
 namespace printing {
 
@@ -194,7 +195,8 @@ class VirtualPrinterSystem::TextPass : public PrinterSystem {
         Entorno e = first;
         e.impresoras = this;
         e.avisos = &silent_;
-        e.actual = actual_;
+        e.seleccion = seleccion_;                         // this pass's own current printer
+        e.ticketsSinImprimir = std::make_shared<int>(0);  // the first pass counts the tickets
         e.procesarEventosPendientes = [] {};
         e.otraPasada = nullptr;
         qsizetype next = 0;
@@ -206,7 +208,6 @@ class VirtualPrinterSystem::TextPass : public PrinterSystem {
             setComunicacion(document, e);
         } catch (...) {  // the first pass has reported whatever failed
         }
-        actual_ = e.actual;
         log_ = nullptr;
         tapes_.clearOutputs();
         // Both passes number the same tickets and raw writes: this pass's last number is
@@ -235,7 +236,7 @@ class VirtualPrinterSystem::TextPass : public PrinterSystem {
     TapePrinterSystem tapes_;
     std::vector<std::unique_ptr<EscposDevice>> escpos_;
     std::vector<PrintDevice*> devices_;
-    PrintDevice* actual_ = nullptr;
+    std::shared_ptr<SeleccionImpresora> seleccion_ = std::make_shared<SeleccionImpresora>();
     Silent silent_;
     int count_ = 0;
     QList<Job> jobs_;
