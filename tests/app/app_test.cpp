@@ -60,11 +60,11 @@ TEST(Opciones, PrinterOptions) {
 
 TEST(Opciones, TheCommandLineWinsOverTheIniFile) {
     QTemporaryDir dir;
-    escribir(
-        dir.filePath("servidor.ini"),
-        "[servidor]\nnotify_host=10.0.0.5\nnotify_port=4000\njob_host=jobs.test:8443\n"
-        "ca_file=ca.pem\nprinters=virtual\nprinter=Cocina=3288, Bar:offline\n"
-        "heartbeat_ms=500\n[factura]\nnit_software=900.123.456-7\nweb_software=www.example.test\n");
+    escribir(dir.filePath("servidor.ini"),
+             "[servidor]\nnotify_host=10.0.0.5\nnotify_port=4000\njob_host=jobs.test:8443\n"
+             "ca_file=ca.pem\nprinters=virtual\nprinter=Cocina=3288, Bar:offline\n"
+             "heartbeat_ms=500\npending_notice_ms=0\n[factura]\nnit_software=900.123.456-7\nweb_"
+             "software=www.example.test\n");
     app::Opciones o;
     ASSERT_FALSE(opciones({"--app-dir", dir.path(), "--notify-port", "5000"}, o));
     EXPECT_EQ(o.notifyHost, "10.0.0.5");
@@ -77,6 +77,7 @@ TEST(Opciones, TheCommandLineWinsOverTheIniFile) {
     EXPECT_TRUE(o.printer[1].offline);
     EXPECT_EQ(o.heartbeatMs, 500);
     EXPECT_EQ(o.watchdogMs, 1000);
+    EXPECT_EQ(o.pendingNoticeMs, 0);  // 0 turns the late-job watch off
     EXPECT_EQ(o.printOutput, dir.filePath("tickets"));
     EXPECT_EQ(o.nitSoftware, "900.123.456-7");
     EXPECT_EQ(o.webSoftware, "www.example.test");
@@ -85,6 +86,10 @@ TEST(Opciones, TheCommandLineWinsOverTheIniFile) {
     EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--notify-host", "servidor.local"}, mal));
     EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--printers", "lp"}, mal));
     EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--watchdog-ms", "0"}, mal));
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--pending-notice-ms", "-1"}, mal));
+    app::Opciones porDefecto;
+    ASSERT_FALSE(opciones({"--pending-notice-ms", "1500"}, porDefecto, dir.filePath("otra")));
+    EXPECT_EQ(porDefecto.pendingNoticeMs, 1500);
 }
 
 struct Resultado {
