@@ -104,19 +104,20 @@ TEST_F(TicketRenderTest, EscposFilesFollowTheSettingsAndKeepTheNumberingOfEveryF
     QDir().mkpath(dir_.filePath("app"));
     QFile ini(dir_.filePath("app/servidor.ini"));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[impresoras]\nCocina=escpos-text\nbar=escpos-text codepage=wpc1252 cut=no\n"
-              "Caja=escpos dots=512\nMal=escpos sin=sentido\n");
+    ini.write(
+        "[impresoras]\nCocina=escpos-text\nbar=escpos-text codepage=wpc1252 cut=no\n"
+        "Caja=escpos dots=512\nMal=escpos sin=sentido\n");
     ini.close();
     // The kitchen printer is offline: its tickets fall back to the raster Caja in both of
     // the layout passes, so the Bar ticket keeps its number.
-    const Outcome r = render({"--app-dir", dir_.filePath("app"), "--printer", "Cocina:offline",
-                              "--printer", "Bar=3288", "--printer", "Caja", "--default", "Caja",
-                              "--format", "text,escpos", "--out", out(), "--now",
-                              "2024-03-05 14:07:09", jobPath("pedido.json")});
+    const Outcome r =
+        render({"--app-dir", dir_.filePath("app"), "--printer", "Cocina:offline", "--printer",
+                "Bar=3288", "--printer", "Caja", "--default", "Caja", "--format", "text,escpos",
+                "--out", out(), "--now", "2024-03-05 14:07:09", jobPath("pedido.json")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(files(), (QStringList{"001-Caja.escpos", "001-Caja.txt", "002-Bar.escpos",
-                                    "002-Bar.txt", "003-Caja.escpos", "003-Caja.txt",
-                                    "004-Caja.raw", "balloons.txt"}));
+    EXPECT_EQ(files(),
+              (QStringList{"001-Caja.escpos", "001-Caja.txt", "002-Bar.escpos", "002-Bar.txt",
+                           "003-Caja.escpos", "003-Caja.txt", "004-Caja.raw", "balloons.txt"}));
     EXPECT_TRUE(r.err.contains("Mal") && r.err.contains("sin=sentido")) << r.err.toStdString();
 
     const QByteArray raster = readFile(out("001-Caja.escpos"));
@@ -129,8 +130,8 @@ TEST_F(TicketRenderTest, EscposFilesFollowTheSettingsAndKeepTheNumberingOfEveryF
     // The tape is the same as without the escpos format.
     const QByteArray tape = readFile(out("002-Bar.txt"));
     const Outcome alone = render({"--printer", "Cocina:offline", "--printer", "Bar=3288",
-                                  "--printer", "Caja", "--default", "Caja", "--out", out(),
-                                  "--now", "2024-03-05 14:07:09", jobPath("pedido.json")});
+                                  "--printer", "Caja", "--default", "Caja", "--out", out(), "--now",
+                                  "2024-03-05 14:07:09", jobPath("pedido.json")});
     ASSERT_EQ(alone.status, 0);
     EXPECT_EQ(readFile(out("002-Bar.txt")), tape);
 }
