@@ -111,7 +111,9 @@ bool AjustesImpresoras::leerValor(const QString& valor, AjustesImpresora& ajuste
 AjustesImpresoras AjustesImpresoras::leer(const QList<QPair<QString, QString>>& entradas,
                                           const Registro& registro) {
     AjustesImpresoras todas;
-    for (const auto& [nombre, valor] : entradas) {
+    for (const auto& entrada : entradas) {
+        const QString& nombre = entrada.first;
+        const QString& valor = entrada.second;
         if (clave(nombre).isEmpty()) continue;
         AjustesImpresora a;
         QString problema;

@@ -18,7 +18,7 @@ DocumentoNoProcesado::DocumentoNoProcesado(QString motivo)
 namespace {
 
 JsonValue miembro(const JsonValue& doc, const QString& clave) {
-    const JsonValue v = doc.item(clave);
+    JsonValue v = doc.item(clave);
     if (v.isEmpty()) throw DocumentoNoProcesado(QStringLiteral("falta el miembro '%1'").arg(clave));
     return v;
 }
@@ -30,7 +30,7 @@ JsonValue miembro(const JsonValue& doc, const QString& clave) {
 
 // A job list: present, a container, and an array once it has elements.
 JsonValue lista(const JsonValue& doc, const QString& clave) {
-    const JsonValue v = miembro(doc, clave);
+    JsonValue v = miembro(doc, clave);
     if (!v.isContainer() || (v.count() > 0 && !v.isArray())) tipoIncorrecto(clave, "una lista");
     return v;
 }

@@ -190,7 +190,7 @@ int run(const Options& o) {
         return 2;
     }
     const json::JsonValue root = json::parse(json::textoDocumento(bytes));
-    const QString errors = json::parseErrors();
+    const QString& errors = json::parseErrors();
 
     if (o.dumpJson) {
         const QByteArray out = json::volcado(root, errors);
@@ -253,8 +253,7 @@ int run(const Options& o) {
     e.tamanoImagen = printing::pictureSize;
     if (o.locale) e.locale = QLocale(*o.locale);
     if (o.now) {
-        const QDateTime now = *o.now;
-        e.reloj = [now] { return now; };
+        e.reloj = [now = *o.now] { return now; };
     }
     printers.attach(e);
 
