@@ -214,3 +214,42 @@ TEST_F(EscposGoldenTest, TheGoldenFilesReadBackAsTheTickets) {
 }
 
 }  // namespace
+
+namespace {
+
+// escpos-view on bytes of its own: magnification, bold, code pages, cuts, unknown commands.
+TEST(EscposView, ReadsMagnificationCodePagesAndCutsAndListsUnknownCommands) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("job.escpos");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(
+        QByteArray("\x1B@\x1Bt\x13"  // reset, PC858
+                   "\x1D!\x01\x1B"
+                   "E\x01TOTAL\n"  // double height, bold
+                   "\x1D!\x00\x1B"
+                   "E\x00"
+                   "A\xA4o \xD5\n"                             // "Año €"
+                   "\x1Bt\x10\xF1\n"                           // WPC1252 "ñ"
+                   "\x1BZ\x01"                                 // unknown, at offset 34
+                   "\x1D\x76\x30\x00\x01\x00\x02\x00\xFF\x00"  // a band 8 x 2
+                   "\x1D\x56\x42\x00",
+                   51));
+    f.close();
+    QProcess p;
+    p.start(QStringLiteral(SI_BINARY_DIR) + "/tools/escpos-view/escpos-view", {"--text", path});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()),
+              QStringLiteral("1x2B|TOTAL\n1x1|Año €\n1x1|ñ\nRASTER|8 x 2\nCUT\n"));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains("offset 34: 1B 5A")) << err.toStdString();
+    // The picture is still drawn.
+    p.start(QStringLiteral(SI_BINARY_DIR) + "/tools/escpos-view/escpos-view",
+            {path, "-o", dir.filePath("job.png")});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_FALSE(QImage(dir.filePath("job.png")).isNull());
+}
+
+}  // namespace
