@@ -59,8 +59,9 @@ bool leerOpcion(const QString& palabra, AjustesImpresora& a, bool& puntosDados) 
     } else if (nombre == u"dots") {
         bool ok = false;
         const int n = valor.toInt(&ok);
-        // Wider than any roll printer (a 112 mm one has 832 dots) is a typo.
-        if (!ok || n < 8 || n > 2048) return false;
+        // Narrower than eight characters or wider than any roll printer (a 112 mm one has
+        // 832 dots) is a typo.
+        if (!ok || n < 96 || n > 2048) return false;
         a.puntos = n;
         puntosDados = true;
         a.anchoDado = true;
