@@ -59,8 +59,9 @@ bool leerOpcion(const QString& palabra, AjustesImpresora& a, bool& puntosDados) 
     } else if (nombre == u"dots") {
         bool ok = false;
         const int n = valor.toInt(&ok);
-        // Wider than any roll printer (a 112 mm one has 832 dots) is a typo.
-        if (!ok || n < 8 || n > 2048) return false;
+        // Narrower than eight characters or wider than any roll printer (a 112 mm one has
+        // 832 dots) is a typo.
+        if (!ok || n < 96 || n > 2048) return false;
         a.puntos = n;
         puntosDados = true;
         a.anchoDado = true;
@@ -111,7 +112,9 @@ bool AjustesImpresoras::leerValor(const QString& valor, AjustesImpresora& ajuste
 AjustesImpresoras AjustesImpresoras::leer(const QList<QPair<QString, QString>>& entradas,
                                           const Registro& registro) {
     AjustesImpresoras todas;
-    for (const auto& [nombre, valor] : entradas) {
+    for (const auto& entrada : entradas) {
+        const QString& nombre = entrada.first;
+        const QString& valor = entrada.second;
         if (clave(nombre).isEmpty()) continue;
         AjustesImpresora a;
         QString problema;

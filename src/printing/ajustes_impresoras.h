@@ -52,7 +52,7 @@ class AjustesImpresoras {
 
     AjustesImpresoras() = default;
 
-    /** Reads key/value pairs in file order; a later key of the same name wins. */
+    /** Reads key/value pairs; a later key of the same name wins. */
     static AjustesImpresoras leer(const QList<QPair<QString, QString>>& entradas,
                                   const Registro& registro);
     /** Reads the [impresoras] section of an ini file. */
@@ -64,7 +64,7 @@ class AjustesImpresoras {
     AjustesImpresora de(const QString& nombre) const;
     /** Whether the section names that printer. */
     bool contiene(const QString& nombre) const;
-    /** The printer names of the section, in file order. */
+    /** The printer names of the section, in the order read (an ini file's keys sort). */
     QStringList nombres() const;
 
   private:

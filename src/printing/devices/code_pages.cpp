@@ -119,6 +119,8 @@ std::optional<char> encodeCharacter(PaginaCodigos page, char32_t c) {
     for (size_t i = 0; i < t.size(); ++i) {
         if (t[i] == c) return static_cast<char>(static_cast<unsigned char>(0x80 + i));
     }
+    // Code page 437's mu among its Greek letters serves for both signs that look like it.
+    if (page == PaginaCodigos::Cp437 && c == 0x03BC) return static_cast<char>(0xE6);
     return std::nullopt;
 }
 

@@ -322,7 +322,7 @@ void VirtualPrinterSystem::attach(Entorno& e) {
     clockReadings_ = readings;
     const auto clock = e.reloj;
     e.reloj = [clock, readings] {
-        const QDateTime now = clock();
+        QDateTime now = clock();
         readings->append(now);
         return now;
     };
