@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -16,6 +17,7 @@
 #include "printing/devices/cups_printer_system.h"
 #include "printing/devices/picture_size.h"
 #include "printing/devices/virtual_printer_system.h"
+#include "printing/primitives.h"
 #include "shell/dialogos_reales.h"
 #include "shell/iconos.h"
 #include "shell/ventana_principal.h"
@@ -57,7 +59,18 @@ std::unique_ptr<printing::PrinterSystem> crearImpresoras(const app::Opciones& o,
         return nullptr;
     }
     auto sistema = std::make_unique<printing::VirtualPrinterSystem>(o.printOutput, *formatos);
+    sistema->setAjustes(o.ajustes);
     for (const auto& i : o.printer) sistema->addPrinter(i.nombre, i.ancho, i.offline);
+    // A network printer of [impresoras] is one more virtual printer: nothing is ever sent.
+    for (const QString& nombre : o.ajustes.nombres()) {
+        const printing::AjustesImpresora a = o.ajustes.de(nombre);
+        const bool listada = std::any_of(o.printer.begin(), o.printer.end(), [&](const auto& i) {
+            return printing::recortar(printing::mayusculas(i.nombre)) ==
+                   printing::recortar(printing::mayusculas(nombre));
+        });
+        if (!a.direccion.isEmpty() && !listada)
+            sistema->addPrinter(nombre, a.anchoMm == 58 ? 3288 : 4535);
+    }
     if (!o.defaultPrinter.isEmpty())
         sistema->setDefaultPrinterName(o.defaultPrinter);
     else if (!o.printer.isEmpty())
@@ -153,6 +166,8 @@ int main(int argc, char* argv[]) {
     entorno.nitSoftware = o.nitSoftware;
     entorno.webSoftware = o.webSoftware;
     entorno.tamanoImagen = printing::pictureSize;
+    if (auto* virtuales = dynamic_cast<printing::VirtualPrinterSystem*>(impresoras.get()))
+        virtuales->attach(entorno);
 
     auto* conexion = new core::ConexionTcp(&aplicacion);
     auto* buscador = new core::BuscadorHttps(&aplicacion);
@@ -164,6 +179,7 @@ int main(int argc, char* argv[]) {
     enlace.watchdogMs = o.watchdogMs;
     enlace.heartbeatMs = o.heartbeatMs;
     core::Servidor servidor(conexion, buscador, entorno, enlace);
+    for (const QString& linea : o.avisosAjustes) servidor.agregarLog(linea);
     if (!o.caFile.isEmpty() && !buscador->agregarCertificados(o.caFile))
         servidor.agregarLog(QStringLiteral("No se pudieron leer certificados de ") + o.caFile);
 

@@ -50,7 +50,7 @@ void declararOpciones(QCommandLineParser& p) {
              "Folder of the virtual printers' files (APP-DIR/tickets). Key print_output."),
          QStringLiteral("DIR")},
         {QStringLiteral("print-format"),
-         QStringLiteral("Virtual printer formats: text,pdf,png (text). Key print_format."),
+         QStringLiteral("Virtual printer formats: text,pdf,png,escpos (text). Key print_format."),
          QStringLiteral("LIST")},
         {QStringLiteral("locale"),
          QStringLiteral("Regional number format, e.g. es_CO (the system's). Key locale."),
@@ -149,6 +149,8 @@ std::optional<QString> leerOpciones(const QCommandLineParser& p,
     if (p.isSet(QStringLiteral("set-code"))) o.setCode = p.value(QStringLiteral("set-code"));
     o.nitSoftware = printing::valorIni(ini, QStringLiteral("factura/nit_software"));
     o.webSoftware = printing::valorIni(ini, QStringLiteral("factura/web_software"));
+    o.ajustes = printing::AjustesImpresoras::leer(
+        ini, [&o](const QString& linea) { o.avisosAjustes.append(linea); });
     return std::nullopt;
 }
 

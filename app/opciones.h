@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "printing/ajustes_impresoras.h"
+
 class QCommandLineParser;
 
 namespace app {
@@ -35,6 +37,9 @@ struct Opciones {
     std::optional<QString> setCode;
     QString nitSoftware;
     QString webSoftware;
+    /** servidor.ini's [impresoras], and the log lines its unknown words gave. */
+    printing::AjustesImpresoras ajustes;
+    QStringList avisosAjustes;
 };
 
 /** Declares every option on the parser (with --help and --version). */

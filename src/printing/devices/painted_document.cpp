@@ -6,6 +6,8 @@
 #include <QPdfWriter>
 #include <cmath>
 
+#include "json/runtime_error.h"
+
 namespace printing {
 
 namespace {
@@ -74,12 +76,23 @@ bool PaintedDocument::writePdf(QIODevice* out, const QString& title) const {
     return p.end();
 }
 
+qint64 PaintedDocument::imageHeight(int dpi) const {
+    double totalTwips = 0;
+    for (int i = 0; i < pages_.size(); ++i) totalTwips += renderedHeight(i);
+    return std::max<qint64>(1, static_cast<qint64>(std::ceil(totalTwips * (dpi / kTwipsPerInch))));
+}
+
+void checkImageHeight(const PaintedDocument& doc, int dpi) {
+    if (doc.imageHeight(dpi) > kMaxImageRows) {
+        throw json::RuntimeError(json::err::PrinterError,
+                                 QStringLiteral("ticket demasiado largo para una imagen"));
+    }
+}
+
 QImage PaintedDocument::toImage(int dpi) const {
     const double scale = dpi / kTwipsPerInch;
     const int width = std::max(1, static_cast<int>(std::lround(pageWidth_ * scale)));
-    double totalTwips = 0;
-    for (int i = 0; i < pages_.size(); ++i) totalTwips += renderedHeight(i);
-    const int height = std::max(1, static_cast<int>(std::ceil(totalTwips * scale)));
+    const int height = static_cast<int>(imageHeight(dpi));
 
     QImage image(width, height, QImage::Format_RGB32);
     const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));

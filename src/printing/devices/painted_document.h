@@ -52,6 +52,8 @@ class PaintedDocument {
     bool writePdf(QIODevice* out, const QString& title) const;
     /** The pages stacked top to bottom on a white image at the given resolution. */
     QImage toImage(int dpi) const;
+    /** Rows of that image, computed without drawing it. */
+    qint64 imageHeight(int dpi) const;
 
   private:
     int pageWidth_;
@@ -59,5 +61,14 @@ class PaintedDocument {
     bool trimmed_;
     QList<Page> pages_;
 };
+
+/** The tallest picture a ticket may become, in rows (about ten metres of paper at 203 dpi). */
+constexpr qint64 kMaxImageRows = 80000;
+
+/**
+ * Refuses, before anything is allocated, a ticket whose picture at that resolution would be
+ * taller than kMaxImageRows: json::RuntimeError 482 "ticket demasiado largo para una imagen".
+ */
+void checkImageHeight(const PaintedDocument& doc, int dpi);
 
 }  // namespace printing
