@@ -8,6 +8,7 @@
 #include "json/runtime_error.h"
 #include "painter_device.h"
 #include "printing/despacho.h"
+#include "printing/seleccion_impresora.h"
 
 namespace printing {
 
@@ -194,7 +195,9 @@ class VirtualPrinterSystem::TextPass : public PrinterSystem {
         Entorno e = first;
         e.impresoras = this;
         e.avisos = &silent_;
-        e.actual = actual_;
+        // this pass has devices of its own, so a selection of its own that carries over
+        e.seleccion = std::make_shared<SeleccionImpresora>();
+        e.seleccion->fijar(actual_);
         e.procesarEventosPendientes = [] {};
         e.otraPasada = nullptr;
         qsizetype next = 0;
@@ -206,7 +209,7 @@ class VirtualPrinterSystem::TextPass : public PrinterSystem {
             setComunicacion(document, e);
         } catch (...) {  // the first pass has reported whatever failed
         }
-        actual_ = e.actual;
+        actual_ = e.seleccion->fijada();
         log_ = nullptr;
         tapes_.clearOutputs();
         // Both passes number the same tickets and raw writes: this pass's last number is
