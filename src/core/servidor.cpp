@@ -165,7 +165,8 @@ void Servidor::ejecutar(const Completado& c) {
         return;
     }
     agregarLog(c.texto);
-    emit textoBuscado(c.texto);
+    // The status tab shows an excerpt: a text view given hundreds of MB fails.
+    emit textoBuscado(Registro::extracto(c.texto));
     procesarRespuesta(c.texto);
 }
 

@@ -87,7 +87,7 @@ class Servidor : public QObject, public printing::Avisos {
   signals:
     /** "status " + the socket state, after every watchdog tick. */
     void etiquetaEstado(const QString& texto);
-    /** The last fetched text, for the status tab. */
+    /** An excerpt of the last fetched text (see Registro::extracto), for the status tab. */
     void textoBuscado(const QString& texto);
 
   private:
