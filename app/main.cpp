@@ -156,6 +156,7 @@ int main(int argc, char* argv[]) {
     auto* conexion = new core::ConexionTcp(&aplicacion);
     auto* buscador = new core::BuscadorHttps(&aplicacion);
     buscador->setTiempoMaximo(o.fetchTimeoutMs);
+    buscador->setMaximoRespuesta(qint64(o.maxAnswerMb) * 1024 * 1024);
     core::ConfigEnlace enlace;
     enlace.hostNotificaciones = o.notifyHost;
     enlace.puertoNotificaciones = o.notifyPort;

@@ -12,6 +12,9 @@ namespace core {
 
 namespace {
 
+constexpr qint64 kMegabyte = 1024 * 1024;
+constexpr qint64 kBufferLectura = 4 * kMegabyte;
+
 QString decodificarEntidad(const QString& nombre) {
     if (nombre.startsWith(u'#')) {
         bool ok = false;
@@ -37,7 +40,7 @@ QString decodificarEntidad(const QString& nombre) {
 
 }  // namespace
 
-QString textoVisibleHtml(const QString& html) {
+QString sinEtiquetasHtml(const QString& html) {
     QString t = html;
     static const QRegularExpression comentarios(QStringLiteral("<!--.*?-->"),
                                                 QRegularExpression::DotMatchesEverythingOption);
@@ -53,6 +56,11 @@ QString textoVisibleHtml(const QString& html) {
     t.remove(scripts);
     static const QRegularExpression etiquetas(QStringLiteral("<[A-Za-z/!?][^>]*>"));
     t.remove(etiquetas);
+    return t;
+}
+
+QString textoVisibleHtml(const QString& html) {
+    const QString t = sinEtiquetasHtml(html);
     static const QRegularExpression entidades(
         QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[A-Za-z]+);"));
     QString r;
@@ -135,14 +143,39 @@ void BuscadorHttps::iniciar(const QByteArray& url) {
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                      QNetworkRequest::NoLessSafeRedirectPolicy);
     vencido_ = false;
+    excedido_ = false;
+    cuerpo_.clear();
     QNetworkReply* reply = red_->get(req);
     actual_ = reply;
+    // The answer is taken as it arrives, so the network layer never holds more than a few
+    // MB of it, and an answer over the limit is aborted before it is all in memory.
+    reply->setReadBufferSize(kBufferLectura);
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { leer(reply); });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { leer(reply); });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { terminar(reply); });
     reloj_.start(tiempoMaximo_);
 }
 
+void BuscadorHttps::leer(QNetworkReply* reply) {
+    if (reply != actual_ || excedido_) return;
+    const QVariant largo = reply->header(QNetworkRequest::ContentLengthHeader);
+    if ((largo.isValid() && largo.toLongLong() > maximoRespuesta_) ||
+        cuerpo_.size() + reply->bytesAvailable() > maximoRespuesta_) {
+        exceder(reply);
+        return;
+    }
+    cuerpo_ += reply->readAll();
+}
+
+void BuscadorHttps::exceder(QNetworkReply* reply) {
+    excedido_ = true;
+    cuerpo_ = QByteArray();
+    reply->abort();
+}
+
 void BuscadorHttps::terminar(QNetworkReply* reply) {
     if (reply != actual_) return;
+    if (reply->error() == QNetworkReply::NoError) leer(reply);  // what is left of the answer
     reloj_.stop();
     actual_ = nullptr;
     reply->deleteLater();
@@ -155,6 +188,12 @@ void BuscadorHttps::terminar(QNetworkReply* reply) {
 
 void BuscadorHttps::informar(QNetworkReply* reply) {
     const int http = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    QByteArray cuerpo = std::exchange(cuerpo_, QByteArray());
+    if (excedido_) {
+        emit falloGrave(
+            QStringLiteral("respuesta de mas de %1 MB").arg(maximoRespuesta_ / kMegabyte));
+        return;
+    }
     if (vencido_) {
         emit fallo(QStringLiteral("tiempo de espera agotado (%1 ms)").arg(tiempoMaximo_));
         return;
@@ -171,7 +210,7 @@ void BuscadorHttps::informar(QNetworkReply* reply) {
         return;
     }
     const QByteArray tipo = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
-    QString texto = decodificarCuerpo(reply->readAll(), tipo);
+    QString texto = decodificarCuerpo(std::exchange(cuerpo, QByteArray()), tipo);
     if (tipo.toLower().contains("html")) texto = textoVisibleHtml(texto);
     emit completo(texto);
 }

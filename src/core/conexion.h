@@ -41,6 +41,7 @@ class Conexion : public QObject {
 /**
  * The job fetcher: fetches one URL at a time (a new fetch abandons the running one) and
  * reports status texts and the completion with the page's text, or a failure with a reason.
+ * A serious failure (an answer refused for its size) is also shown to the operator.
  */
 class Buscador : public QObject {
     Q_OBJECT
@@ -52,6 +53,7 @@ class Buscador : public QObject {
     void textoEstado(const QString& texto);
     void completo(const QString& texto);
     void fallo(const QString& razon);
+    void falloGrave(const QString& razon);
 };
 
 }  // namespace core

@@ -86,6 +86,29 @@ TEST(Opciones, TheCommandLineWinsOverTheIniFile) {
     EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--watchdog-ms", "0"}, mal));
 }
 
+TEST(Opciones, AnswerLimitAndLinkTimeout) {
+    QTemporaryDir dir;
+    app::Opciones o;
+    ASSERT_FALSE(opciones({"--app-dir", dir.path()}, o));
+    EXPECT_EQ(o.maxAnswerMb, 64);
+    EXPECT_EQ(o.linkTimeoutMs, 60000);
+    escribir(dir.filePath("servidor.ini"),
+             "[servidor]\nmax_answer_mb=1024\nlink_timeout_ms=5000\n");
+    app::Opciones ini;
+    ASSERT_FALSE(opciones({"--app-dir", dir.path()}, ini));
+    EXPECT_EQ(ini.maxAnswerMb, 1024);
+    EXPECT_EQ(ini.linkTimeoutMs, 5000);
+    app::Opciones linea;
+    ASSERT_FALSE(opciones(
+        {"--app-dir", dir.path(), "--max-answer-mb", "200", "--link-timeout-ms", "3000"}, linea));
+    EXPECT_EQ(linea.maxAnswerMb, 200);
+    EXPECT_EQ(linea.linkTimeoutMs, 3000);
+    app::Opciones mal;
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--max-answer-mb", "0"}, mal));
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--max-answer-mb", "9999"}, mal));
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--link-timeout-ms", "x"}, mal));
+}
+
 struct Resultado {
     int codigo = -1;
     QByteArray salida;

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -198,6 +202,52 @@ TEST(Html, BodyTextIsTheVisibleTextWithEntitiesDecoded) {
     EXPECT_EQ(core::decodificarCuerpo("\xf1", "text/plain; charset=ISO-8859-1"),
               QString::fromUtf8("ñ"));
     EXPECT_EQ(core::decodificarCuerpo("\xc3\xb1", "text/plain"), QString::fromUtf8("ñ"));
+}
+
+// One MB is 1,048,576 bytes: an answer of exactly the limit prints, one byte more is refused
+// while it is read, with a log line and an error balloon, and nothing prints.
+TEST_F(Red, AnAnswerOverTheLimitIsRefusedAndOneUpToItPrints) {
+    pruebas::ServicioTrabajos servicio;
+    ASSERT_TRUE(servicio.iniciar(certificados.path()));
+    const qsizetype mb = 1024 * 1024;
+    QByteArray exacto = kDocumento.chopped(1);
+    exacto += QByteArray(mb - exacto.size() - 1, ' ') + '}';
+    ASSERT_EQ(exacto.size(), mb);
+    servicio.respuestas = {exacto, exacto + ' '};
+    crearServidor("127.0.0.1", 1, servicio.host());
+    servidor->detenerTemporizadores();
+    auto* buscador = servidor->findChild<core::BuscadorHttps*>();
+    buscador->setMaximoRespuesta(mb);
+
+    buscador->navegar(core::urlTrabajos(servicio.host(), "1"));
+    ASSERT_TRUE(pruebas::esperar([&] { return impresoras.outputs().size() == 1; }));
+    log.clear();
+    servidor->estadoTrabajo = 1;
+    buscador->navegar(core::urlTrabajos(servicio.host(), "1"));
+    ASSERT_TRUE(pruebas::esperar([&] { return lineas("Error al consultar trabajos: ") == 1; }));
+    EXPECT_EQ(log.filter("Error al consultar").first(),
+              "Error al consultar trabajos: respuesta de mas de 1 MB");
+    EXPECT_TRUE(bandeja.globos.contains(
+        "3|Sistema de impresora|Error al consultar trabajos: respuesta de mas de 1 MB|30000"));
+    EXPECT_EQ(impresoras.outputs().size(), 1u);
+    EXPECT_EQ(servidor->estadoTrabajo, 0);
+}
+
+// The tag stripping as it reads, one pattern after another: the reference for the stripper.
+QString referenciaHtml(const QString& html) {
+    QString t = html;
+    t.remove(QRegularExpression(QStringLiteral("<!--.*?-->"),
+                                QRegularExpression::DotMatchesEverythingOption));
+    const auto m = QRegularExpression(QStringLiteral("<body[^>]*>(.*?)(</body\\s*>|$)"),
+                                      QRegularExpression::DotMatchesEverythingOption |
+                                          QRegularExpression::CaseInsensitiveOption)
+                       .match(t);
+    if (m.hasMatch()) t = m.captured(1);
+    t.remove(QRegularExpression(QStringLiteral("<(script|style)\\b[^>]*>.*?</\\1\\s*>"),
+                                QRegularExpression::DotMatchesEverythingOption |
+                                    QRegularExpression::CaseInsensitiveOption));
+    t.remove(QRegularExpression(QStringLiteral("<[A-Za-z/!?][^>]*>")));
+    return t;
 }
 
 }  // namespace
