@@ -154,6 +154,7 @@ int main(int argc, char* argv[]) {
     entorno.tamanoImagen = printing::pictureSize;
 
     auto* conexion = new core::ConexionTcp(&aplicacion);
+    conexion->setTiempoEnlace(o.linkTimeoutMs);
     auto* buscador = new core::BuscadorHttps(&aplicacion);
     buscador->setTiempoMaximo(o.fetchTimeoutMs);
     buscador->setMaximoRespuesta(qint64(o.maxAnswerMb) * 1024 * 1024);

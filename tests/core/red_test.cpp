@@ -233,6 +233,79 @@ TEST_F(Red, AnAnswerOverTheLimitIsRefusedAndOneUpToItPrints) {
     EXPECT_EQ(servidor->estadoTrabajo, 0);
 }
 
+// A peer that vanishes without a word (here: the only interface goes down) is seen within
+// the link time-out: a socket error, the tray shows it, and once the network is back the
+// watchdog reconnects and identifies. Runs in a network namespace of its own.
+TEST_F(Red, ASilentlyDroppedLinkIsSeenWithinTheLinkTimeout) {
+    auto ip = [](const QStringList& args) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(QStringLiteral("ip"), args);
+        const bool ok = p.waitForFinished(10000) && p.exitCode() == 0;
+        EXPECT_TRUE(ok) << "ip " << args.join(' ').toStdString() << ": "
+                        << p.readAll().toStdString();
+        return ok;
+    };
+    if (!qEnvironmentVariableIsSet("SI_RED_AISLADA")) {
+        // Outside: run this very test again inside a new network namespace.
+        QProcess prueba;
+        prueba.setProcessChannelMode(QProcess::MergedChannels);
+        prueba.start(QStringLiteral("unshare"), {"-n", "true"});
+        if (!prueba.waitForFinished(10000) || prueba.exitStatus() != QProcess::NormalExit ||
+            prueba.exitCode() != 0)
+            GTEST_SKIP() << "unshare -n is refused here: " << prueba.readAll().toStdString()
+                         << prueba.errorString().toStdString();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("SI_RED_AISLADA", "1");
+        prueba.setProcessEnvironment(env);
+        prueba.start(QStringLiteral("unshare"),
+                     {"-n", "--", QCoreApplication::applicationFilePath(),
+                      "--gtest_filter=Red.ASilentlyDroppedLinkIsSeenWithinTheLinkTimeout"});
+        ASSERT_TRUE(prueba.waitForFinished(55000));
+        const QByteArray salida = prueba.readAll();
+        EXPECT_EQ(prueba.exitCode(), 0) << salida.toStdString();
+        EXPECT_TRUE(salida.contains("[  PASSED  ] 1 test")) << salida.toStdString();
+        return;
+    }
+    ASSERT_TRUE(ip({"link", "set", "lo", "up"}));
+    pruebas::ServidorNotificaciones notificaciones;
+    ASSERT_TRUE(notificaciones.escuchar());
+    crearServidor("127.0.0.1", notificaciones.puerto(), "127.0.0.1:1");
+    conexion->setTiempoEnlace(2000);
+    const QByteArray identificacion = R"({"idSyA":"123456789012345","type":"id"})";
+    ASSERT_TRUE(
+        pruebas::esperar([&] { return notificaciones.recibido.startsWith(identificacion); }));
+    servidor->detenerTemporizadores();  // nothing is sent: only the keep-alive can notice
+    ASSERT_EQ(lineas("Error: "), 0);
+
+    QElapsedTimer reloj;
+    reloj.start();
+    ASSERT_TRUE(ip({"link", "set", "lo", "down"}));
+    ASSERT_TRUE(pruebas::esperar([&] { return lineas("Error: ") >= 1; }, 6000))
+        << "the drop was not seen in " << reloj.elapsed() << " ms";
+    EXPECT_EQ(bandeja.iconos.last().tip, "DesConectando");
+    EXPECT_NE(conexion->estado(), core::estado_socket::Conectado);
+
+    notificaciones.recibido.clear();
+    ASSERT_TRUE(ip({"link", "set", "lo", "up"}));
+    servidor->iniciarTemporizadores();
+    ASSERT_TRUE(pruebas::esperar([&] { return notificaciones.conexiones >= 2; }));
+    ASSERT_TRUE(
+        pruebas::esperar([&] { return notificaciones.recibido.startsWith(identificacion); }));
+}
+
+// The keep-alive probes end within the link time-out, and the user time-out is the link's.
+TEST(TiemposEnlace, ProbesFitWithinTheLinkTimeout) {
+    for (int ms : {2000, 5000, 60000, 3600000}) {
+        const core::TiemposEnlace t = core::tiemposEnlace(ms);
+        EXPECT_GE(t.inactivoS, 1);
+        EXPECT_GE(t.intervaloS, 1);
+        EXPECT_GE(t.sondas, 1);
+        EXPECT_LE((t.inactivoS + t.intervaloS * t.sondas) * 1000, ms) << ms;
+        EXPECT_EQ(t.usuarioMs, ms);
+    }
+}
+
 // The tag stripping as it reads, one pattern after another: the reference for the stripper.
 QString referenciaHtml(const QString& html) {
     QString t = html;
