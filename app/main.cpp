@@ -128,6 +128,9 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
+    // Headless, nobody sees the window's log: the refusal of a linked access file goes here.
+    if (sinPantalla && core::noEsArchivoNormal(core::rutaAcceso(o.carpeta)))
+        error(core::kMensajeAccesoNoNormal);
     if (sinPantalla &&
         !core::codigoValidoInicio(core::leerLineasArchivo(core::rutaAcceso(o.carpeta)).value(0))) {
         error(QStringLiteral("Falta el codigo de sucursal"));

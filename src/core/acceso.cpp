@@ -1,19 +1,56 @@
 #include "core/acceso.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QTemporaryFile>
+#include <cstdio>
 
 namespace core {
 
+std::optional<QByteArray> leerArchivoNormal(const QString& ruta) {
+    // O_NONBLOCK: a FIFO planted there must not hang the start-up; it is refused below.
+    const int fd =
+        ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    QFile f;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) return std::nullopt;
+    return bytes;
+}
+
+bool reemplazarArchivo(const QString& ruta, const QByteArray& bytes) {
+    const QFileInfo destino(ruta);
+    QTemporaryFile f(
+        destino.absoluteDir().filePath(destino.fileName() + QStringLiteral(".XXXXXX")));
+    if (!f.open()) return false;
+    if (f.write(bytes) != bytes.size() || !f.flush() || ::fsync(f.handle()) != 0) return false;
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                     QFileDevice::ReadOther);
+    f.close();
+    // rename(2) replaces whatever has the name, a link included, and never follows it.
+    if (::rename(QFile::encodeName(f.fileName()).constData(),
+                 QFile::encodeName(destino.absoluteFilePath()).constData()) != 0)
+        return false;
+    f.setAutoRemove(false);
+    return true;
+}
+
 QStringList leerLineasArchivo(const QString& ruta) {
-    QFile f(ruta);
-    if (!f.open(QIODevice::ReadOnly)) return {QString()};
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) return {QString()};
-    QString texto = QString::fromUtf8(bytes);
+    const std::optional<QByteArray> bytes = leerArchivoNormal(ruta);
+    if (!bytes) return {QString()};
+    QString texto = QString::fromUtf8(*bytes);
     if (texto.startsWith(QChar(0xfeff))) texto.remove(0, 1);
     QStringList lineas;
     qsizetype inicio = 0;
@@ -28,6 +65,12 @@ QStringList leerLineasArchivo(const QString& ruta) {
     if (inicio < texto.size()) lineas.append(texto.mid(inicio));
     lineas.append(QString());
     return lineas;
+}
+
+bool noEsArchivoNormal(const QString& ruta) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(ruta).constData(), &st) != 0) return false;
+    return !S_ISREG(st.st_mode);
 }
 
 bool existeRuta(const QString& ruta) {
@@ -59,10 +102,7 @@ bool codigoValidoCambio(const QString& codigo) {
 
 bool escribirAcceso(const QString& carpeta, const QString& codigo) {
     QDir().mkpath(carpeta);
-    QSaveFile f(rutaAcceso(carpeta));
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    f.write(codigo.toUtf8() + "\r\n");
-    return f.commit();
+    return reemplazarArchivo(rutaAcceso(carpeta), codigo.toUtf8() + "\r\n");
 }
 
 QString leerSegundaLinea(const QString& carpeta) {

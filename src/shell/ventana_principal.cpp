@@ -1,5 +1,6 @@
 #include "shell/ventana_principal.h"
 
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTextCursor>
@@ -23,6 +23,14 @@ namespace shell {
 
 QImage cargarImagen(const QString& ruta) {
     QImageReader lector(ruta);
+    lector.setDecideFormatFromContent(true);
+    return lector.read();
+}
+
+QImage cargarImagen(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    QImageReader lector(&buffer);
     lector.setDecideFormatFromContent(true);
     return lector.read();
 }
@@ -115,6 +123,14 @@ VentanaPrincipal::~VentanaPrincipal() {
 }
 
 void VentanaPrincipal::iniciar() {
+    // Files that are not regular files (a symbolic link above all) are never read: each is
+    // logged now and shown in a balloon once the tray icon is up.
+    QStringList rechazados;
+    auto rechazar = [&](const QString& texto) {
+        servidor_.agregarLog(texto);
+        rechazados << texto;
+    };
+    if (core::noEsArchivoNormal(core::rutaAcceso(carpeta_))) rechazar(core::kMensajeAccesoNoNormal);
     servidor_.conexionHabilitada = true;
     servidor_.iniciarTemporizadores();
     servidor_.codigoSucursalesAgencias = core::leerCodigoSucursal(carpeta_, dialogos_);
@@ -122,7 +138,11 @@ void VentanaPrincipal::iniciar() {
     setVisible(core::leerSegundaLinea(carpeta_).toUpper() == QLatin1String("TECNICO"));
 
     const QString logo = QDir(carpeta_).filePath(QStringLiteral("logo.bmp"));
-    if (core::existeRuta(logo)) mostrarImagen(cargarImagen(logo));
+    if (core::noEsArchivoNormal(logo)) {
+        rechazar(kMensajeLogoNoNormal);
+    } else if (const auto bytes = core::leerArchivoNormal(logo)) {
+        mostrarImagen(cargarImagen(*bytes));
+    }
 
     txtCodigo->setText(core::leerCodigoSucursal(carpeta_, dialogos_));
 
@@ -138,6 +158,9 @@ void VentanaPrincipal::iniciar() {
     SysTray->showBalloonTip(QStringLiteral("Conectando al servidor de impresion "),
                             printing::kGloboInfo, core::kTituloGlobo, printing::kTiempoGlobo);
     servidor_.setBandeja(SysTray);
+    for (const QString& texto : rechazados)
+        SysTray->showBalloonTip(texto, printing::kGloboAviso, core::kTituloGlobo,
+                                printing::kTiempoGlobo);
     servidor_.avisarFaltantes();
 }
 
@@ -175,12 +198,14 @@ void VentanaPrincipal::cargarImagenLogo() {
     const QImage imagen = cargarImagen(ruta);
     bool copiado = false;
     if (!imagen.isNull()) {
+        // The chosen picture may be anywhere; the stored logo replaces whatever stands at
+        // logo.bmp (a link included) and never writes through it.
         QFile origen(ruta);
-        QSaveFile destino(QDir(carpeta_).filePath(QStringLiteral("logo.bmp")));
-        if (origen.open(QIODevice::ReadOnly) && destino.open(QIODevice::WriteOnly)) {
+        if (origen.open(QIODevice::ReadOnly)) {
             const QByteArray bytes = origen.readAll();
-            copiado = origen.error() == QFileDevice::NoError &&
-                      destino.write(bytes) == bytes.size() && destino.commit();
+            copiado =
+                origen.error() == QFileDevice::NoError &&
+                core::reemplazarArchivo(QDir(carpeta_).filePath(QStringLiteral("logo.bmp")), bytes);
         }
     }
     // A picture that cannot be read or stored changes nothing: the old logo stays.

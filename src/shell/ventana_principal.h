@@ -21,8 +21,12 @@ namespace shell {
 inline const QString kFiltroImagen =
     QStringLiteral("Imágenes Bmp,Gif, Jpg,jpeg)|*.bmp,*.gif,*.jpg,*jpeg|Todos|*.*");
 
+inline const QString kMensajeLogoNoNormal =
+    QStringLiteral("El archivo logo.bmp no es un archivo normal");
+
 /** Loads a picture deciding its format by content; a null image when it cannot. */
 QImage cargarImagen(const QString& ruta);
+QImage cargarImagen(const QByteArray& bytes);
 
 /**
  * The main window: shows the branch code, the logo, the log and the last fetched document,

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -241,6 +242,28 @@ TEST(Programa, MissingHostsAreReportedAndNothingConnects) {
     EXPECT_FALSE(err.contains("Error:"));
     servidor.terminate();
     servidor.waitForFinished(5000);
+}
+
+// --set-code never writes through a link planted as the access file, and a start never
+// reads the branch code from one.
+TEST(Programa, TheAccessFileIsNeverFollowedThroughALink) {
+    QTemporaryDir dir;
+    QTemporaryDir fuera;
+    const QString destino = fuera.filePath("ajeno");
+    escribir(destino, "999999999999999\r\n");
+    ASSERT_TRUE(QFile::link(destino, dir.filePath("Acceso")));
+    const auto inicio = correr({"--app-dir", dir.path(), "--printers", "virtual"});
+    EXPECT_EQ(inicio.codigo, 2);
+    EXPECT_TRUE(inicio.salida.contains("El archivo Acceso no es un archivo normal"))
+        << inicio.salida.constData();
+    EXPECT_TRUE(inicio.salida.contains("Falta el codigo de sucursal"));
+
+    const auto r = correr({"--app-dir", dir.path(), "--set-code", "123456789012345"});
+    EXPECT_EQ(r.codigo, 0) << r.salida.constData();
+    QFile f(destino);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "999999999999999\r\n");
+    EXPECT_FALSE(QFileInfo(dir.filePath("Acceso")).isSymLink());
 }
 
 }  // namespace
