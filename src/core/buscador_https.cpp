@@ -108,8 +108,12 @@ BuscadorHttps::~BuscadorHttps() {
 bool BuscadorHttps::agregarCertificados(const QString& archivoPem) {
     const auto certs = QSslCertificate::fromPath(archivoPem, QSsl::Pem);
     if (certs.isEmpty()) return false;
+    // Setting any list turns off the system's authorities, which Qt otherwise loads on
+    // demand: the list set is the system's plus the file's.
     auto cas = ssl_.caCertificates();
-    cas += certs;
+    for (const auto& lista : {QSslConfiguration::systemCaCertificates(), certs})
+        for (const QSslCertificate& c : lista)
+            if (!cas.contains(c)) cas.append(c);
     ssl_.setCaCertificates(cas);
     return true;
 }

@@ -306,6 +306,21 @@ TEST(TiemposEnlace, ProbesFitWithinTheLinkTimeout) {
     }
 }
 
+// An extra CA file adds to the system's authorities (it never replaces them), and peers are
+// always verified.
+TEST_F(Red, ACaFileAddsToTheSystemAuthorities) {
+    const auto sistema = QSslConfiguration::systemCaCertificates();
+    if (sistema.isEmpty()) GTEST_SKIP() << "no system certificate authorities installed";
+    core::BuscadorHttps buscador;
+    ASSERT_TRUE(buscador.agregarCertificados(certificados.filePath("cert.pem")));
+    const auto cas = buscador.configuracionSsl().caCertificates();
+    const auto propios = QSslCertificate::fromPath(certificados.filePath("cert.pem"));
+    ASSERT_EQ(propios.size(), 1);
+    EXPECT_TRUE(cas.contains(propios.first()));
+    for (const QSslCertificate& c : sistema) EXPECT_TRUE(cas.contains(c));
+    EXPECT_EQ(buscador.configuracionSsl().peerVerifyMode(), QSslSocket::VerifyPeer);
+}
+
 // The tag stripping as it reads, one pattern after another: the reference for the stripper.
 QString referenciaHtml(const QString& html) {
     QString t = html;
