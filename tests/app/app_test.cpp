@@ -5,11 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "../core/servidores_prueba.h"
+#include "instancia.h"
 #include "opciones.h"
 
 namespace {
@@ -240,6 +242,92 @@ TEST(Programa, MissingHostsAreReportedAndNothingConnects) {
     QTest::qWait(300);
     err += servidor.readAllStandardError();
     EXPECT_FALSE(err.contains("Error:"));
+    servidor.terminate();
+    servidor.waitForFinished(5000);
+}
+
+// Sets an environment variable for the life of a test, then puts the old value back.
+class Variable {
+  public:
+    Variable(const char* nombre, const QByteArray* valor) : nombre_(nombre) {
+        habia_ = qEnvironmentVariableIsSet(nombre);
+        antes_ = qgetenv(nombre);
+        if (valor)
+            qputenv(nombre, *valor);
+        else
+            qunsetenv(nombre);
+    }
+    ~Variable() {
+        if (habia_)
+            qputenv(nombre_, antes_);
+        else
+            qunsetenv(nombre_);
+    }
+    Variable(const Variable&) = delete;
+    Variable& operator=(const Variable&) = delete;
+
+  private:
+    const char* nombre_;
+    bool habia_ = false;
+    QByteArray antes_;
+};
+
+TEST(Instancia, TheLockLivesInTheRuntimeFolderElseInTheApplicationFolder) {
+    QTemporaryDir runtime;
+    QTemporaryDir carpeta;
+    {
+        const QByteArray valor = runtime.path().toUtf8();
+        Variable v("XDG_RUNTIME_DIR", &valor);
+        EXPECT_EQ(app::carpetaEjecucion(carpeta.path()), runtime.path());
+        EXPECT_EQ(QFileInfo(app::rutaBloqueo(carpeta.path())).absolutePath(), runtime.path());
+    }
+    {
+        Variable v("XDG_RUNTIME_DIR", nullptr);
+        EXPECT_EQ(app::carpetaEjecucion(carpeta.path()), carpeta.path());
+        EXPECT_EQ(QFileInfo(app::rutaBloqueo(carpeta.path())).absolutePath(), carpeta.path());
+    }
+}
+
+TEST(Instancia, AnUnreadableLockIsTakenAtOnceAndALiveOneNever) {
+    QTemporaryDir carpeta;
+    const QString ruta = app::rutaBloqueo(carpeta.path());
+    escribir(ruta, "basura sin sentido");  // fresh, and no owner to be read
+    QLockFile bloqueo(ruta);
+    ASSERT_TRUE(app::tomarBloqueo(bloqueo));
+    QLockFile otro(ruta);
+    EXPECT_FALSE(app::tomarBloqueo(otro));  // held by this live process
+    bloqueo.unlock();
+    EXPECT_TRUE(app::tomarBloqueo(otro));
+}
+
+// A garbage lock left in the runtime folder does not keep the server from starting; the
+// running server's lock still refuses a second one.
+TEST(Programa, AGarbageLockDoesNotBlockTheStart) {
+    QTemporaryDir dir;
+    QTemporaryDir runtime;
+    const QByteArray valor = runtime.path().toUtf8();
+    Variable v("XDG_RUNTIME_DIR", &valor);
+    escribir(dir.filePath("Acceso"), "123456789012345\r\n");
+    escribir(app::rutaBloqueo(dir.path()), "\x01\x02 garbage");
+    QProcess servidor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    servidor.setProcessEnvironment(env);
+    servidor.setProcessChannelMode(QProcess::MergedChannels);
+    servidor.start(kPrograma, {"--app-dir", dir.path(), "--printers", "virtual"});
+    ASSERT_TRUE(servidor.waitForStarted());
+    QByteArray salida;
+    EXPECT_TRUE(pruebas::esperar([&] {
+        salida += servidor.readAll();
+        return salida.contains("Falta configurar --job-host") ||
+               servidor.state() == QProcess::NotRunning;
+    })) << salida.constData();
+    salida += servidor.readAll();
+    EXPECT_FALSE(salida.contains("ya esta en ejecuc")) << salida.constData();
+    EXPECT_EQ(servidor.state(), QProcess::Running);
+    const auto otra = correr({"--app-dir", dir.path(), "--printers", "virtual"});
+    EXPECT_EQ(otra.codigo, 1);
+    EXPECT_TRUE(otra.salida.contains("La Aplicación ya esta en ejecución"));
     servidor.terminate();
     servidor.waitForFinished(5000);
 }
