@@ -94,14 +94,17 @@ class VirtualPrinterSystem::Device : public PrintDevice {
             owner_->writeFile(fileName(number, printer, QStringLiteral("pdf")), pdf);
         }
         if (owner_->formats_.png) {
+            doc.checkPictureLength(kPngDpi);
             QByteArray png;
             QBuffer buffer(&png);
             buffer.open(QIODevice::WriteOnly);
             // Thermal paper is black on white: a grey image with light compression encodes
             // several times faster, and a PNG stays lossless at any compression.
-            doc.toImage(kPngDpi)
-                .convertToFormat(QImage::Format_Grayscale8)
-                .save(&buffer, "PNG", 80);
+            const QImage image = doc.toImage(kPngDpi).convertToFormat(QImage::Format_Grayscale8);
+            if (image.isNull() || !image.save(&buffer, "PNG", 80) || png.isEmpty()) {
+                throw json::RuntimeError(json::err::PrinterError,
+                                         QStringLiteral("No se pudo generar el PNG"));
+            }
             owner_->writeFile(fileName(number, printer, QStringLiteral("png")), png);
         }
     }
