@@ -6,6 +6,7 @@
 #include <QSslCertificate>
 #include <QStringDecoder>
 #include <QUrl>
+#include <functional>
 #include <utility>
 
 namespace core {
@@ -40,23 +41,144 @@ QString decodificarEntidad(const QString& nombre) {
 
 }  // namespace
 
+namespace {
+
+// Tag stripping in one pass per construct, each linear: every search that found nothing
+// from a position finds nothing from any later one, so it is never repeated.
+
+bool esBlanco(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
+}
+
+bool esLetraDePalabra(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') ||
+           u == u'_';
+}
+
+/** indexOf that remembers its last answer, for searches from positions that only grow. */
+class Busqueda {
+  public:
+    explicit Busqueda(std::function<qsizetype(qsizetype)> buscar) : buscar_(std::move(buscar)) {}
+    qsizetype desde(qsizetype inicio) {
+        if (inicio_ < 0 || inicio < inicio_ || (encontrado_ >= 0 && encontrado_ < inicio)) {
+            inicio_ = inicio;
+            encontrado_ = buscar_(inicio);
+        }
+        return encontrado_;
+    }
+
+  private:
+    std::function<qsizetype(qsizetype)> buscar_;
+    qsizetype inicio_ = -1;
+    qsizetype encontrado_ = -1;
+};
+
+// "</NAME" followed by blanks and ">" from a position: the start, and the end past ">".
+std::pair<qsizetype, qsizetype> cierre(const QString& t, QLatin1StringView nombre,
+                                       qsizetype desde) {
+    const QString abre = QStringLiteral("</") + nombre;
+    for (qsizetype i = t.indexOf(abre, desde, Qt::CaseInsensitive); i >= 0;
+         i = t.indexOf(abre, i + 1, Qt::CaseInsensitive)) {
+        qsizetype j = i + abre.size();
+        while (j < t.size() && esBlanco(t.at(j))) ++j;
+        if (j < t.size() && t.at(j) == u'>') return {i, j + 1};
+    }
+    return {-1, -1};
+}
+
+QString sinComentarios(const QString& t) {
+    QString r;
+    qsizetype desde = 0;
+    for (;;) {
+        const qsizetype i = t.indexOf(QLatin1String("<!--"), desde);
+        if (i < 0) break;
+        const qsizetype fin = t.indexOf(QLatin1String("-->"), i + 4);
+        if (fin < 0) break;  // no later comment closes either
+        r += QStringView(t).mid(desde, i - desde);
+        desde = fin + 3;
+    }
+    r += QStringView(t).mid(desde);
+    return r;
+}
+
+// The text between the first "<body...>" and its "</body>" (or the end, without a final
+// line feed); the whole text when there is no body.
+QString cuerpoHtml(const QString& t) {
+    const qsizetype i = t.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);
+    if (i < 0) return t;
+    const qsizetype mayor = t.indexOf(u'>', i + 5);
+    if (mayor < 0) return t;
+    const qsizetype inicio = mayor + 1;
+    qsizetype fin = cierre(t, QLatin1StringView("body"), inicio).first;
+    if (fin < 0) {
+        fin = t.size();
+        if (fin > inicio && t.endsWith(u'\n')) --fin;
+    }
+    return t.mid(inicio, fin - inicio);
+}
+
+QString sinScripts(const QString& t) {
+    Busqueda mayor([&t](qsizetype d) { return t.indexOf(u'>', d); });
+    const QLatin1StringView nombres[] = {QLatin1StringView("script"), QLatin1StringView("style")};
+    std::pair<qsizetype, qsizetype> cierres[2] = {{-2, -2}, {-2, -2}};
+    qsizetype desdeCierre[2] = {-1, -1};
+    QString r;
+    qsizetype copiado = 0;
+    qsizetype i = t.indexOf(u'<');
+    while (i >= 0) {
+        qsizetype siguiente = i + 1;
+        for (int n = 0; n < 2; ++n) {
+            const QLatin1StringView nombre = nombres[n];
+            const qsizetype tras = i + 1 + nombre.size();
+            if (!QStringView(t).mid(i + 1).startsWith(nombre, Qt::CaseInsensitive)) continue;
+            if (tras < t.size() && esLetraDePalabra(t.at(tras))) continue;
+            const qsizetype m = mayor.desde(tras);
+            if (m < 0) break;
+            // The close found from an earlier position still holds if it lies beyond m + 1.
+            auto& c = cierres[n];
+            if (c.first == -2 || m + 1 < desdeCierre[n] || (c.first >= 0 && c.first < m + 1)) {
+                c = cierre(t, nombre, m + 1);
+                desdeCierre[n] = m + 1;
+            }
+            if (c.first < 0) break;
+            r += QStringView(t).mid(copiado, i - copiado);
+            copiado = c.second;
+            siguiente = c.second;
+            break;
+        }
+        i = t.indexOf(u'<', siguiente);
+    }
+    r += QStringView(t).mid(copiado);
+    return r;
+}
+
+QString sinEtiquetas(const QString& t) {
+    QString r;
+    qsizetype copiado = 0;
+    qsizetype i = t.indexOf(u'<');
+    while (i >= 0 && i + 1 < t.size()) {
+        const char16_t c = t.at(i + 1).unicode();
+        const bool abre = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'/' ||
+                          c == u'!' || c == u'?';
+        if (!abre) {
+            i = t.indexOf(u'<', i + 1);
+            continue;
+        }
+        const qsizetype m = t.indexOf(u'>', i + 2);
+        if (m < 0) break;  // nothing later closes either
+        r += QStringView(t).mid(copiado, i - copiado);
+        copiado = m + 1;
+        i = t.indexOf(u'<', m + 1);
+    }
+    r += QStringView(t).mid(copiado);
+    return r;
+}
+
+}  // namespace
+
 QString sinEtiquetasHtml(const QString& html) {
-    QString t = html;
-    static const QRegularExpression comentarios(QStringLiteral("<!--.*?-->"),
-                                                QRegularExpression::DotMatchesEverythingOption);
-    t.remove(comentarios);
-    static const QRegularExpression cuerpo(
-        QStringLiteral("<body[^>]*>(.*?)(</body\\s*>|$)"),
-        QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
-    const auto m = cuerpo.match(t);
-    if (m.hasMatch()) t = m.captured(1);
-    static const QRegularExpression scripts(
-        QStringLiteral("<(script|style)\\b[^>]*>.*?</\\1\\s*>"),
-        QRegularExpression::DotMatchesEverythingOption | QRegularExpression::CaseInsensitiveOption);
-    t.remove(scripts);
-    static const QRegularExpression etiquetas(QStringLiteral("<[A-Za-z/!?][^>]*>"));
-    t.remove(etiquetas);
-    return t;
+    return sinEtiquetas(sinScripts(cuerpoHtml(sinComentarios(html))));
 }
 
 QString textoVisibleHtml(const QString& html) {

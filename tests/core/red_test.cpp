@@ -338,4 +338,33 @@ QString referenciaHtml(const QString& html) {
     return t;
 }
 
+TEST(Html, StrippingMatchesThePatternsOnTrickyPages) {
+    // Pieces that open and close the constructs in every order, glued at random.
+    const QStringList piezas = {
+        "<",         ">",       "<!--",       "-->",       "<body",       "<BODY x>",  "</body>",
+        "</BoDy >",  "<script", "<script>",   "</script>", "</SCRIPT\n>", "<style a>", "</style>",
+        "<scripts>", "<a",      "<a href=x>", "</a>",      "<!x>",        "<?x?>",     "< b>",
+        "<1>",       "texto",   " ",          "\n",        "&amp;",       "&#241;",    "&lt;",
+        "<styles>",  "</>",     "-",          "!"};
+    QRandomGenerator azar(13);
+    for (int caso = 0; caso < 3000; ++caso) {
+        QString html;
+        const int n = 1 + int(azar.bounded(14));
+        for (int i = 0; i < n; ++i) html += piezas.at(int(azar.bounded(int(piezas.size()))));
+        EXPECT_EQ(core::sinEtiquetasHtml(html), referenciaHtml(html)) << html.toStdString();
+    }
+}
+
+// 4 MB of unclosed script tags, comments, tags and bodies: stripped in linear time, well
+// within the ordinary test time-out (the figure is in bench/).
+TEST(Html, FourMegabytesOfUnclosedTagsStripQuickly) {
+    for (const QString& pieza : {QStringLiteral("<script>a"), QStringLiteral("<!--a"),
+                                 QStringLiteral("<a b"), QStringLiteral("<body x")}) {
+        QString html;
+        while (html.size() < 4 * 1024 * 1024) html += pieza;
+        const QString t = core::textoVisibleHtml(html);
+        EXPECT_FALSE(t.isEmpty());
+    }
+}
+
 }  // namespace
