@@ -181,21 +181,53 @@ QString sinEtiquetasHtml(const QString& html) {
     return sinEtiquetas(sinScripts(cuerpoHtml(sinComentarios(html))));
 }
 
+namespace {
+
+// The length of an entity's name at a position ("#241", "#xF1", "amp"), the ";" excluded;
+// 0 when no entity starts there.
+qsizetype largoEntidad(QStringView t) {
+    auto corrida = [&t](qsizetype desde, auto&& acepta) {
+        qsizetype j = desde;
+        while (j < t.size() && acepta(t.at(j).unicode())) ++j;
+        return j - desde;
+    };
+    auto digito = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    auto hex = [](char16_t c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    };
+    auto letra = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    auto cerrada = [&t](qsizetype largo) { return largo < t.size() && t.at(largo) == u';'; };
+    if (t.startsWith(u'#')) {
+        if (const qsizetype n = corrida(1, digito); n > 0 && cerrada(1 + n)) return 1 + n;
+        if (t.size() > 1 && (t.at(1) == u'x' || t.at(1) == u'X')) {
+            if (const qsizetype n = corrida(2, hex); n > 0 && cerrada(2 + n)) return 2 + n;
+        }
+        return 0;
+    }
+    const qsizetype n = corrida(0, letra);
+    return n > 0 && cerrada(n) ? n : 0;
+}
+
+}  // namespace
+
 QString textoVisibleHtml(const QString& html) {
     const QString t = sinEtiquetasHtml(html);
-    static const QRegularExpression entidades(
-        QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[A-Za-z]+);"));
     QString r;
+    r.reserve(t.size());
     qsizetype desde = 0;
-    auto it = entidades.globalMatch(t);
-    while (it.hasNext()) {
-        const auto e = it.next();
-        const QString valor = decodificarEntidad(e.captured(1));
-        r += t.mid(desde, e.capturedStart() - desde);
-        r += valor.isNull() ? e.captured(0) : valor;
-        desde = e.capturedEnd();
+    for (qsizetype i = t.indexOf(u'&'); i >= 0; i = t.indexOf(u'&', i + 1)) {
+        const qsizetype largo = largoEntidad(QStringView(t).mid(i + 1));
+        if (largo == 0) continue;
+        const QString valor = decodificarEntidad(t.mid(i + 1, largo));
+        r += QStringView(t).mid(desde, i - desde);
+        if (valor.isNull())
+            r += QStringView(t).mid(i, largo + 2);
+        else
+            r += valor;
+        desde = i + largo + 2;
+        i = desde - 1;
     }
-    r += t.mid(desde);
+    r += QStringView(t).mid(desde);
     return r;
 }
 
