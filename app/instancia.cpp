@@ -8,7 +8,7 @@
 namespace app {
 
 QString carpetaEjecucion(const QString& carpetaAplicacion) {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir().mkpath(runtime)) return runtime;
     return carpetaAplicacion;
 }

@@ -110,7 +110,7 @@ QString leerSegundaLinea(const QString& carpeta) {
 }
 
 QString leerCodigoSucursal(const QString& carpeta, Dialogos& dialogos) {
-    const QString primera = leerLineasArchivo(rutaAcceso(carpeta)).value(0);
+    QString primera = leerLineasArchivo(rutaAcceso(carpeta)).value(0);
     if (codigoValidoInicio(primera)) return primera;
     QString codigo;
     while (!codigoValidoInicio(codigo)) codigo = dialogos.inputBox(kPromptCodigo, kTituloCodigo);

@@ -204,7 +204,7 @@ void Servidor::procesarRespuesta(const QString& texto) {
     agregarLog(QStringLiteral("--"));
     try {
         const json::JsonValue raiz = json::parse(documento);
-        const QString errores = json::parseErrors();
+        const QString& errores = json::parseErrors();
         if (!errores.isEmpty())
             agregarLog(errores);
         else
