@@ -62,6 +62,14 @@ void declararOpciones(QCommandLineParser& p) {
          QStringLiteral("MS")},
         {QStringLiteral("fetch-timeout-ms"),
          QStringLiteral("Job fetch time-out (30000). Key fetch_timeout_ms."), QStringLiteral("MS")},
+        {QStringLiteral("link-timeout-ms"),
+         QStringLiteral("Longest silence of the notification link before it is dropped and "
+                        "reconnected (60000). Key link_timeout_ms."),
+         QStringLiteral("MS")},
+        {QStringLiteral("max-answer-mb"),
+         QStringLiteral("Largest job answer read, in MB of 1,048,576 bytes (64; up to 4096). "
+                        "Key max_answer_mb."),
+         QStringLiteral("MB")},
         {QStringLiteral("set-code"),
          QStringLiteral("Validate and store the branch code, then exit."), QStringLiteral("CODE")},
     });
@@ -139,12 +147,17 @@ std::optional<QString> leerOpciones(const QCommandLineParser& p,
         int* destino;
     } periodos[] = {{"watchdog-ms", &o.watchdogMs},
                     {"heartbeat-ms", &o.heartbeatMs},
-                    {"fetch-timeout-ms", &o.fetchTimeoutMs}};
+                    {"fetch-timeout-ms", &o.fetchTimeoutMs},
+                    {"link-timeout-ms", &o.linkTimeoutMs}};
     for (const auto& per : periodos) {
         const QString t = valor(QLatin1String(per.opcion));
         if (t.isEmpty()) continue;
         *per.destino = leerEntero(t, 1, 24 * 3600 * 1000, ok);
         if (!ok) return QStringLiteral("bad --%1: %2").arg(QLatin1String(per.opcion), t);
+    }
+    if (const QString t = valor(QStringLiteral("max-answer-mb")); !t.isEmpty()) {
+        o.maxAnswerMb = leerEntero(t, 1, 4096, ok);
+        if (!ok) return QStringLiteral("bad --max-answer-mb: ") + t;
     }
     if (p.isSet(QStringLiteral("set-code"))) o.setCode = p.value(QStringLiteral("set-code"));
     o.nitSoftware = printing::valorIni(ini, QStringLiteral("factura/nit_software"));

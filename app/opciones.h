@@ -34,6 +34,8 @@ struct Opciones {
     int watchdogMs = 1000;
     int heartbeatMs = 60000;
     int fetchTimeoutMs = 30000;
+    int linkTimeoutMs = 60000;
+    int maxAnswerMb = 64;
     std::optional<QString> setCode;
     QString nitSoftware;
     QString webSoftware;

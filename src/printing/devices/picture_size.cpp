@@ -1,5 +1,6 @@
 #include "picture_size.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QImageReader>
 
@@ -12,6 +13,14 @@ constexpr double kHundredthsMmPerMeter = 100000.0;
 
 QImage readPicture(const QString& path) {
     QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    return reader.read();
+}
+
+QImage readPicture(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     return reader.read();
 }

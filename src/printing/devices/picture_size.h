@@ -16,5 +16,7 @@ std::optional<QSizeF> pictureSize(const QString& path);
 
 /** Reads a picture file, its format told by the content; a null image when unreadable. */
 QImage readPicture(const QString& path);
+/** The same, from a file's bytes already read. */
+QImage readPicture(const QByteArray& bytes);
 
 }  // namespace printing

@@ -100,10 +100,14 @@ class VirtualPrinterSystem::Device : public PrintDevice {
         // An escpos-text printer's file comes from its own layout pass.
         const bool raster =
             owner_->formats_.escpos && ajustes.clase != AjustesImpresora::Clase::EscposTexto;
-        if (raster) checkImageHeight(doc, kPngDpi);
         QImage grey;
         if (owner_->formats_.png || raster) {
+            doc.checkPictureLength(kPngDpi);
             grey = doc.toImage(kPngDpi).convertToFormat(QImage::Format_Grayscale8);
+            if (grey.isNull()) {
+                throw json::RuntimeError(json::err::PrinterError,
+                                         QStringLiteral("No se pudo generar la imagen"));
+            }
         }
         if (owner_->formats_.png) {
             QByteArray png;
@@ -111,7 +115,10 @@ class VirtualPrinterSystem::Device : public PrintDevice {
             buffer.open(QIODevice::WriteOnly);
             // Thermal paper is black on white: a grey image with light compression encodes
             // several times faster, and a PNG stays lossless at any compression.
-            grey.save(&buffer, "PNG", 80);
+            if (!grey.save(&buffer, "PNG", 80) || png.isEmpty()) {
+                throw json::RuntimeError(json::err::PrinterError,
+                                         QStringLiteral("No se pudo generar el PNG"));
+            }
             owner_->writeFile(fileName(number, printer, QStringLiteral("png")), png);
         }
         if (raster) {
