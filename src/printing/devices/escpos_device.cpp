@@ -282,7 +282,7 @@ void EscposDevice::paintPicture(const QString& picturePath, int x, int y, int wi
         painter_->paintPicture(picturePath, x, y, width, height);
         return;
     }
-    const QImage image = readPicture(picturePath);
+    const QImage image = readStoredPicture(picturePath);
     if (image.isNull()) {
         throw json::RuntimeError(kInvalidPicture, QStringLiteral("Invalid picture"));
     }

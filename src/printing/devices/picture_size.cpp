@@ -1,6 +1,11 @@
 #include "picture_size.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 
@@ -25,8 +30,22 @@ QImage readPicture(const QByteArray& bytes) {
     return reader.read();
 }
 
+QImage readStoredPicture(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return {};
+    struct stat info {};
+    QByteArray bytes;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        QFile file;
+        if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+            bytes = file.readAll();
+    }
+    ::close(fd);
+    return bytes.isEmpty() ? QImage() : readPicture(bytes);
+}
+
 std::optional<QSizeF> pictureSize(const QString& path) {
-    const QImage image = readPicture(path);
+    const QImage image = readStoredPicture(path);
     if (image.isNull()) return std::nullopt;
     const double dpmX = image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() : kScreenDotsPerMeter;
     const double dpmY = image.dotsPerMeterY() > 0 ? image.dotsPerMeterY() : kScreenDotsPerMeter;
