@@ -1,7 +1,6 @@
 // servidor-impresoras: the branch's print server.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QLockFile>
 #include <QStandardPaths>
@@ -13,6 +12,7 @@
 #include "core/buscador_https.h"
 #include "core/conexion_tcp.h"
 #include "core/servidor.h"
+#include "instancia.h"
 #include "opciones.h"
 #include "printing/devices/cups_printer_system.h"
 #include "printing/devices/picture_size.h"
@@ -28,23 +28,6 @@ void error(const QString& texto) {
     const QByteArray b = texto.toUtf8() + '\n';
     std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
     std::fflush(stderr);
-}
-
-// One server per application folder: the lock's name carries a hash of the folder's path,
-// so servers with folders of their own (tests, a demo) run beside the branch's.
-QString rutaBloqueo(const QString& carpeta) {
-    QString dir = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
-                      ? QString()
-                      : QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty() || !QDir().mkpath(dir)) dir = QDir::tempPath();
-    const QString canonica = QFileInfo(carpeta).canonicalFilePath();
-    const QByteArray hash =
-        QCryptographicHash::hash(canonica.isEmpty() ? carpeta.toUtf8() : canonica.toUtf8(),
-                                 QCryptographicHash::Sha1)
-            .toHex()
-            .left(16);
-    return QDir(dir).filePath(QStringLiteral("servidor-impresoras-") + QString::fromLatin1(hash) +
-                              QStringLiteral(".lock"));
 }
 
 std::unique_ptr<printing::PrinterSystem> crearImpresoras(const app::Opciones& o, QString& fallo) {
@@ -139,15 +122,17 @@ int main(int argc, char* argv[]) {
     }
 
     shell::DialogosReales dialogos;
-    QLockFile bloqueo(rutaBloqueo(o.carpeta));
-    bloqueo.setStaleLockTime(0);
-    if (!bloqueo.tryLock(0)) {
+    QLockFile bloqueo(app::rutaBloqueo(o.carpeta));
+    if (!app::tomarBloqueo(bloqueo)) {
         const QString texto = QStringLiteral("La Aplicación ya esta en ejecución");
         error(texto);
         if (!sinPantalla) dialogos.msgBox(texto, core::IconoMensaje::Exclamacion);
         return 1;
     }
 
+    // Headless, nobody sees the window's log: the refusal of a linked access file goes here.
+    if (sinPantalla && core::noEsArchivoNormal(core::rutaAcceso(o.carpeta)))
+        error(core::kMensajeAccesoNoNormal);
     if (sinPantalla &&
         !core::codigoValidoInicio(core::leerLineasArchivo(core::rutaAcceso(o.carpeta)).value(0))) {
         error(QStringLiteral("Falta el codigo de sucursal"));
@@ -176,8 +161,10 @@ int main(int argc, char* argv[]) {
         virtuales->attach(entorno);
 
     auto* conexion = new core::ConexionTcp(&aplicacion);
+    conexion->setTiempoEnlace(o.linkTimeoutMs);
     auto* buscador = new core::BuscadorHttps(&aplicacion);
     buscador->setTiempoMaximo(o.fetchTimeoutMs);
+    buscador->setMaximoRespuesta(qint64(o.maxAnswerMb) * 1024 * 1024);
     core::ConfigEnlace enlace;
     enlace.hostNotificaciones = o.notifyHost;
     enlace.puertoNotificaciones = o.notifyPort;

@@ -63,6 +63,14 @@ void declararOpciones(QCommandLineParser& p) {
          QStringLiteral("MS")},
         {QStringLiteral("fetch-timeout-ms"),
          QStringLiteral("Job fetch time-out (30000). Key fetch_timeout_ms."), QStringLiteral("MS")},
+        {QStringLiteral("link-timeout-ms"),
+         QStringLiteral("Longest silence of the notification link before it is dropped and "
+                        "reconnected (60000). Key link_timeout_ms."),
+         QStringLiteral("MS")},
+        {QStringLiteral("max-answer-mb"),
+         QStringLiteral("Largest job answer read, in MB of 1,048,576 bytes (64; up to 4096). "
+                        "Key max_answer_mb."),
+         QStringLiteral("MB")},
         {QStringLiteral("pending-notice-ms"),
          QStringLiteral("Warn once about a CUPS job not printed after MS (30000; 0: never). Key "
                         "pending_notice_ms."),
@@ -144,12 +152,17 @@ std::optional<QString> leerOpciones(const QCommandLineParser& p,
         int* destino;
     } periodos[] = {{"watchdog-ms", &o.watchdogMs},
                     {"heartbeat-ms", &o.heartbeatMs},
-                    {"fetch-timeout-ms", &o.fetchTimeoutMs}};
+                    {"fetch-timeout-ms", &o.fetchTimeoutMs},
+                    {"link-timeout-ms", &o.linkTimeoutMs}};
     for (const auto& per : periodos) {
         const QString t = valor(QLatin1String(per.opcion));
         if (t.isEmpty()) continue;
         *per.destino = leerEntero(t, 1, 24 * 3600 * 1000, ok);
         if (!ok) return QStringLiteral("bad --%1: %2").arg(QLatin1String(per.opcion), t);
+    }
+    if (const QString t = valor(QStringLiteral("max-answer-mb")); !t.isEmpty()) {
+        o.maxAnswerMb = leerEntero(t, 1, 4096, ok);
+        if (!ok) return QStringLiteral("bad --max-answer-mb: ") + t;
     }
     if (const QString t = valor(QStringLiteral("pending-notice-ms")); !t.isEmpty()) {
         o.pendingNoticeMs = leerEntero(t, 0, 24 * 3600 * 1000, ok);

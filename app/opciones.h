@@ -34,6 +34,8 @@ struct Opciones {
     int watchdogMs = 1000;
     int heartbeatMs = 60000;
     int fetchTimeoutMs = 30000;
+    int linkTimeoutMs = 60000;
+    int maxAnswerMb = 64;
     /** A CUPS job not completed this long after submission is reported once; 0 never. */
     int pendingNoticeMs = 30000;
     std::optional<QString> setCode;

@@ -2,11 +2,27 @@
 
 #include <exception>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "json/parser.h"
 #include "json/runtime_error.h"
 #include "printing/despacho.h"
 
 namespace core {
+
+namespace {
+
+constexpr qsizetype kDocumentoGrande = 8 * 1024 * 1024;
+
+}  // namespace
+
+void devolverMemoriaLibre() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
 
 Servidor::Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& entorno,
                    ConfigEnlace config, QObject* parent)
@@ -27,6 +43,7 @@ Servidor::Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& en
     connect(buscador_, &Buscador::textoEstado, this, &Servidor::alTextoEstado);
     connect(buscador_, &Buscador::completo, this, &Servidor::alCompletar);
     connect(buscador_, &Buscador::fallo, this, &Servidor::alFallar);
+    connect(buscador_, &Buscador::falloGrave, this, &Servidor::alFallarGrave);
 }
 
 QStringList Servidor::faltantes() const {
@@ -144,6 +161,10 @@ void Servidor::alFallar(const QString& razon) {
     encolar({false, razon});
 }
 
+void Servidor::alFallarGrave(const QString& razon) {
+    encolar({false, razon, true});
+}
+
 // A completion that arrives while a document is being dispatched (the invoice lets pending
 // events run) waits with its own text and runs after it: tickets of two documents never mix.
 void Servidor::encolar(Completado c) {
@@ -160,13 +181,21 @@ void Servidor::encolar(Completado c) {
 void Servidor::ejecutar(const Completado& c) {
     if (!c.ok) {
         // A failed fetch ends like a text that does not parse.
-        agregarLog(QStringLiteral("Error al consultar trabajos: ") + c.texto);
+        const QString texto = QStringLiteral("Error al consultar trabajos: ") + c.texto;
+        agregarLog(texto);
+        if (c.avisar)
+            showBalloonTip(texto, printing::kGloboError, kTituloGlobo, printing::kTiempoGlobo);
         terminarDocumento();
         return;
     }
     agregarLog(c.texto);
-    emit textoBuscado(c.texto);
+    // The status tab shows an excerpt: a text view given hundreds of MB fails.
+    emit textoBuscado(Registro::extracto(c.texto));
     procesarRespuesta(c.texto);
+    // A big document leaves the allocator holding its peak for good: once every copy is gone
+    // (the fetcher's included, after this event), the free memory goes back to the system.
+    if (c.texto.size() > kDocumentoGrande)
+        QTimer::singleShot(0, this, [] { devolverMemoriaLibre(); });
 }
 
 void Servidor::procesarRespuesta(const QString& texto) {

@@ -19,6 +19,9 @@ namespace core {
 
 inline const QString kTituloGlobo = QStringLiteral("Sistema de impresora");
 
+/** Gives the allocator's free memory back to the system (where the C library can). */
+void devolverMemoriaLibre();
+
 /** Where the link connects and how often it looks. */
 struct ConfigEnlace {
     QString hostNotificaciones;
@@ -83,17 +86,19 @@ class Servidor : public QObject, public printing::Avisos {
     void alTextoEstado(const QString& texto);
     void alCompletar(const QString& texto);
     void alFallar(const QString& razon);
+    void alFallarGrave(const QString& razon);
 
   signals:
     /** "status " + the socket state, after every watchdog tick. */
     void etiquetaEstado(const QString& texto);
-    /** The last fetched text, for the status tab. */
+    /** An excerpt of the last fetched text (see Registro::extracto), for the status tab. */
     void textoBuscado(const QString& texto);
 
   private:
     struct Completado {
         bool ok;
         QString texto;
+        bool avisar = false;  // a failure also shown in an error balloon
     };
     void encolar(Completado c);
     void ejecutar(const Completado& c);

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 
 #include "json/runtime_error.h"
+#include "printing/devices/picture_size.h"
 #include "support.h"
 
 namespace {
@@ -231,6 +233,14 @@ TEST_F(PainterDeviceTest, PicturesAreDrawnScaledAndBadFilesRefused) {
     } catch (const json::RuntimeError& e) {
         EXPECT_EQ(e.number(), 481);
     }
+    EXPECT_FALSE(device_.documentOpen());
+
+    // A logo linked to another picture is never read through the link.
+    const QString enlace = dir.filePath("enlace.bmp");
+    ASSERT_TRUE(QFile::link(logo, enlace));
+    EXPECT_FALSE(printing::pictureSize(enlace).has_value());
+    EXPECT_TRUE(printing::pictureSize(logo).has_value());
+    EXPECT_THROW(device_.paintPicture(enlace, 0, 20, 100, 100), json::RuntimeError);
     EXPECT_FALSE(device_.documentOpen());
 
     device_.paintPicture(logo, 720, 20, 2880, 1440);  // 2 x 1 inches

@@ -282,7 +282,7 @@ void EscposDevice::paintPicture(const QString& picturePath, int x, int y, int wi
         painter_->paintPicture(picturePath, x, y, width, height);
         return;
     }
-    const QImage image = readPicture(picturePath);
+    const QImage image = readStoredPicture(picturePath);
     if (image.isNull()) {
         throw json::RuntimeError(kInvalidPicture, QStringLiteral("Invalid picture"));
     }
@@ -303,7 +303,7 @@ void EscposDevice::paintPicture(const QString& picturePath, int x, int y, int wi
         h *= scale;
     }
     const int rows = std::max(1, static_cast<int>(std::ceil(top + h)));
-    if (rows > kMaxImageRows) {
+    if (rows > kMaxPictureDots) {
         throw json::RuntimeError(json::err::PrinterError,
                                  QStringLiteral("ticket demasiado largo para una imagen"));
     }
@@ -344,7 +344,7 @@ void EscposDevice::killDoc() {
 }
 
 QImage EscposDevice::rasterImage(const PaintedDocument& doc, int dots) {
-    checkImageHeight(doc, kDpi);
+    doc.checkPictureLength(kDpi);
     // The same picture as the preview: drawn in colour, then grey.
     return fitToDots(doc.toImage(kDpi).convertToFormat(QImage::Format_Grayscale8), dots);
 }

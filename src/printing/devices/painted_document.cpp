@@ -4,7 +4,9 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "json/runtime_error.h"
 
@@ -98,25 +100,30 @@ bool PaintedDocument::writePdf(QIODevice* out, const QString& title, QSize pageS
     return p.end();
 }
 
-qint64 PaintedDocument::imageHeight(int dpi) const {
+QSize PaintedDocument::imageSize(int dpi) const {
+    const double scale = dpi / kTwipsPerInch;
+    const double width = std::max(1.0, std::round(pageWidth_ * scale));
     double totalTwips = 0;
     for (int i = 0; i < pages_.size(); ++i) totalTwips += renderedHeight(i);
-    return std::max<qint64>(1, static_cast<qint64>(std::ceil(totalTwips * (dpi / kTwipsPerInch))));
+    const double height = std::max(1.0, std::ceil(totalTwips * scale));
+    const double limit = std::numeric_limits<int>::max();
+    return {static_cast<int>(std::min(width, limit)), static_cast<int>(std::min(height, limit))};
 }
 
-void checkImageHeight(const PaintedDocument& doc, int dpi) {
-    if (doc.imageHeight(dpi) > kMaxImageRows) {
+void PaintedDocument::checkPictureLength(int dpi) const {
+    if (imageSize(dpi).height() > kMaxPictureDots)
         throw json::RuntimeError(json::err::PrinterError,
                                  QStringLiteral("ticket demasiado largo para una imagen"));
-    }
 }
 
 QImage PaintedDocument::toImage(int dpi) const {
     const double scale = dpi / kTwipsPerInch;
-    const int width = std::max(1, static_cast<int>(std::lround(pageWidth_ * scale)));
-    const int height = static_cast<int>(imageHeight(dpi));
+    const QSize size = imageSize(dpi);
+    const int width = size.width();
+    const int height = size.height();
 
     QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull()) return image;  // too big for memory: the caller fails the ticket
     const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);

@@ -12,6 +12,9 @@
 
 namespace printing {
 
+/** The longest ticket painted as one picture: 10 m of paper at 203 dpi, in dots. */
+constexpr int kMaxPictureDots = 80000;
+
 /**
  * An ended ticket laid out in twips (1/1440 inch), page by page, ready to be rendered on a
  * PDF or an image. Fonts carry their size as a pixel size in twips.
@@ -57,10 +60,16 @@ class PaintedDocument {
      */
     bool writePdf(QIODevice* out, const QString& title, QSize pageSize, QPointF origin,
                   double scale) const;
+    /** Size in dots of the pages stacked top to bottom at the given resolution. */
+    QSize imageSize(int dpi) const;
+    /**
+     * Throws json::RuntimeError 482 "ticket demasiado largo para una imagen" when the
+     * document is longer than kMaxPictureDots at the resolution: call it before making any
+     * picture of it (PNG, raster), so that nothing is allocated for such a ticket.
+     */
+    void checkPictureLength(int dpi) const;
     /** The pages stacked top to bottom on a white image at the given resolution. */
     QImage toImage(int dpi) const;
-    /** Rows of that image, computed without drawing it. */
-    qint64 imageHeight(int dpi) const;
 
   private:
     int pageWidth_;
@@ -68,14 +77,5 @@ class PaintedDocument {
     bool trimmed_;
     QList<Page> pages_;
 };
-
-/** The tallest picture a ticket may become, in rows (about ten metres of paper at 203 dpi). */
-constexpr qint64 kMaxImageRows = 80000;
-
-/**
- * Refuses, before anything is allocated, a ticket whose picture at that resolution would be
- * taller than kMaxImageRows: json::RuntimeError 482 "ticket demasiado largo para una imagen".
- */
-void checkImageHeight(const PaintedDocument& doc, int dpi);
 
 }  // namespace printing

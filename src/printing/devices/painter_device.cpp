@@ -178,7 +178,7 @@ void PainterDevice::endLine() {
 }
 
 void PainterDevice::paintPicture(const QString& picturePath, int x, int y, int width, int height) {
-    QImage image = readPicture(picturePath);
+    QImage image = readStoredPicture(picturePath);
     if (image.isNull()) {
         throw json::RuntimeError(kInvalidPicture, QStringLiteral("Invalid picture"));
     }

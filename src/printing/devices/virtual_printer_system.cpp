@@ -100,10 +100,14 @@ class VirtualPrinterSystem::Device : public PrintDevice {
         // An escpos-text printer's file comes from its own layout pass.
         const bool raster =
             owner_->formats_.escpos && ajustes.clase != AjustesImpresora::Clase::EscposTexto;
-        if (raster) checkImageHeight(doc, kPngDpi);
         QImage grey;
         if (owner_->formats_.png || raster) {
+            doc.checkPictureLength(kPngDpi);
             grey = doc.toImage(kPngDpi).convertToFormat(QImage::Format_Grayscale8);
+            if (grey.isNull()) {
+                throw json::RuntimeError(json::err::PrinterError,
+                                         QStringLiteral("No se pudo generar la imagen"));
+            }
         }
         if (owner_->formats_.png) {
             QByteArray png;
@@ -111,7 +115,10 @@ class VirtualPrinterSystem::Device : public PrintDevice {
             buffer.open(QIODevice::WriteOnly);
             // Thermal paper is black on white: a grey image with light compression encodes
             // several times faster, and a PNG stays lossless at any compression.
-            grey.save(&buffer, "PNG", 80);
+            if (!grey.save(&buffer, "PNG", 80) || png.isEmpty()) {
+                throw json::RuntimeError(json::err::PrinterError,
+                                         QStringLiteral("No se pudo generar el PNG"));
+            }
             owner_->writeFile(fileName(number, printer, QStringLiteral("png")), png);
         }
         if (raster) {
@@ -195,7 +202,9 @@ class VirtualPrinterSystem::TextPass : public PrinterSystem {
         Entorno e = first;
         e.impresoras = this;
         e.avisos = &silent_;
-        e.seleccion = seleccion_;                         // this pass's own current printer
+        // this pass has devices of its own, so a selection of its own that carries over
+        e.seleccion = std::make_shared<SeleccionImpresora>();
+        e.seleccion->fijar(actual_);
         e.ticketsSinImprimir = std::make_shared<int>(0);  // the first pass counts the tickets
         e.procesarEventosPendientes = [] {};
         e.otraPasada = nullptr;
@@ -208,6 +217,7 @@ class VirtualPrinterSystem::TextPass : public PrinterSystem {
             setComunicacion(document, e);
         } catch (...) {  // the first pass has reported whatever failed
         }
+        actual_ = e.seleccion->fijada();
         log_ = nullptr;
         tapes_.clearOutputs();
         // Both passes number the same tickets and raw writes: this pass's last number is
@@ -236,7 +246,7 @@ class VirtualPrinterSystem::TextPass : public PrinterSystem {
     TapePrinterSystem tapes_;
     std::vector<std::unique_ptr<EscposDevice>> escpos_;
     std::vector<PrintDevice*> devices_;
-    std::shared_ptr<SeleccionImpresora> seleccion_ = std::make_shared<SeleccionImpresora>();
+    PrintDevice* actual_ = nullptr;
     Silent silent_;
     int count_ = 0;
     QList<Job> jobs_;
