@@ -13,7 +13,7 @@ FINDINGS=$BUILD/fuzz-findings
 declare -A RUNS=(
   [fuzz_parse]=${FUZZ_RUNS_PARSE:-${FUZZ_RUNS:-150000}}
   [fuzz_script]=${FUZZ_RUNS_SCRIPT:-${FUZZ_RUNS:-300000}}
-  [fuzz_document]=${FUZZ_RUNS_DOCUMENT:-${FUZZ_RUNS:-8000}}
+  [fuzz_document]=${FUZZ_RUNS_DOCUMENT:-${FUZZ_RUNS:-50000}}
 )
 
 status=0
