@@ -15,7 +15,8 @@ namespace printing {
 
 /**
  * Printers that write their tickets as files into a folder instead of onto paper. Every
- * ended document and every raw write takes the next number of one sequence (001, 002, ...)
+ * ended document and every raw write takes the next number of one sequence (001, 002, ...,
+ * going on after the highest number already in the folder; no file is ever replaced)
  * and becomes NNN-PRINTER.txt (the text tape), .pdf and/or .png, or NNN-PRINTER.raw (the raw
  * bytes exactly). One document gives the same number in every format.
  *
@@ -36,6 +37,9 @@ class VirtualPrinterSystem : public PrinterSystem {
     static QString safeName(const QString& printer);
     /** "NNN-PRINTER.EXT". */
     static QString fileName(int number, const QString& printer, const QString& extension);
+
+    /** The highest NNN of the NNN-... files in a folder; 0 when there is none. */
+    static int highestNumber(const QString& folder);
 
     static constexpr int kPngDpi = 203;  // thermal printers' resolution
 
@@ -63,7 +67,7 @@ class VirtualPrinterSystem : public PrinterSystem {
     class Device;
     friend class Device;
 
-    int nextNumber() { return ++sequence_; }
+    int nextNumber();
     void writeFile(const QString& name, const QByteArray& data);
 
     QString folder_;
@@ -72,6 +76,7 @@ class VirtualPrinterSystem : public PrinterSystem {
     TapePrinterSystem tapes_;
     std::vector<std::unique_ptr<Device>> devices_;
     int sequence_ = 0;
+    bool scanned_ = false;   // the folder's highest number has been read
     int pendingNumber_ = 0;  // number of the document being ended
     QStringList written_;
     QString writeError_;
