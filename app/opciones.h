@@ -32,7 +32,12 @@ struct Opciones {
     int watchdogMs = 1000;
     int heartbeatMs = 60000;
     int fetchTimeoutMs = 30000;
+    int retryMs = 60000;
+    int retryLimitMs = 1800000;
     std::optional<QString> setCode;
+    bool tickets = false;           // list the journal and exit
+    std::optional<qint64> reprint;  // hand a reprint to the running server and exit
+    QString reprintTo;
     QString nitSoftware;
     QString webSoftware;
 };
