@@ -144,9 +144,14 @@ TEST_F(VirtualPrintersTest, ARestartGoesOnAfterTheFolderAndNeverReplacesAFile) {
 
     VirtualPrinterSystem again(dir_.path(), {});
     again.addPrinter("Cocina");
+    const QString expected = again.nextJob("Cocina", false);
+    EXPECT_EQ(again.nextJob("Cocina", false), expected) << "looking ahead takes no number";
+    EXPECT_EQ(QFileInfo(again.nextJob("Cocina", true)).fileName(), "042-Cocina.raw");
     again.printer(0).print({PrintItem::ofText("dos")});
     again.printer(0).endDoc();
     EXPECT_EQ(names(again.writtenFiles()), QStringList{"042-Cocina.txt"});
+    EXPECT_EQ(again.lastJob(), expected);
+    EXPECT_EQ(QFileInfo(expected).fileName(), "042-Cocina.txt");
     EXPECT_EQ(readFile(dir_.filePath("001-Cocina.txt")), QByteArray("10|uno\n"));
 
     // A name taken behind the server's back fails the ticket; the file there stays.

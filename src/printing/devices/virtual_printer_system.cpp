@@ -227,6 +227,16 @@ int VirtualPrinterSystem::highestNumber(const QString& folder) {
     return highest;
 }
 
+QString VirtualPrinterSystem::nextJob(const QString& printer, bool raw) {
+    const int number = nextNumber();
+    --sequence_;  // only a look ahead
+    const QString extension = raw             ? QStringLiteral("raw")
+                              : formats_.text ? QStringLiteral("txt")
+                              : formats_.pdf  ? QStringLiteral("pdf")
+                                              : QStringLiteral("png");
+    return QDir(folder_).filePath(fileName(number, printer, extension));
+}
+
 int VirtualPrinterSystem::nextNumber() {
     // A restart on the same folder goes on after the files already there.
     if (!scanned_) {
@@ -265,6 +275,11 @@ void VirtualPrinterSystem::writeFile(const QString& name, const QByteArray& data
         throw json::RuntimeError(json::err::PrinterError, problem);
     }
     written_.append(path);
+    const int number = name.section(u'-', 0, 0).toInt();
+    if (number != lastJobNumber_) {
+        lastJobNumber_ = number;
+        lastJob_ = path;
+    }
 }
 
 }  // namespace printing

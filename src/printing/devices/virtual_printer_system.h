@@ -57,6 +57,14 @@ class VirtualPrinterSystem : public PrinterSystem {
     QString defaultPrinterName() override;
     void writeRaw(const QString& deviceName, const QByteArray& bytes) override;
 
+    /**
+     * The file the next ended document (or, with `raw`, the next raw write) on `printer`
+     * becomes: known before it is sent, so a journal can record it first.
+     */
+    QString nextJob(const QString& printer, bool raw);
+    /** The first file of the last ended document or raw write; "" before any. */
+    QString lastJob() const { return lastJob_; }
+
     QString folder() const { return folder_; }
     /** Paths of the files written so far, in print order. */
     const QStringList& writtenFiles() const { return written_; }
@@ -79,6 +87,8 @@ class VirtualPrinterSystem : public PrinterSystem {
     bool scanned_ = false;   // the folder's highest number has been read
     int pendingNumber_ = 0;  // number of the document being ended
     QStringList written_;
+    QString lastJob_;
+    int lastJobNumber_ = 0;
     QString writeError_;
 };
 
