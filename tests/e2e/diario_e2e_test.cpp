@@ -199,8 +199,9 @@ class Journal : public ::testing::Test {
             if (!isReceived && s.contains(n)) {
                 const qint64 at = s.value(n);
                 isReceived = true;
-                for (const qint64 k : kills_)
+                for (const qint64 k : kills_) {
                     if (k >= at && k - at < 300) isReceived = false;
+                }
             }
             for (int t = 1; t <= kTicketsPerDocument; ++t) {
                 const QString key = QStringLiteral("D%1T%2").arg(n).arg(t);
@@ -266,10 +267,12 @@ TEST_F(Journal, EndedAtEachStepOfATicketItResumesWithoutLossOrDouble) {
     waitUntil([] { return false; }, 1500);
     // Each step ends the process after a document was journaled: nothing of it may be lost.
     const QMap<QString, int> seen = printed();
-    for (int n = 1; n <= kDocuments; ++n)
-        for (int t = 1; t <= kTicketsPerDocument; ++t)
+    for (int n = 1; n <= kDocuments; ++n) {
+        for (int t = 1; t <= kTicketsPerDocument; ++t) {
             EXPECT_EQ(seen.value(QStringLiteral("D%1T%2").arg(n).arg(t)), 1)
                 << "D" << n << "T" << t;
+        }
+    }
 }
 
 }  // namespace
