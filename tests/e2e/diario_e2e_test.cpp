@@ -206,7 +206,9 @@ class Journal : public ::testing::Test {
             for (int t = 1; t <= kTicketsPerDocument; ++t) {
                 const QString key = QStringLiteral("D%1T%2").arg(n).arg(t);
                 EXPECT_LE(seen.value(key), 1) << key.toStdString() << " printed twice";
-                if (isReceived) EXPECT_EQ(seen.value(key), 1) << key.toStdString() << " lost";
+                if (isReceived) {
+                    EXPECT_EQ(seen.value(key), 1) << key.toStdString() << " lost";
+                }
             }
             received += isReceived ? 1 : 0;
         }
