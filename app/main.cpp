@@ -111,8 +111,9 @@ int main(int argc, char* argv[]) {
                 "Codigo no valido: al menos 15 caracteres, numerico desde el segundo"));
             return 1;
         }
-        if (!core::escribirAcceso(o.carpeta, *o.setCode)) {
-            error(QStringLiteral("No se pudo escribir ") + core::rutaAcceso(o.carpeta));
+        QString motivo;
+        if (!core::escribirAcceso(o.carpeta, *o.setCode, &motivo)) {
+            error(core::kMensajeCodigoNoGuardado + motivo);
             return 2;
         }
         return 0;

@@ -12,7 +12,7 @@ namespace app {
 std::optional<ImpresoraVirtual> leerImpresora(const QString& texto) {
     const auto p = printing::leerOpcionImpresora(texto);
     if (!p) return std::nullopt;
-    return ImpresoraVirtual{p->nombre, p->ancho, p->fueraDeLinea};
+    return ImpresoraVirtual{p->nombre, p->ancho, p->offline};
 }
 
 void declararOpciones(QCommandLineParser& p) {

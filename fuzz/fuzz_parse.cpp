@@ -11,9 +11,9 @@
 namespace {
 
 void check(const QString& text) {
-    const json::JsonValue root = json::parse(text);
+    const auto [root, errors] = json::parse(text);
     if (root.isEmpty()) {
-        if (json::parseErrors() != u"Invalid JSON") std::abort();
+        if (errors != u"Invalid JSON") std::abort();
         return;
     }
     if (!root.isContainer()) std::abort();

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Repeatable libFuzzer run of every fuzz target: fixed seed and run count, on a temporary
-# copy of the seed corpus (plus the example job documents for the reader). Any finding
-# (crash, sanitizer report, time-out, memory blow-up) fails the run and leaves the input in
-# BUILD_DIR/fuzz-findings/. Usage: fuzz/run_all.sh BUILD_DIR
+# copy of the seed corpus (plus the example job documents for the reader and the whole-document
+# target). Any finding (crash, sanitizer report, time-out, memory blow-up) fails the run and
+# leaves the input in BUILD_DIR/fuzz-findings/. Usage: fuzz/run_all.sh BUILD_DIR
 set -euo pipefail
 BUILD=$(cd "${1:?usage: fuzz/run_all.sh BUILD_DIR}" && pwd)
 cd "$(dirname "$0")/.."
@@ -13,10 +13,11 @@ FINDINGS=$BUILD/fuzz-findings
 declare -A RUNS=(
   [fuzz_parse]=${FUZZ_RUNS_PARSE:-${FUZZ_RUNS:-150000}}
   [fuzz_script]=${FUZZ_RUNS_SCRIPT:-${FUZZ_RUNS:-300000}}
+  [fuzz_document]=${FUZZ_RUNS_DOCUMENT:-${FUZZ_RUNS:-8000}}
 )
 
 status=0
-for target in fuzz_parse fuzz_script; do
+for target in fuzz_parse fuzz_script fuzz_document; do
   exe="$BUILD/fuzz/$target"
   if [[ ! -x "$exe" ]]; then
     echo "missing $exe: build the fuzz preset first" >&2
@@ -24,8 +25,10 @@ for target in fuzz_parse fuzz_script; do
   fi
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
-  cp fuzz/corpus/$target/* "$work"/
-  if [[ $target == fuzz_parse ]]; then
+  if [[ -d fuzz/corpus/$target ]]; then
+    cp fuzz/corpus/$target/* "$work"/
+  fi
+  if [[ $target == fuzz_parse || $target == fuzz_document ]]; then
     cp examples/*.json "$work"/ 2>/dev/null || true
   fi
   mkdir -p "$FINDINGS"

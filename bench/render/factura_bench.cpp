@@ -55,9 +55,9 @@ const json::JsonValue& documento() {
                     .arg(1000 * i + 500)
                     .arg(i % 5 == 0 ? QStringLiteral("sin sal<br/>bien asado") : QString());
         }
-        return json::parse(
-            QStringLiteral(
-                R"({"mesa":12,"tipoCuenta":"Factura de venta","idFacturaCuenta":4521,"nomMesa":"Mesa 12",
+        return json::
+            parse(QStringLiteral(
+                      R"({"mesa":12,"tipoCuenta":"Factura de venta","idFacturaCuenta":4521,"nomMesa":"Mesa 12",
                 "fechaFactura":"2026-12-08","horaFactura":"13:45","vendedor":"Carlos","pedido":[%1],
                 "descuento":0,"totalPagar":840000,"cuentaCerrada":true,"propinaSugerida":84000,
                 "totalPagado":840000,"totalPagadoPropina":84000,"tipoMesa":"MESA",
@@ -65,7 +65,8 @@ const json::JsonValue& documento() {
                 "pagoEfectivo":0,"cambioEfectivo":0,"cliente":null,
                 "impuestos":[{"nombre":"Impoconsumo 8%","base":777777.78,"valor":62222.22}],
                 "pieFactura":"","permanencia":60,"nPersonas":4,"fechaLimitePago":""})")
-                .arg(pedido));
+                      .arg(pedido))
+                .value;
     }();
     return doc;
 }
@@ -82,7 +83,8 @@ const json::JsonValue& ajustes() {
         {"Nombre":"Factura Final","Descripcion":"50000","Visible":"1"},
         {"Nombre":"Imprimie Leyenda Propina Cuenta","Descripcion":"1","Visible":"1"},
         {"Nombre":"Propina","Descripcion":"Aplica","Visible":"1"},
-        {"Nombre":"Servicio","Descripcion":"10","Visible":"1"}])"));
+        {"Nombre":"Servicio","Descripcion":"10","Visible":"1"}])"))
+                                              .value;
     return config;
 }
 

@@ -39,7 +39,7 @@ json::JsonValue makeOrders(int count) {
                 "nPedido":4521,"fecha":"2024-03-05 14:02:11","productos":[%1],
                 "clienteNombre":"","codPlataforma":""}])")
             .arg(products);
-    return json::parse(doc);
+    return json::parse(doc).value;
 }
 
 const json::JsonValue& orders(int count = 30) {
@@ -50,7 +50,7 @@ const json::JsonValue& orders(int count = 30) {
 
 const json::JsonValue& settings() {
     static const json::JsonValue config =
-        json::parse(R"([{"Nombre":"Valores En Comanda","Descripcion":"1","Visible":"1"}])");
+        json::parse(R"([{"Nombre":"Valores En Comanda","Descripcion":"1","Visible":"1"}])").value;
     return config;
 }
 

@@ -57,31 +57,33 @@ bool codigoValidoCambio(const QString& codigo) {
     return codigo.size() >= kLargoCodigo && esNumerico(codigo.mid(1));
 }
 
-bool escribirAcceso(const QString& carpeta, const QString& codigo) {
+bool escribirAcceso(const QString& carpeta, const QString& codigo, QString* motivo) {
     QDir().mkpath(carpeta);
     QSaveFile f(rutaAcceso(carpeta));
-    if (!f.open(QIODevice::WriteOnly)) return false;
-    f.write(codigo.toUtf8() + "\r\n");
-    return f.commit();
+    const QByteArray linea = codigo.toUtf8() + "\r\n";
+    if (f.open(QIODevice::WriteOnly) && f.write(linea) == linea.size() && f.commit()) return true;
+    if (motivo) *motivo = f.errorString();
+    return false;
 }
 
 QString leerSegundaLinea(const QString& carpeta) {
     return leerLineasArchivo(rutaAcceso(carpeta)).value(1);
 }
 
-QString leerCodigoSucursal(const QString& carpeta, Dialogos& dialogos) {
-    const QString primera = leerLineasArchivo(rutaAcceso(carpeta)).value(0);
+QString leerCodigoSucursal(const QString& carpeta, Dialogos& dialogos, QString* motivo) {
+    if (motivo) motivo->clear();
+    QString primera = leerLineasArchivo(rutaAcceso(carpeta)).value(0);
     if (codigoValidoInicio(primera)) return primera;
     QString codigo;
     while (!codigoValidoInicio(codigo)) codigo = dialogos.inputBox(kPromptCodigo, kTituloCodigo);
-    escribirAcceso(carpeta, codigo);
+    escribirAcceso(carpeta, codigo, motivo);
     return codigo;
 }
 
-QString pedirCodigoNuevo(const QString& carpeta, Dialogos& dialogos) {
+QString pedirCodigoNuevo(const QString& carpeta, Dialogos& dialogos, QString* motivo) {
     QString codigo = dialogos.inputBox(kPromptCambiar, kTituloCambiar);
     while (!codigoValidoCambio(codigo)) codigo = dialogos.inputBox(kPromptCodigo, kTituloCodigo);
-    return escribirAcceso(carpeta, codigo) ? codigo : QString();
+    return escribirAcceso(carpeta, codigo, motivo) ? codigo : QString();
 }
 
 }  // namespace core

@@ -17,6 +17,7 @@ inline const QString kTituloCambiar = QStringLiteral("Sistema de impresion");
 inline const QString kMensajeCodigoActualizado = QStringLiteral(
     "El codigo se ha actualizado correctamente, se va cerrar el servidor de impresoras, "
     "porfavor vuelvelo a abrir.");
+inline const QString kMensajeCodigoNoGuardado = QStringLiteral("No se pudo guardar el codigo: ");
 constexpr int kLargoCodigo = 15;
 
 /**
@@ -40,23 +41,28 @@ bool codigoValidoCambio(const QString& codigo);
  */
 bool esNumerico(const QString& texto);
 
-/** Writes the access file as one line, the code followed by CR LF (UTF-8), atomically. */
-bool escribirAcceso(const QString& carpeta, const QString& codigo);
+/**
+ * Writes the access file as one line, the code followed by CR LF (UTF-8), atomically. On a
+ * failure the old file stays and motivo, when given, receives the reason.
+ */
+bool escribirAcceso(const QString& carpeta, const QString& codigo, QString* motivo = nullptr);
 
 /** The second line of the access file ("" when it has one line or none). */
 QString leerSegundaLinea(const QString& carpeta);
 
 /**
  * The branch code from the access file. Asks until one of at least 15 characters is given
- * and then writes it; a valid code in the file is returned as it is.
+ * and then writes it; a valid code in the file is returned as it is. The code given is
+ * returned even when it could not be written; motivo, when given, receives the reason
+ * ("" when nothing failed).
  */
-QString leerCodigoSucursal(const QString& carpeta, Dialogos& dialogos);
+QString leerCodigoSucursal(const QString& carpeta, Dialogos& dialogos, QString* motivo = nullptr);
 
 /**
  * Asks for a new code the way "Cambiar codigo" does. The access file is only written once a
  * valid code has been obtained, so an interrupted prompt never loses the stored one.
- * Returns the code written ("" when writing failed).
+ * Returns the code written ("" when writing failed, with the reason in motivo when given).
  */
-QString pedirCodigoNuevo(const QString& carpeta, Dialogos& dialogos);
+QString pedirCodigoNuevo(const QString& carpeta, Dialogos& dialogos, QString* motivo = nullptr);
 
 }  // namespace core

@@ -39,8 +39,9 @@ class Conexion : public QObject {
 };
 
 /**
- * The job fetcher: fetches one URL at a time (a new fetch abandons the running one) and
- * reports status texts and the completion with the page's text, or a failure with a reason.
+ * The job fetcher: fetches one URL at a time (a fetch asked for while one runs waits for it
+ * and then runs once) and reports status texts and the completion with the page's text, or a
+ * failure with a reason.
  */
 class Buscador : public QObject {
     Q_OBJECT

@@ -16,10 +16,10 @@ Servidor::Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& en
       entorno_(entorno),
       config_(std::move(config)) {
     entorno_.avisos = this;
-    timer1_.setInterval(config_.watchdogMs);
-    timerPing_.setInterval(config_.heartbeatMs);
-    connect(&timer1_, &QTimer::timeout, this, &Servidor::tickWatchdog);
-    connect(&timerPing_, &QTimer::timeout, this, &Servidor::tickHeartbeat);
+    vigilancia_.setInterval(config_.watchdogMs);
+    latido_.setInterval(config_.heartbeatMs);
+    connect(&vigilancia_, &QTimer::timeout, this, &Servidor::tickWatchdog);
+    connect(&latido_, &QTimer::timeout, this, &Servidor::tickHeartbeat);
     connect(conexion_, &Conexion::conectado, this, &Servidor::alConectar);
     connect(conexion_, &Conexion::datos, this, &Servidor::alRecibir);
     connect(conexion_, &Conexion::cerradoPorPar, this, &Servidor::alCerrarPar);
@@ -49,13 +49,13 @@ void Servidor::avisarFaltantes() {
 }
 
 void Servidor::iniciarTemporizadores() {
-    timer1_.start();
-    timerPing_.start();
+    vigilancia_.start();
+    latido_.start();
 }
 
 void Servidor::detenerTemporizadores() {
-    timer1_.stop();
-    timerPing_.stop();
+    vigilancia_.stop();
+    latido_.stop();
 }
 
 void Servidor::icono(IconoBandeja imagen, const QString& tip) {
@@ -174,8 +174,7 @@ void Servidor::procesarRespuesta(const QString& texto) {
     agregarLog(QStringLiteral("Respuesta: "));
     agregarLog(QStringLiteral("--"));
     try {
-        const json::JsonValue raiz = json::parse(documento);
-        const QString errores = json::parseErrors();
+        const auto [raiz, errores] = json::parse(documento);
         if (!errores.isEmpty())
             agregarLog(errores);
         else

@@ -108,8 +108,8 @@ class Servidor : public QObject, public printing::Avisos {
     Bandeja* bandeja_ = nullptr;
     Registro registro_;
     DetectorNotificacion detector_;
-    QTimer timer1_;
-    QTimer timerPing_;
+    QTimer vigilancia_;
+    QTimer latido_;
     QList<Completado> pendientes_;
     bool despachando_ = false;
 };

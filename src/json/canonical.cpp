@@ -42,14 +42,12 @@ void putString(QByteArray& out, const QString& s) {
             out.append("\\\"", 2);
         } else if (u == u'\\') {
             out.append("\\\\", 2);
-        } else if (u < 0x20) {
-            putCodeUnitEscape(out, u);
         } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && d[i + 1] >= 0xDC00 &&
                    d[i + 1] <= 0xDFFF) {
             putUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (d[i + 1] - 0xDC00));
             ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            putCodeUnitEscape(out, u);  // an unpaired surrogate
+        } else if (u < 0x20 || (u >= 0xD800 && u <= 0xDFFF)) {
+            putCodeUnitEscape(out, u);  // a control character or an unpaired surrogate
         } else {
             putUtf8(out, u);
         }
@@ -129,15 +127,15 @@ QByteArray canonicalForm(const JsonValue& value) {
     return out;
 }
 
-QString textoDocumento(QByteArray bytes) {
+QString documentText(QByteArray bytes) {
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
     return QString::fromUtf8(bytes);
 }
 
-QByteArray volcado(const JsonValue& raiz, const QString& errores) {
-    QByteArray out = raiz.isEmpty() ? QByteArray("nothing") : canonicalForm(raiz);
+QByteArray dumpText(const JsonValue& root, const QString& errors) {
+    QByteArray out = root.isEmpty() ? QByteArray("nothing") : canonicalForm(root);
     out.append('\n');
-    out.append(errores.toUtf8());
+    out.append(errors.toUtf8());
     return out;
 }
 

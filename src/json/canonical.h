@@ -15,12 +15,12 @@ namespace json {
 QByteArray canonicalForm(const JsonValue& value);
 
 /** A job document file's text: UTF-8, a leading byte-order mark dropped, bad bytes U+FFFD. */
-QString textoDocumento(QByteArray bytes);
+QString documentText(QByteArray bytes);
 
 /**
  * What json-dump writes for a parse: the canonical form of the root (`nothing` without one),
  * a line feed, then the reader's error text unchanged.
  */
-QByteArray volcado(const JsonValue& raiz, const QString& errores);
+QByteArray dumpText(const JsonValue& root, const QString& errors);
 
 }  // namespace json

@@ -19,9 +19,9 @@ namespace json {
 
 namespace {
 
-// One error text for the module, kept from one parse to the next.
-QString& errorText() {
-    static QString text;
+// The errors of the last parse, for callers that ask for them afterwards.
+QString& lastErrors() {
+    thread_local QString text;
     return text;
 }
 
@@ -49,11 +49,11 @@ enum class Outcome {
 
 class Reader {
   public:
-    explicit Reader(const QString& text)
+    Reader(const QString& text, QString& errors)
         : d_(reinterpret_cast<const char16_t*>(text.constData())),
           n_(text.size()),
           text_(text),
-          errors_(errorText()) {}
+          errors_(errors) {}
 
     JsonValue parse() {
         skipBlanks();
@@ -333,7 +333,6 @@ class Reader {
         return intern();
     }
 
-    // Documents repeat the same few keys thousands of times; they share one text each.
     QString intern() { return intern(gather_); }
 
     // Documents repeat the same few keys and short values thousands of times; they share one
@@ -566,14 +565,16 @@ class Reader {
 
 }  // namespace
 
-JsonValue parse(const QString& text) {
-    errorText().clear();
-    Reader reader(text);
-    return reader.parse();
+ParseResult parse(const QString& text) {
+    ParseResult result;
+    Reader reader(text, result.errors);
+    result.value = reader.parse();
+    lastErrors() = result.errors;
+    return result;
 }
 
 const QString& parseErrors() {
-    return errorText();
+    return lastErrors();
 }
 
 }  // namespace json

@@ -33,10 +33,10 @@ QString storedText(const JsonValue& v) {
 
 JsonScript::JsonScript(ScriptDialogs* dialogs) : dialogs_(dialogs ? dialogs : &silentDialogs()) {}
 
-QString JsonScript::eval(const QString& sJSON) {
-    const JsonValue root = parse(sJSON);
-    if (!parseErrors().isEmpty() || root.isEmpty()) {
-        dialogs_->warning(parseErrors(), QStringLiteral("Parser Error"));
+QString JsonScript::eval(const QString& text) {
+    const auto [root, errors] = parse(text);
+    if (!errors.isEmpty() || root.isEmpty()) {
+        dialogs_->warning(errors, QStringLiteral("Parser Error"));
         return QString();
     }
     if (!root.isArray()) throw RuntimeError::objectRequired();
@@ -147,7 +147,7 @@ QString JsonScript::runCommand(const QString& name, const JsonValue& v) {
         return runField(v, holds ? QStringLiteral("true") : QStringLiteral("false"));
     }
     if (command == u"switch") {
-        const QString fallback = runField(v, QStringLiteral("default"));
+        QString fallback = runField(v, QStringLiteral("default"));
         const QString wanted = runField(v, QStringLiteral("case")).toLower();
         const JsonValue items =
             v.isObject() ? v.object()->item(QStringLiteral("items")) : JsonValue();

@@ -43,11 +43,11 @@ class JsonScript {
     explicit JsonScript(ScriptDialogs* dialogs = nullptr);
 
     /**
-     * Parses sJSON and runs every element of its root array. A parse error shows a warning
+     * Parses the text and runs every element of its root array. A parse error shows a warning
      * "Parser Error" with the error text and gives "". A root object, or a top-level number
      * or boolean, raises RuntimeError "Object required".
      */
-    QString eval(const QString& sJSON);
+    QString eval(const QString& text);
 
     /** Runs one value (text, literal, number, array or command object) and gives its output. */
     QString execCommand(const JsonValue& value);

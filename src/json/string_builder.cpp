@@ -22,9 +22,9 @@ std::int32_t bytesOf(QStringView s) {
 
 }  // namespace
 
-void StringBuilder::setChunkSize(int iChunkSize) {
-    if (iChunkSize < 1) throw RuntimeError::invalidCall();
-    chunk_ = checked(static_cast<long long>(iChunkSize) * 2);
+void StringBuilder::setChunkSize(int size) {
+    if (size < 1) throw RuntimeError::invalidCall();
+    chunk_ = checked(static_cast<long long>(size) * 2);
 }
 
 QString StringBuilder::toString() const {
@@ -41,14 +41,14 @@ void StringBuilder::growTo(std::int32_t needed) {
     capacity_ = newCapacity;
 }
 
-void StringBuilder::setText(QStringView sThis) {
-    const std::int32_t n = bytesOf(sThis);
+void StringBuilder::setText(QStringView text) {
+    const std::int32_t n = bytesOf(text);
     if (n == 0) {
         clear();
         return;
     }
     growTo(n);
-    std::memmove(buffer_.data(), sThis.data(), static_cast<size_t>(n));
+    std::memmove(buffer_.data(), text.data(), static_cast<size_t>(n));
     used_ = n;
 }
 
@@ -58,36 +58,35 @@ void StringBuilder::clear() {
     capacity_ = 0;
 }
 
-void StringBuilder::append(QStringView sThis) {
-    const std::int32_t n = bytesOf(sThis);
+void StringBuilder::append(QStringView text) {
+    const std::int32_t n = bytesOf(text);
     if (n == 0) return;
     const std::int32_t end = checked(static_cast<long long>(used_) + n);
-    if (sThis.data() >= buffer_.constData() &&
-        sThis.data() < buffer_.constData() + buffer_.size()) {
+    if (text.data() >= buffer_.constData() && text.data() < buffer_.constData() + buffer_.size()) {
         // appending a piece of our own text: take a copy before the storage moves
-        const QString copy = sThis.toString();
+        const QString copy = text.toString();
         growTo(end);
         std::memcpy(buffer_.data() + used_ / 2, copy.constData(), static_cast<size_t>(n));
     } else {
         growTo(end);
-        std::memcpy(buffer_.data() + used_ / 2, sThis.data(), static_cast<size_t>(n));
+        std::memcpy(buffer_.data() + used_ / 2, text.data(), static_cast<size_t>(n));
     }
     used_ = end;
 }
 
-void StringBuilder::appendLine(QStringView sThis) {
-    append(sThis);
+void StringBuilder::appendLine(QStringView text) {
+    append(text);
     append(u"\r\n");
 }
 
-void StringBuilder::insert(int iIndex, QStringView sThis) {
-    if (iIndex < 0) throw RuntimeError::subscriptOutOfRange();
-    const std::int32_t at = checked(static_cast<long long>(iIndex) * 2);
+void StringBuilder::insert(int index, QStringView text) {
+    if (index < 0) throw RuntimeError::subscriptOutOfRange();
+    const std::int32_t at = checked(static_cast<long long>(index) * 2);
     if (at > used_) throw RuntimeError::subscriptOutOfRange();
-    const std::int32_t n = bytesOf(sThis);
+    const std::int32_t n = bytesOf(text);
     if (n == 0) return;
     const std::int32_t end = checked(static_cast<long long>(used_) + n);
-    const QString copy = sThis.toString();  // the text may be a piece of our own buffer
+    const QString copy = text.toString();  // the text may be a piece of our own buffer
     growTo(end);
     QChar* base = buffer_.data();
     std::memmove(base + (at + n) / 2, base + at / 2, static_cast<size_t>(used_ - at));
@@ -95,10 +94,10 @@ void StringBuilder::insert(int iIndex, QStringView sThis) {
     used_ = end;
 }
 
-void StringBuilder::remove(int iIndex, int lLen) {
-    if (iIndex < 0 || lLen < 0) throw RuntimeError::subscriptOutOfRange();
-    const std::int32_t at = checked(static_cast<long long>(iIndex) * 2);
-    const std::int32_t to = checked((static_cast<long long>(iIndex) + lLen) * 2);
+void StringBuilder::remove(int index, int count) {
+    if (index < 0 || count < 0) throw RuntimeError::subscriptOutOfRange();
+    const std::int32_t at = checked(static_cast<long long>(index) * 2);
+    const std::int32_t to = checked((static_cast<long long>(index) + count) * 2);
     if (at > used_ || to > used_) throw RuntimeError::subscriptOutOfRange();
     if (to == at) return;
     QChar* base = buffer_.data();
@@ -106,12 +105,12 @@ void StringBuilder::remove(int iIndex, int lLen) {
     used_ -= to - at;
 }
 
-int StringBuilder::find(QStringView sToFind, int lStartIndex, int compare) const {
-    const qsizetype from = lStartIndex < 1 ? 0 : lStartIndex - 1;
+int StringBuilder::find(QStringView needle, int start, int compare) const {
+    const qsizetype from = start < 1 ? 0 : start - 1;
     const QStringView text(buffer_.constData(), used_ / 2);
     if (from > text.size()) return 0;
     const qsizetype at =
-        text.indexOf(sToFind, from, compare == 1 ? Qt::CaseInsensitive : Qt::CaseSensitive);
+        text.indexOf(needle, from, compare == 1 ? Qt::CaseInsensitive : Qt::CaseSensitive);
     return at < 0 ? 0 : static_cast<int>(at + 1);
 }
 

@@ -17,30 +17,28 @@ class StringBuilder {
     int length() const { return used_ / 2; }
     int capacity() const { return capacity_ / 2; }
     int chunkSize() const { return chunk_ / 2; }
-    void setChunkSize(int iChunkSize);
+    void setChunkSize(int size);
 
     /** The text; the empty string when nothing is held. */
     QString toString() const;
     /** Replaces the whole text; the storage is kept when it is already large enough. */
-    void setText(QStringView sThis);
+    void setText(QStringView text);
 
     /** Empties the builder and drops its storage; the chunk size stays. */
     void clear();
-    void append(QStringView sThis);
-    void appendCopy(QString sThis) { append(QStringView(sThis)); }
+    void append(QStringView text);
     /** Append, then CR LF. */
-    void appendLine(QStringView sThis);
-    /** Inserts before the 0-based position iIndex; iIndex == Length appends. */
-    void insert(int iIndex, QStringView sThis);
-    void insertCopy(int iIndex, QString sThis) { insert(iIndex, QStringView(sThis)); }
-    /** Removes lLen characters from the 0-based position iIndex. */
-    void remove(int iIndex, int lLen);
+    void appendLine(QStringView text);
+    /** Inserts before the 0-based position index; index == length() appends. */
+    void insert(int index, QStringView text);
+    /** Removes count characters from the 0-based position index. */
+    void remove(int index, int count);
     /**
-     * 1-based position of the first occurrence of sToFind at or after lStartIndex (below 1
+     * 1-based position of the first occurrence of needle at or after start (below 1
      * reads as 1), or 0. compare 0 is exact, 1 ignores case the Unicode way. Only matches
      * wholly inside the text are reported.
      */
-    int find(QStringView sToFind, int lStartIndex = 1, int compare = 0) const;
+    int find(QStringView needle, int start = 1, int compare = 0) const;
     /** Gives back storage, keeping at most one chunk of free space. */
     void heapMinimize();
 

@@ -1,7 +1,5 @@
 #include "json/value.h"
 
-#include <cstring>
-
 #include "json/runtime_error.h"
 
 namespace json {
@@ -13,142 +11,62 @@ const std::shared_ptr<JsonObject> kNoObject;
 const std::shared_ptr<JsonArray> kNoArray;
 }  // namespace
 
+// A document holds millions of values: the variant must stay as small as the widest kind
+// plus its tag.
+static_assert(sizeof(void*) != 8 || sizeof(JsonValue) == 48);
+
 JsonValue JsonValue::null() {
     JsonValue v;
-    v.kind_ = Kind::Null;
+    v.v_.emplace<NullTag>();
     return v;
 }
 
-JsonValue::JsonValue(bool b) : kind_(Kind::Boolean) {
-    u_.b = b;
-}
-JsonValue::JsonValue(Decimal d) : kind_(Kind::Number) {
-    new (&u_.d) Decimal(d);
-}
-JsonValue::JsonValue(QString s) : kind_(Kind::String) {
-    new (&u_.s) QString(std::move(s));
-}
+JsonValue::JsonValue(bool b) : v_(b) {}
+JsonValue::JsonValue(Decimal d) : v_(d) {}
+JsonValue::JsonValue(QString s) : v_(std::move(s)) {}
 
+// a null reference reads as Empty
 JsonValue::JsonValue(std::shared_ptr<JsonObject> o) {
-    // a null reference reads as Empty
-    if (o) {
-        kind_ = Kind::Object;
-        new (&u_.o) std::shared_ptr<JsonObject>(std::move(o));
-    }
+    if (o) v_ = std::move(o);
 }
-
 JsonValue::JsonValue(std::shared_ptr<JsonArray> a) {
-    if (a) {
-        kind_ = Kind::Array;
-        new (&u_.a) std::shared_ptr<JsonArray>(std::move(a));
-    }
+    if (a) v_ = std::move(a);
 }
 
-JsonValue::JsonValue(const JsonValue& o) {
-    copyFrom(o);
+bool JsonValue::boolean() const {
+    const bool* b = std::get_if<bool>(&v_);
+    return b && *b;
 }
-JsonValue::JsonValue(JsonValue&& o) noexcept {
-    moveFrom(std::move(o));
-}
-
-JsonValue& JsonValue::operator=(const JsonValue& o) {
-    if (this != &o) {
-        JsonValue copy(o);
-        destroy();
-        moveFrom(std::move(copy));
-    }
-    return *this;
-}
-
-JsonValue& JsonValue::operator=(JsonValue&& o) noexcept {
-    if (this != &o) {
-        destroy();
-        moveFrom(std::move(o));
-    }
-    return *this;
-}
-
-JsonValue::~JsonValue() {
-    destroy();
-}
-
-void JsonValue::destroy() noexcept {
-    switch (kind_) {
-        case Kind::String:
-            u_.s.~QString();
-            break;
-        case Kind::Object:
-            u_.o.~shared_ptr();
-            break;
-        case Kind::Array:
-            u_.a.~shared_ptr();
-            break;
-        case Kind::Number:
-            u_.d.~Decimal();
-            break;
-        default:
-            break;
-    }
-    kind_ = Kind::Empty;
-}
-
-void JsonValue::copyFrom(const JsonValue& o) {
-    switch (o.kind_) {
-        case Kind::Boolean:
-            u_.b = o.u_.b;
-            break;
-        case Kind::Number:
-            new (&u_.d) Decimal(o.u_.d);
-            break;
-        case Kind::String:
-            new (&u_.s) QString(o.u_.s);
-            break;
-        case Kind::Object:
-            new (&u_.o) std::shared_ptr<JsonObject>(o.u_.o);
-            break;
-        case Kind::Array:
-            new (&u_.a) std::shared_ptr<JsonArray>(o.u_.a);
-            break;
-        default:
-            break;
-    }
-    kind_ = o.kind_;
-}
-
-void JsonValue::moveFrom(JsonValue&& o) noexcept {
-    // Every kind is relocatable (see the type info in the header): the bytes move over and
-    // the source is left Empty without running a destructor on the moved-out member.
-    std::memcpy(static_cast<void*>(&u_), static_cast<const void*>(&o.u_), sizeof(u_));
-    kind_ = o.kind_;
-    o.kind_ = Kind::Empty;
-}
-
 const Decimal& JsonValue::number() const {
-    return kind_ == Kind::Number ? u_.d : kZero;
+    const Decimal* d = std::get_if<Decimal>(&v_);
+    return d ? *d : kZero;
 }
 const QString& JsonValue::string() const {
-    return kind_ == Kind::String ? u_.s : kNoText;
+    const QString* s = std::get_if<QString>(&v_);
+    return s ? *s : kNoText;
 }
 const std::shared_ptr<JsonObject>& JsonValue::object() const {
-    return kind_ == Kind::Object ? u_.o : kNoObject;
+    const auto* o = std::get_if<std::shared_ptr<JsonObject>>(&v_);
+    return o ? *o : kNoObject;
 }
 const std::shared_ptr<JsonArray>& JsonValue::array() const {
-    return kind_ == Kind::Array ? u_.a : kNoArray;
+    const auto* a = std::get_if<std::shared_ptr<JsonArray>>(&v_);
+    return a ? *a : kNoArray;
 }
 
 JsonValue JsonValue::item(const QString& key) const {
-    if (kind_ != Kind::Object) throw RuntimeError::objectRequired();
-    return u_.o->item(key);
+    if (!isObject()) throw RuntimeError::objectRequired();
+    return object()->item(key);
 }
 
 JsonValue JsonValue::item(int index) const {
-    if (kind_ != Kind::Array) throw RuntimeError::objectRequired();
-    return u_.a->item(index);
+    if (!isArray()) throw RuntimeError::objectRequired();
+    return array()->item(index);
 }
 
 int JsonValue::count() const {
-    if (kind_ == Kind::Object) return u_.o->count();
-    if (kind_ == Kind::Array) return u_.a->count();
+    if (isObject()) return object()->count();
+    if (isArray()) return array()->count();
     throw RuntimeError::objectRequired();
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <variant>
 
 #include "decimal.h"
 
@@ -33,18 +34,18 @@ class JsonValue {
     JsonValue(std::shared_ptr<JsonObject> o);
     JsonValue(std::shared_ptr<JsonArray> a);
 
-    Kind kind() const { return kind_; }
-    bool isEmpty() const { return kind_ == Kind::Empty; }
-    bool isNull() const { return kind_ == Kind::Null; }
-    bool isBoolean() const { return kind_ == Kind::Boolean; }
-    bool isNumber() const { return kind_ == Kind::Number; }
-    bool isString() const { return kind_ == Kind::String; }
-    bool isObject() const { return kind_ == Kind::Object; }
-    bool isArray() const { return kind_ == Kind::Array; }
+    Kind kind() const { return static_cast<Kind>(v_.index()); }
+    bool isEmpty() const { return kind() == Kind::Empty; }
+    bool isNull() const { return kind() == Kind::Null; }
+    bool isBoolean() const { return kind() == Kind::Boolean; }
+    bool isNumber() const { return kind() == Kind::Number; }
+    bool isString() const { return kind() == Kind::String; }
+    bool isObject() const { return kind() == Kind::Object; }
+    bool isArray() const { return kind() == Kind::Array; }
     bool isContainer() const { return isObject() || isArray(); }
 
     /** Raw access; valid only for the matching kind (false / zero / "" / null otherwise). */
-    bool boolean() const { return kind_ == Kind::Boolean && u_.b; }
+    bool boolean() const;
     const Decimal& number() const;
     const QString& string() const;
     const std::shared_ptr<JsonObject>& object() const;
@@ -53,36 +54,19 @@ class JsonValue {
     /**
      * Loose access as the layouts use it. item(key) on an object gives the value under the
      * key (Empty when missing); on anything else it raises "Object required".
-     * item(i) on an array is 1-based ("Subscript out of range" outside); Count on an object
+     * item(i) on an array is 1-based ("Subscript out of range" outside); count on an object
      * or array, "Object required" on anything else.
      */
     JsonValue item(const QString& key) const;
     JsonValue item(int index) const;
     int count() const;
 
-    JsonValue(const JsonValue& o);
-    JsonValue(JsonValue&& o) noexcept;
-    JsonValue& operator=(const JsonValue& o);
-    JsonValue& operator=(JsonValue&& o) noexcept;
-    ~JsonValue();
-
   private:
-    void destroy() noexcept;
-    void copyFrom(const JsonValue& o);
-    void moveFrom(JsonValue&& o) noexcept;
-
-    // Only the member named by kind_ is alive; a document holds millions of values, so the
-    // kinds share their storage.
-    Kind kind_ = Kind::Empty;
-    union Storage {
-        Storage() {}
-        ~Storage() {}
-        bool b;
-        Decimal d;
-        QString s;
-        std::shared_ptr<JsonObject> o;
-        std::shared_ptr<JsonArray> a;
-    } u_;
+    struct NullTag {};
+    // The alternatives follow the order of Kind, so the index is the kind.
+    using Storage = std::variant<std::monostate, NullTag, bool, Decimal, QString,
+                                 std::shared_ptr<JsonObject>, std::shared_ptr<JsonArray>>;
+    Storage v_;
 };
 
 /** Keyed dictionary with exact keys kept in insertion order; lookup by hash. */

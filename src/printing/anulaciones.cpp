@@ -11,12 +11,12 @@ using json::JsonValue;
 
 namespace {
 
-void imprimirAnulacion(Entorno& e, const JsonValue& anulacion) {
+void imprimirAnulacion(const Entorno& e, const JsonValue& anulacion) {
     PrintDevice& p = impresora(e);
     const int ancho = anchoLinea(e);
     // Every heading prints at the small size, whatever the printer was left at.
     p.setFontSize(tamanoChico(e));
-    QString area = json::texto(anulacion.item(QStringLiteral("area")), e.locale);
+    QString area = textoCampo(e, anulacion, "area");
     imprimirTextoMedido(e, area, ancho, 2, 0);
     fuenteComanda(e);
     imprimirSeparador(e, QStringLiteral("="));
@@ -29,7 +29,7 @@ void imprimirAnulacion(Entorno& e, const JsonValue& anulacion) {
     bool algunoImpreso = false;
     for (const JsonValue& producto : elementos(anulacion.item(QStringLiteral("productos")))) {
         fuenteComanda(e);
-        const QString nombre = json::texto(producto.item(QStringLiteral("nombre")), e.locale);
+        const QString nombre = textoCampo(e, producto, "nombre");
         if (nombre.isEmpty()) continue;
         p.setFontSize(12);
         if (algunoImpreso) imprimirSeparador(e, QStringLiteral("-"));
@@ -50,14 +50,17 @@ void imprimirAnulacion(Entorno& e, const JsonValue& anulacion) {
 
 }  // namespace
 
-void imprimirAnulaciones(Entorno& e, const JsonValue& anulaciones) {
+bool hayAnulacionesPorImprimir(const JsonValue& anulaciones) {
+    try {
+        return !elementos(anulaciones).isEmpty();
+    } catch (const json::RuntimeError&) {
+        return true;  // an unreadable list counts as one to print
+    }
+}
+
+void imprimirAnulaciones(const Entorno& e, const JsonValue& anulaciones) {
     if (!hayImpresora(e)) {
-        bool algo = true;
-        try {
-            algo = !elementos(anulaciones).isEmpty();
-        } catch (const json::RuntimeError&) {
-        }
-        if (algo) avisarSinImpresoras(e);
+        if (hayAnulacionesPorImprimir(anulaciones)) avisarSinImpresoras(e);
         return;
     }
     QList<JsonValue> entradas;
@@ -65,22 +68,19 @@ void imprimirAnulaciones(Entorno& e, const JsonValue& anulaciones) {
         impresora(e).setFontSize(tamanoChico(e));
         entradas = elementos(anulaciones);
     } catch (const json::RuntimeError& err) {
-        reportarFallo(e, QStringLiteral("Anulacion"), err.description());
+        reportarFallo(e, TipoTicket::Anulacion, err.description());
         return;
     }
     for (const JsonValue& anulacion : entradas) {
+        // No "NN" test here: an entry without a printer prints on the default one.
+        QString area;
         try {
-            // No "NN" test here: an entry without a printer prints on the default one.
-            const QString area = json::texto(anulacion.item(QStringLiteral("area")), e.locale);
-            if (!seleccionarImpresora(e, indiceImpresora(e, area), 0, area)) continue;
-            imprimirAnulacion(e, anulacion);
-            PrintDevice& p = impresora(e);
-            p.endDoc();
-            mostrarGlobo(e, QStringLiteral("Comanda enviada a ") + p.deviceName(), kGloboInfo,
-                         QStringLiteral("Impresion de comanda"));
+            area = textoCampo(e, anulacion, "area");
         } catch (const json::RuntimeError& err) {
-            reportarFallo(e, QStringLiteral("Anulacion"), err.description());
+            reportarFallo(e, TipoTicket::Anulacion, err.description());
+            continue;
         }
+        imprimirTicket(e, TipoTicket::Anulacion, area, [&] { imprimirAnulacion(e, anulacion); });
     }
 }
 

@@ -10,6 +10,9 @@ namespace printing {
  * printer when none matches), stamped with the clock's time. A failing entry shows its
  * "Anulacion" warning balloon, adds a log line, is cancelled, and the next entry goes on.
  */
-void imprimirAnulaciones(Entorno& e, const json::JsonValue& anulaciones);
+/** Whether the list has an entry (an unreadable list counts as one). */
+bool hayAnulacionesPorImprimir(const json::JsonValue& anulaciones);
+
+void imprimirAnulaciones(const Entorno& e, const json::JsonValue& anulaciones);
 
 }  // namespace printing

@@ -12,12 +12,12 @@ namespace printing {
 
 namespace {
 
-void centrado(Entorno& e, const QString& texto) {
+void centrado(const Entorno& e, const QString& texto) {
     QString t = texto;
     imprimirTextoAjustado(e, t, anchoLinea(e), 2, 0);
 }
 
-void centradoMedido(Entorno& e, const QString& texto) {
+void centradoMedido(const Entorno& e, const QString& texto) {
     QString t = texto;
     imprimirTextoMedido(e, t, anchoLinea(e), 2, 0);
 }
@@ -36,7 +36,7 @@ QString rutaLogo(const Entorno& e) {
     return QDir(e.carpetaAplicacion).filePath(QStringLiteral("logo.bmp"));
 }
 
-bool imprimirLogo(Entorno& e) {
+bool imprimirLogo(const Entorno& e) {
     const QString ruta = rutaLogo(e);
     // picture size in hundredths of a millimetre; none when the file is not a picture
     const std::optional<QSizeF> tamano = e.tamanoImagen ? e.tamanoImagen(ruta) : std::nullopt;
@@ -68,7 +68,7 @@ bool imprimirLogo(Entorno& e) {
     return true;
 }
 
-void imprimirEncabezadoEmpresa(Entorno& e, const ConfiguracionImpresion& c) {
+void imprimirEncabezadoEmpresa(const Entorno& e, const ConfiguracionImpresion& c) {
     const auto visible = [&e](const char* item) {
         return configVisible(e, QString::fromLatin1(item));
     };
@@ -106,7 +106,7 @@ void imprimirEncabezadoEmpresa(Entorno& e, const ConfiguracionImpresion& c) {
     });
 }
 
-void imprimirRegimenResolucion(Entorno& e, const ConfiguracionImpresion& c) {
+void imprimirRegimenResolucion(const Entorno& e, const ConfiguracionImpresion& c) {
     const QString prefijo =
         c.facturaPrefijo.isEmpty() ? QString() : c.facturaPrefijo + QStringLiteral("-");
     impresora(e).print({PrintItem::ofText(QStringLiteral(" "))});
@@ -130,7 +130,7 @@ void imprimirRegimenResolucion(Entorno& e, const ConfiguracionImpresion& c) {
     imprimirSeparador(e, QStringLiteral("="));
 }
 
-void imprimirLeyendaPropina(Entorno& e) {
+void imprimirLeyendaPropina(const Entorno& e) {
     imprimirSeparador(e, QStringLiteral("="));
     QString leyenda = QStringLiteral(
         u"Por disposición de la Superintendencia "
@@ -146,7 +146,7 @@ void imprimirLeyendaPropina(Entorno& e) {
     imprimirTextoMedido(e, leyenda, anchoLinea(e), 0, 0);
 }
 
-void imprimirPieSoftware(Entorno& e) {
+void imprimirPieSoftware(const Entorno& e) {
     PrintDevice& p = impresora(e);
     imprimirSeparador(e, QStringLiteral("="));
     p.print({PrintItem::ofText(QStringLiteral("Software Zentilori"))});

@@ -18,18 +18,18 @@ QString rutaLogo(const Entorno& e);
  * large picture), then feeds empty lines past it. Returns false, printing nothing, when the
  * file cannot be read as a picture; a device error while painting is raised.
  */
-bool imprimirLogo(Entorno& e);
+bool imprimirLogo(const Entorno& e);
 
 /** Rule, then the establishment's visible data centred; each line stands on its own. */
-void imprimirEncabezadoEmpresa(Entorno& e, const ConfiguracionImpresion& c);
+void imprimirEncabezadoEmpresa(const Entorno& e, const ConfiguracionImpresion& c);
 
 /** Tax regime, billing resolution and numbering range, then a rule. */
-void imprimirRegimenResolucion(Entorno& e, const ConfiguracionImpresion& c);
+void imprimirRegimenResolucion(const Entorno& e, const ConfiguracionImpresion& c);
 
 /** The legal notice that the tip is only suggested. */
-void imprimirLeyendaPropina(Entorno& e);
+void imprimirLeyendaPropina(const Entorno& e);
 
 /** The software vendor's name, tax number and web address between two rules. */
-void imprimirPieSoftware(Entorno& e);
+void imprimirPieSoftware(const Entorno& e);
 
 }  // namespace printing

@@ -4,7 +4,7 @@
 
 namespace printing {
 
-void imprimirAperturaCajon(Entorno& e) {
+void imprimirAperturaCajon(const Entorno& e) {
     try {
         if (!hayImpresora(e)) return;
         const QString facturas = QStringLiteral("Facturas");

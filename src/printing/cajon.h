@@ -14,6 +14,6 @@ inline const QByteArray kPulsoCajon = QByteArray("\x1B\x70\x00\x3C\xF0", 5);
  * printer when there is none or it fails its probe. Failures are silent (only the
  * selection's own balloon can appear).
  */
-void imprimirAperturaCajon(Entorno& e);
+void imprimirAperturaCajon(const Entorno& e);
 
 }  // namespace printing

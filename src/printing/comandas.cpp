@@ -12,33 +12,18 @@ using json::JsonValue;
 
 namespace {
 
-QString campo(Entorno& e, const JsonValue& v, const char* clave) {
-    return json::texto(v.item(QString::fromUtf8(clave)), e.locale);
-}
-
 bool sinImpresora(const QString& area) {
     return area == QStringLiteral("NN") || area.isEmpty();
 }
 
-// Whether any order of the list names a printer; an unreadable order counts as one.
-bool hayAlgoQueImprimir(Entorno& e, const JsonValue& comandas) {
-    try {
-        for (const JsonValue& orden : elementos(comandas))
-            if (!sinImpresora(campo(e, orden, "area"))) return true;
-        return false;
-    } catch (const json::RuntimeError&) {
-        return true;
-    }
-}
-
 // The product lines; returns the order total of the printed values.
-double imprimirProductos(Entorno& e, const JsonValue& productos) {
+double imprimirProductos(const Entorno& e, const JsonValue& productos) {
     PrintDevice& p = impresora(e);
     double total = 0;
     bool algunoImpreso = false;
     for (const JsonValue& producto : elementos(productos)) {
         fuenteComanda(e);
-        const QString nombre = campo(e, producto, "nombre");
+        const QString nombre = textoCampo(e, producto, "nombre");
         if (nombre.isEmpty()) continue;
         p.setFontSize(12);
         if (algunoImpreso) imprimirSeparador(e, QStringLiteral("-"));
@@ -69,7 +54,7 @@ double imprimirProductos(Entorno& e, const JsonValue& productos) {
     return total;
 }
 
-void imprimirComanda(Entorno& e, const JsonValue& orden) {
+void imprimirComanda(const Entorno& e, const JsonValue& orden) {
     PrintDevice& p = impresora(e);
     const int ancho = anchoLinea(e);
     const float chico = tamanoChico(e);
@@ -83,7 +68,7 @@ void imprimirComanda(Entorno& e, const JsonValue& orden) {
         imprimirSeparador(e, QStringLiteral("="));
     }
     p.setFontSize(chico);
-    QString area = campo(e, orden, "area");
+    QString area = textoCampo(e, orden, "area");
     imprimirTextoMedido(e, area, ancho, 2, 0);
     fuenteComanda(e);
     imprimirSeparador(e, QStringLiteral("="));
@@ -100,8 +85,8 @@ void imprimirComanda(Entorno& e, const JsonValue& orden) {
     }
     p.setFontSize(12);
     imprimirSeparador(e, QStringLiteral("="));
-    p.print({PrintItem::ofText(QStringLiteral("Atiende: ") + campo(e, orden, "responsable"))});
-    p.print({PrintItem::ofText(QStringLiteral("Pedido ") + campo(e, orden, "nPedido"))});
+    p.print({PrintItem::ofText(QStringLiteral("Atiende: ") + textoCampo(e, orden, "responsable"))});
+    p.print({PrintItem::ofText(QStringLiteral("Pedido ") + textoCampo(e, orden, "nPedido"))});
     p.print({PrintItem::ofText(QStringLiteral("Fecha\\Hora: "))});
     p.print({PrintItem::ofText(textoImpreso(orden.item(QStringLiteral("fecha")), e.locale))});
     p.setFontSize(chico);
@@ -111,18 +96,18 @@ void imprimirComanda(Entorno& e, const JsonValue& orden) {
         imprimirSeparador(e, QStringLiteral("="));
         QString t = QStringLiteral("DATOS CLIENTE");
         imprimirTextoAjustado(e, t, ancho, 0, 0);
-        t = QStringLiteral("Nombre: ") + campo(e, orden, "clienteNombre");
+        t = QStringLiteral("Nombre: ") + textoCampo(e, orden, "clienteNombre");
         imprimirTextoAjustado(e, t, ancho, 0, 0);
-        t = QStringLiteral("Telefono: ") + campo(e, orden, "clienteTelefono");
+        t = QStringLiteral("Telefono: ") + textoCampo(e, orden, "clienteTelefono");
         imprimirTextoAjustado(e, t, ancho, 0, 0);
-        t = QStringLiteral("Direccion: ") + campo(e, orden, "clienteDireccion");
+        t = QStringLiteral("Direccion: ") + textoCampo(e, orden, "clienteDireccion");
         imprimirTextoMedido(e, t, ancho, 0, 0);
     }
     p.setFontSize(12);
     if (json::noVacio(orden.item(QStringLiteral("codPlataforma")))) {
         p.setFontSize(12);
         imprimirSeparador(e, QStringLiteral("="));
-        QString t = campo(e, orden, "codPlataforma");
+        QString t = textoCampo(e, orden, "codPlataforma");
         imprimirTextoAjustado(e, t, ancho, 0, 0);
     }
     p.print({PrintItem::ofText(QStringLiteral(" "))});
@@ -131,32 +116,39 @@ void imprimirComanda(Entorno& e, const JsonValue& orden) {
 
 }  // namespace
 
-void imprimirComandas(Entorno& e, const JsonValue& comandas) {
+bool hayComandasPorImprimir(const Entorno& e, const JsonValue& comandas) {
+    try {
+        for (const JsonValue& orden : elementos(comandas))
+            if (!sinImpresora(textoCampo(e, orden, "area"))) return true;
+        return false;
+    } catch (const json::RuntimeError&) {
+        return true;  // an unreadable order counts as one to print
+    }
+}
+
+void imprimirComandas(const Entorno& e, const JsonValue& comandas) {
     if (!hayImpresora(e)) {
-        if (hayAlgoQueImprimir(e, comandas)) avisarSinImpresoras(e);
+        if (hayComandasPorImprimir(e, comandas)) avisarSinImpresoras(e);
         return;
     }
     QList<JsonValue> ordenes;
     try {
         ordenes = elementos(comandas);
     } catch (const json::RuntimeError& err) {
-        reportarFallo(e, QStringLiteral("Comanda"), err.description());
+        reportarFallo(e, TipoTicket::Comanda, err.description());
         return;
     }
+    // One bad order is cancelled and reported; the orders after it still print.
     for (const JsonValue& orden : ordenes) {
+        QString area;
         try {
-            const QString area = campo(e, orden, "area");
-            if (sinImpresora(area)) continue;
-            if (!seleccionarImpresora(e, indiceImpresora(e, area), 0, area)) continue;
-            imprimirComanda(e, orden);
-            PrintDevice& p = impresora(e);
-            p.endDoc();
-            mostrarGlobo(e, QStringLiteral("Comanda enviada a ") + p.deviceName(), kGloboInfo,
-                         QStringLiteral("Impresion de comanda"));
+            area = textoCampo(e, orden, "area");
         } catch (const json::RuntimeError& err) {
-            // One bad order is cancelled and reported; the orders after it still print.
-            reportarFallo(e, QStringLiteral("Comanda"), err.description());
+            reportarFallo(e, TipoTicket::Comanda, err.description());
+            continue;
         }
+        if (sinImpresora(area)) continue;
+        imprimirTicket(e, TipoTicket::Comanda, area, [&] { imprimirComanda(e, orden); });
     }
 }
 

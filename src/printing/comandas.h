@@ -10,6 +10,9 @@ namespace printing {
  * (orders with area "NN" or "" have none), in list order. A failing order shows its
  * "Comanda" warning balloon, adds a log line, is cancelled, and the next order goes on.
  */
-void imprimirComandas(Entorno& e, const json::JsonValue& comandas);
+/** Whether any order names a printer (an unreadable list or order counts as one). */
+bool hayComandasPorImprimir(const Entorno& e, const json::JsonValue& comandas);
+
+void imprimirComandas(const Entorno& e, const json::JsonValue& comandas);
 
 }  // namespace printing

@@ -11,7 +11,7 @@ using json::JsonValue;
 namespace {
 
 // The first item named `nombre`, or Empty when none.
-JsonValue buscarItem(Entorno& e, const QString& nombre) {
+JsonValue buscarItem(const Entorno& e, const QString& nombre) {
     if (!e.hayConfiguracion) throw json::RuntimeError::objectRequired();
     for (const JsonValue& item : elementos(e.configuracion)) {
         if (json::texto(item.item(QStringLiteral("Nombre")), e.locale) == nombre) return item;
@@ -21,19 +21,19 @@ JsonValue buscarItem(Entorno& e, const QString& nombre) {
 
 }  // namespace
 
-QString valorConfig(Entorno& e, const QString& nombre) {
+QString valorConfig(const Entorno& e, const QString& nombre) {
     const JsonValue item = buscarItem(e, nombre);
     if (item.isEmpty()) return {};
     return json::texto(item.item(QStringLiteral("Descripcion")), e.locale);
 }
 
-bool configVisible(Entorno& e, const QString& nombre) {
+bool configVisible(const Entorno& e, const QString& nombre) {
     const JsonValue item = buscarItem(e, nombre);
     if (item.isEmpty()) return false;
     return json::texto(item.item(QStringLiteral("Visible")), e.locale) == QStringLiteral("1");
 }
 
-ConfiguracionImpresion cargarConfiguracion(Entorno& e) {
+ConfiguracionImpresion cargarConfiguracion(const Entorno& e) {
     ConfiguracionImpresion c;
     auto v = [&e](const char* nombre) { return valorConfig(e, QString::fromUtf8(nombre)); };
     auto flag = [&v](const char* nombre) { return v(nombre) == QStringLiteral("1"); };

@@ -15,9 +15,9 @@ namespace printing {
  * The Descripcion of the first item named `nombre`, as text; "" when none matches.
  * RuntimeError "Object required" when no list is kept yet or an item is not an object.
  */
-QString valorConfig(Entorno& e, const QString& nombre);
+QString valorConfig(const Entorno& e, const QString& nombre);
 /** True when the first item named `nombre` has Visible "1"; false otherwise or when none. */
-bool configVisible(Entorno& e, const QString& nombre);
+bool configVisible(const Entorno& e, const QString& nombre);
 
 /** The invoice settings, read in one pass by cargarConfiguracion with their defaults. */
 struct ConfiguracionImpresion {
@@ -60,6 +60,6 @@ struct ConfiguracionImpresion {
 };
 
 /** Reads the record from the kept list; errors as valorConfig. */
-ConfiguracionImpresion cargarConfiguracion(Entorno& e);
+ConfiguracionImpresion cargarConfiguracion(const Entorno& e);
 
 }  // namespace printing

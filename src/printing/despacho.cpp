@@ -18,7 +18,7 @@ DocumentoNoProcesado::DocumentoNoProcesado(QString motivo)
 namespace {
 
 JsonValue miembro(const JsonValue& doc, const QString& clave) {
-    const JsonValue v = doc.item(clave);
+    JsonValue v = doc.item(clave);
     if (v.isEmpty()) throw DocumentoNoProcesado(QStringLiteral("falta el miembro '%1'").arg(clave));
     return v;
 }
@@ -30,7 +30,7 @@ JsonValue miembro(const JsonValue& doc, const QString& clave) {
 
 // A job list: present, a container, and an array once it has elements.
 JsonValue lista(const JsonValue& doc, const QString& clave) {
-    const JsonValue v = miembro(doc, clave);
+    JsonValue v = miembro(doc, clave);
     if (!v.isContainer() || (v.count() > 0 && !v.isArray())) tipoIncorrecto(clave, "una lista");
     return v;
 }
@@ -61,16 +61,7 @@ bool abrirCajon(const JsonValue& doc) {
 
 // Invoices: one document each, in array order. A failing invoice is cancelled and
 // reported by the invoice layout itself, so the next one and the drawer still follow.
-void imprimirFacturas(Entorno& e, const JsonValue& facturas) {
-    if (!hayImpresora(e)) {
-        for (const JsonValue& f : elementos(facturas)) {
-            if (f.isObject() && json::noVacio(f.item(QStringLiteral("mesa")))) {
-                avisarSinImpresoras(e);
-                break;
-            }
-        }
-        return;
-    }
+void imprimirFacturas(const Entorno& e, const JsonValue& facturas) {
     for (const JsonValue& f : elementos(facturas)) imprimirFactura(e, f);
 }
 
@@ -93,6 +84,16 @@ void setComunicacion(const JsonValue& doc, Entorno& e) {
     if (ids.count() == 0) return;
 
     try {
+        // Without printers the document is told once, whatever it holds.
+        const bool hayTickets =
+            comanda.count() > 0 || anulaciones.count() > 0 || factura.count() > 0;
+        if (hayTickets && !hayImpresora(e)) {
+            if ((comanda.count() > 0 && hayComandasPorImprimir(e, comanda)) ||
+                (anulaciones.count() > 0 && hayAnulacionesPorImprimir(anulaciones)) ||
+                (factura.count() > 0 && hayFacturasPorImprimir(factura)))
+                avisarSinImpresoras(e);
+            return;
+        }
         if (comanda.count() > 0) imprimirComandas(e, comanda);
         if (anulaciones.count() > 0) imprimirAnulaciones(e, anulaciones);
         if (factura.count() > 0) imprimirFacturas(e, factura);

@@ -5,9 +5,11 @@
 #include <QSizeF>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "json/value.h"
+#include "seleccion_impresora.h"
 
 namespace printing {
 
@@ -45,13 +47,14 @@ inline QString lineaGlobo(int icono, const QString& titulo, const QString& texto
 /**
  * Everything a layout needs besides the document: the printers, the current printer, where
  * to report, the regional format, the clock, the application folder and the kept settings.
- * One per process (the server's, or ticket-render's).
+ * One per process (the server's, or ticket-render's). Layouts only read it; the one thing a
+ * ticket changes, the current printer, lives in `seleccion`, shared by every copy.
  */
 struct Entorno {
     PrinterSystem* impresoras = nullptr;
     Avisos* avisos = nullptr;
-    /** The current printer: one process-wide selection; null until the first selection. */
-    PrintDevice* actual = nullptr;
+    /** The current printer, carried over from one ticket to the next. */
+    std::shared_ptr<SeleccionImpresora> seleccion = std::make_shared<SeleccionImpresora>();
     /** Regional number format for amounts. */
     QLocale locale = QLocale::system();
     /** Local clock (cancellation tickets print the time of printing). */

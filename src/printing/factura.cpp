@@ -17,42 +17,34 @@ namespace printing {
 namespace {
 
 const QString kDomicilio = QStringLiteral("DOMICILIO");
-const QString kTituloError = QStringLiteral("Factura");
 
-json::JsonValue campo(const json::JsonValue& doc, const char* clave) {
-    return doc.item(QString::fromLatin1(clave));
-}
-
-QString textoCampo(Entorno& e, const json::JsonValue& doc, const char* clave) {
-    return json::texto(campo(doc, clave), e.locale);
-}
-
-void linea(Entorno& e, const QString& texto) {
+void linea(const Entorno& e, const QString& texto) {
     impresora(e).print({PrintItem::ofText(texto)});
 }
-void lineaVacia(Entorno& e) {
+void lineaVacia(const Entorno& e) {
     impresora(e).print({});
 }
 
-void centrado(Entorno& e, const QString& texto) {
+void centrado(const Entorno& e, const QString& texto) {
     QString t = texto;
     imprimirTextoAjustado(e, t, anchoLinea(e), 2, 0);
 }
 
 // A sum of document amounts above zero; a null part makes it not so.
-bool sumaPositiva(Entorno& e, const json::JsonValue& a, const json::JsonValue& b) {
+bool sumaPositiva(const Entorno& e, const json::JsonValue& a, const json::JsonValue& b) {
     if (a.isNull() || b.isNull()) return false;
     return (json::numero(a, e.locale) + json::numero(b, e.locale)) > json::Decimal();
 }
 
-QString numeroFactura(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc) {
+QString numeroFactura(const Entorno& e, const ConfiguracionImpresion& c,
+                      const json::JsonValue& doc) {
     const QString& prefijo = c.facturaPrefijo;
     const json::JsonValue id = campo(doc, "idFacturaCuenta");
     if (!prefijo.isEmpty()) return prefijo + QStringLiteral("-") + json::texto(id, e.locale);
     return textoImpreso(id, e.locale);
 }
 
-void cabecera(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc) {
+void cabecera(const Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc) {
     PrintDevice& p = impresora(e);
 
     // an unreadable logo is left out like a missing one instead of stopping every invoice
@@ -94,7 +86,7 @@ void cabecera(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue
         linea(e, c.tituloVendedor + QStringLiteral("  ") + textoCampo(e, doc, "vendedor"));
 }
 
-void descuentos(Entorno& e, const json::JsonValue& doc) {
+void descuentos(const Entorno& e, const json::JsonValue& doc) {
     if (!json::mayorQueCero(campo(doc, "descuento"), e.locale)) return;
     const json::Decimal individual = json::numero(campo(doc, "DescuentoIndividual"), e.locale);
     const json::Decimal total = json::numero(campo(doc, "totalPagar"), e.locale);
@@ -105,7 +97,7 @@ void descuentos(Entorno& e, const json::JsonValue& doc) {
     lineaVacia(e);
 }
 
-void pagos(Entorno& e, const json::JsonValue& doc) {
+void pagos(const Entorno& e, const json::JsonValue& doc) {
     if (!json::esVerdadero(campo(doc, "cuentaCerrada"))) return;
     linea(e, QStringLiteral(" "));
 
@@ -144,7 +136,7 @@ void pagos(Entorno& e, const json::JsonValue& doc) {
     }
 }
 
-void datosCliente(Entorno& e, const json::JsonValue& doc) {
+void datosCliente(const Entorno& e, const json::JsonValue& doc) {
     const json::JsonValue cliente = campo(doc, "cliente");
     if (cliente.isNull()) return;
     PrintDevice& p = impresora(e);
@@ -179,7 +171,8 @@ void datosCliente(Entorno& e, const json::JsonValue& doc) {
     linea(e, QStringLiteral("C.C.: ______________________________"));
 }
 
-void formularioCliente(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc) {
+void formularioCliente(const Entorno& e, const ConfiguracionImpresion& c,
+                       const json::JsonValue& doc) {
     if (campo(doc, "cliente").isNull() || !c.imprimeEspacioClienteCuenta) return;
     linea(e, QStringLiteral(" "));
     if (esImpresoraAngosta(e)) {
@@ -193,7 +186,7 @@ void formularioCliente(Entorno& e, const ConfiguracionImpresion& c, const json::
     }
 }
 
-void leyendaPropina(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc) {
+void leyendaPropina(const Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc) {
     if (!c.imprimeLeyendaPropinaCuenta || !c.propina) return;
     // a delivery's charge is not a tip: no legend
     if (textoCampo(e, doc, "tipoMesa") == kDomicilio) return;
@@ -201,7 +194,7 @@ void leyendaPropina(Entorno& e, const ConfiguracionImpresion& c, const json::Jso
     imprimirLeyendaPropina(e);
 }
 
-void pieEstablecimiento(Entorno& e, const ConfiguracionImpresion& c) {
+void pieEstablecimiento(const Entorno& e, const ConfiguracionImpresion& c) {
     QString pie = recortar(c.pieFactura);
     if (pie.isEmpty()) return;
     lineaVacia(e);
@@ -209,7 +202,7 @@ void pieEstablecimiento(Entorno& e, const ConfiguracionImpresion& c) {
     imprimirTextoAjustado(e, pie, 35, 0, 0);
 }
 
-void pieDocumento(Entorno& e, const json::JsonValue& doc) {
+void pieDocumento(const Entorno& e, const json::JsonValue& doc) {
     const json::JsonValue pie = campo(doc, "pieFactura");
     if (!json::noVacio(pie)) return;
     lineaVacia(e);
@@ -217,7 +210,7 @@ void pieDocumento(Entorno& e, const json::JsonValue& doc) {
     imprimirTextoAjustado(e, texto, 35, 2, 0);
 }
 
-void datosFinales(Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc,
+void datosFinales(const Entorno& e, const ConfiguracionImpresion& c, const json::JsonValue& doc,
                   int paso) {
     switch (paso) {
         case 0:
@@ -237,73 +230,70 @@ void datosFinales(Entorno& e, const ConfiguracionImpresion& c, const json::JsonV
     }
 }
 
-QString descripcionFactura(Entorno& e, const json::JsonValue& doc) {
+QString descripcionFactura(const Entorno& e, const json::JsonValue& doc) {
     try {
         const QString id = recortar(json::texto(campo(doc, "idFacturaCuenta"), e.locale));
-        if (!id.isEmpty()) return kTituloError + QStringLiteral(" ") + id;
+        if (!id.isEmpty()) return QStringLiteral("Factura ") + id;
     } catch (const json::RuntimeError&) {
     }
-    return kTituloError;
+    return QStringLiteral("Factura");
 }
 
 }  // namespace
 
-void imprimirFactura(Entorno& e, const json::JsonValue& doc) {
+bool hayFacturasPorImprimir(const json::JsonValue& facturas) {
+    for (const json::JsonValue& f : elementos(facturas))
+        if (f.isObject() && json::noVacio(campo(f, "mesa"))) return true;
+    return false;
+}
+
+void imprimirFactura(const Entorno& e, const json::JsonValue& doc) {
     ConfiguracionImpresion c;
+    QString predeterminada;
     try {
         if (!hayImpresora(e)) return;
         c = cargarConfiguracion(e);  // afresh for every invoice
         if (!json::noVacio(campo(doc, "mesa"))) return;
-        const QString predeterminada = impresoraPredeterminada(e);
-        if (!seleccionarImpresora(e, indiceImpresora(e, predeterminada), 0, predeterminada)) return;
+        predeterminada = impresoraPredeterminada(e);
+    } catch (const json::RuntimeError& error) {
+        reportarFallo(e, TipoTicket::Factura, error.description());
+        return;
+    }
 
+    imprimirTicket(e, TipoTicket::Factura, predeterminada, [&] {
         cabecera(e, c, doc);
         imprimirProductosFactura(e, campo(doc, "pedido"));
         descuentos(e, doc);
         imprimirTotalesFactura(e, c, doc);
         pagos(e, doc);
-    } catch (const json::RuntimeError& error) {
-        // cancelled, so that it never merges with the next ticket, and reported
-        reportarFallo(e, kTituloError, error.description());
-        return;
-    }
 
-    // From the customer data on, each step stands on its own: a failing step is left out
-    // with one log line and the next one follows, so nothing prints twice.
-    const auto paso = [&](const char* nombre, const std::function<void()>& accion) {
-        try {
-            accion();
-        } catch (const json::RuntimeError& error) {
-            registrarLog(e, descripcionFactura(e, doc) + QStringLiteral(": ") +
-                                QString::fromLatin1(nombre) + QStringLiteral(" omitido: ") +
-                                error.description());
-        }
-    };
-    paso("datos del cliente", [&] { datosCliente(e, doc); });
-    paso("espacio del cliente", [&] { formularioCliente(e, c, doc); });
-    paso("leyenda de propina", [&] { leyendaPropina(e, c, doc); });
-    paso("pie de factura", [&] { pieEstablecimiento(e, c); });
-    paso("pie del documento", [&] { pieDocumento(e, doc); });
-    paso("linea final", [&] { linea(e, QStringLiteral(" ")); });
-    // pending events run once here; the dispatcher holds back any document they bring
-    if (e.procesarEventosPendientes) e.procesarEventosPendientes();
-    paso("permanencia", [&] { datosFinales(e, c, doc, 0); });
-    paso("personas", [&] { datosFinales(e, c, doc, 1); });
-    paso("fecha para pago", [&] { datosFinales(e, c, doc, 2); });
-    paso("pie del software", [&] { imprimirPieSoftware(e); });
-    paso("avance de papel", [&] {
-        for (int i = 0; i < 10; ++i) linea(e, QStringLiteral(" "));
+        // From the customer data on, each step stands on its own: a failing step is left
+        // out with one log line and the next one follows, so nothing prints twice.
+        const auto paso = [&](const char* nombre, const std::function<void()>& accion) {
+            try {
+                accion();
+            } catch (const json::RuntimeError& error) {
+                registrarLog(e, descripcionFactura(e, doc) + QStringLiteral(": ") +
+                                    QString::fromLatin1(nombre) + QStringLiteral(" omitido: ") +
+                                    error.description());
+            }
+        };
+        paso("datos del cliente", [&] { datosCliente(e, doc); });
+        paso("espacio del cliente", [&] { formularioCliente(e, c, doc); });
+        paso("leyenda de propina", [&] { leyendaPropina(e, c, doc); });
+        paso("pie de factura", [&] { pieEstablecimiento(e, c); });
+        paso("pie del documento", [&] { pieDocumento(e, doc); });
+        paso("linea final", [&] { linea(e, QStringLiteral(" ")); });
+        // pending events run once here; the dispatcher holds back any document they bring
+        if (e.procesarEventosPendientes) e.procesarEventosPendientes();
+        paso("permanencia", [&] { datosFinales(e, c, doc, 0); });
+        paso("personas", [&] { datosFinales(e, c, doc, 1); });
+        paso("fecha para pago", [&] { datosFinales(e, c, doc, 2); });
+        paso("pie del software", [&] { imprimirPieSoftware(e); });
+        paso("avance de papel", [&] {
+            for (int i = 0; i < 10; ++i) linea(e, QStringLiteral(" "));
+        });
     });
-
-    try {
-        PrintDevice& p = impresora(e);
-        p.endDoc();
-        mostrarGlobo(e, QStringLiteral("Factura enviada a ") + p.deviceName(), kGloboInfo,
-                     QStringLiteral("Impresion de Factura"));
-    } catch (const json::RuntimeError& error) {
-        // cancelled, so that it never merges with the next ticket, and reported
-        reportarFallo(e, kTituloError, error.description());
-    }
 }
 
 }  // namespace printing

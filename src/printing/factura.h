@@ -14,6 +14,9 @@ namespace printing {
  * - from the customer data on, a failing step is left out with one log line and the next
  *   step follows; a failing end of document is reported like an early failure.
  */
-void imprimirFactura(Entorno& e, const json::JsonValue& factura);
+/** Whether any entry of the list is an invoice with a `mesa`, so would print. */
+bool hayFacturasPorImprimir(const json::JsonValue& facturas);
+
+void imprimirFactura(const Entorno& e, const json::JsonValue& factura);
 
 }  // namespace printing

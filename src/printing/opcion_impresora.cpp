@@ -6,11 +6,11 @@ namespace printing {
 
 std::optional<ImpresoraPedida> leerOpcionImpresora(QString texto) {
     ImpresoraPedida p;
-    static const QString kFueraDeLinea = QStringLiteral(":offline");
+    static const QString kSufijoOffline = QStringLiteral(":offline");
     texto = texto.trimmed();
-    if (texto.endsWith(kFueraDeLinea)) {
-        p.fueraDeLinea = true;
-        texto.chop(kFueraDeLinea.size());
+    if (texto.endsWith(kSufijoOffline)) {
+        p.offline = true;
+        texto.chop(kSufijoOffline.size());
     }
     static const QRegularExpression kAncho(QStringLiteral("^(.*)=([0-9]+)$"),
                                            QRegularExpression::DotMatchesEverythingOption);

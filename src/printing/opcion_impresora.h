@@ -4,13 +4,15 @@
 #include <QString>
 #include <optional>
 
+#include "print_device.h"
+
 namespace printing {
 
 /** A virtual printer as given on the command line: NAME[=WIDTH][:offline]. */
 struct ImpresoraPedida {
     QString nombre;
-    int ancho = 4535;  // twips: an 80 mm roll
-    bool fueraDeLinea = false;
+    int ancho = kRollWidth;
+    bool offline = false;
 };
 
 /**

@@ -28,9 +28,9 @@ QString colapsarBlancos(QString linea) {
     return linea;
 }
 
-// Shared by both wrapping printers: `medir` decides where each line ends.
+// Shared by both wrapping printers: `finDeLinea` decides where each line ends.
 template <typename Corte>
-void imprimirEnvuelto(Entorno& e, QString& texto, int ancho, int alineacion, int columna,
+void imprimirEnvuelto(const Entorno& e, QString& texto, int ancho, int alineacion, int columna,
                       Corte&& finDeLinea) {
     texto = mayusculas(texto);
     PrintDevice& p = impresora(e);
@@ -58,39 +58,27 @@ void imprimirEnvuelto(Entorno& e, QString& texto, int ancho, int alineacion, int
 
 }  // namespace
 
-PrintDevice& impresora(Entorno& e) {
-    if (e.actual) return *e.actual;
-    if (!e.impresoras) throw RuntimeError::objectRequired();
-    const QStringList lista = e.impresoras->printers();
-    if (lista.isEmpty()) throw RuntimeError(json::err::PrinterError, kSinImpresoras);
-    int i = indiceImpresora(e, impresoraPredeterminada(e));
-    e.actual = &e.impresoras->printer(i < 0 ? 0 : i);
-    return *e.actual;
+PrintDevice& impresora(const Entorno& e) {
+    return e.seleccion->actual(e);
 }
 
-bool hayImpresora(Entorno& e) {
-    try {
-        if (!e.impresoras || e.impresoras->printers().isEmpty()) return false;
-        (void)impresora(e).deviceName();
-        return true;
-    } catch (const RuntimeError&) {
-        return false;
-    }
+bool hayImpresora(const Entorno& e) {
+    return e.seleccion->disponible(e);
 }
 
-float tamanoChico(Entorno& e) {
+float tamanoChico(const Entorno& e) {
     return esImpresoraAngosta(e) ? 7.0f : 10.0f;
 }
 
-bool esImpresoraAngosta(Entorno& e) {
+bool esImpresoraAngosta(const Entorno& e) {
     return impresora(e).pageWidth() < 5000;
 }
 
-int anchoLinea(Entorno& e) {
+int anchoLinea(const Entorno& e) {
     return impresora(e).pageWidth() >= 5000 ? 40 : 32;
 }
 
-int escalarColumna(Entorno& e, int columna) {
+int escalarColumna(const Entorno& e, int columna) {
     return int(redondearPar(double(columna) * anchoLinea(e) / 40.0));
 }
 
@@ -107,12 +95,12 @@ int espaciosFaltantes(const QString& texto, int ancho) {
     return ancho - int(recortar(texto).size());
 }
 
-QString impresoraPredeterminada(Entorno& e) {
+QString impresoraPredeterminada(const Entorno& e) {
     if (!e.impresoras) return {};
     return e.impresoras->defaultPrinterName();
 }
 
-int indiceImpresora(Entorno& e, const QString& nombre) {
+int indiceImpresora(const Entorno& e, const QString& nombre) {
     if (!e.impresoras) return -1;
     const QStringList lista = e.impresoras->printers();
     auto buscar = [&](const QString& n) {
@@ -128,41 +116,12 @@ int indiceImpresora(Entorno& e, const QString& nombre) {
     return buscar(impresoraPredeterminada(e));
 }
 
-bool seleccionarImpresora(Entorno& e, int indice, int reintento, const QString& solicitada) {
-    auto globoNoDisponible = [&](const QString& nombre, const QString& descripcion) {
-        mostrarGlobo(e,
-                     QStringLiteral("Error al imprimir, La impresora ") + nombre +
-                         QStringLiteral(" no esta disponible. ") + QStringLiteral("\r\n") +
-                         descripcion + u' ' + descripcion,
-                     kGloboError, QStringLiteral("Error al imprimir"));
-    };
-    if (indice < 0) {
-        globoNoDisponible(solicitada, kImpresoraNoEncontrada);
-        return false;
-    }
-    if (!e.impresoras) throw RuntimeError::objectRequired();
-    PrintDevice& p = e.impresoras->printer(indice);
-    e.actual = &p;
-    QString descripcion;
-    try {
-        p.print({});  // the probe: one empty line, never printed
-        cancelarDocumento(e);
-        return true;
-    } catch (const RuntimeError& err) {
-        descripcion = err.description();
-    }
-    bool resultado = false;
-    if (reintento == 0) {
-        const QString predeterminada = impresoraPredeterminada(e);
-        resultado = seleccionarImpresora(e, indiceImpresora(e, predeterminada), 1, predeterminada);
-    } else {
-        globoNoDisponible(p.deviceName(), descripcion);
-    }
-    cancelarDocumento(e);
-    return resultado;
+bool seleccionarImpresora(const Entorno& e, int indice, int reintento, const QString& solicitada) {
+    return e.seleccion->seleccionar(e, indice, reintento, solicitada);
 }
 
-void imprimirTextoAjustado(Entorno& e, QString& texto, int ancho, int alineacion, int columna) {
+void imprimirTextoAjustado(const Entorno& e, QString& texto, int ancho, int alineacion,
+                           int columna) {
     imprimirEnvuelto(e, texto, ancho, alineacion, columna,
                      [ancho](const QStringList& w, qsizetype inicio) {
                          qsizetype fin = inicio;
@@ -179,7 +138,7 @@ void imprimirTextoAjustado(Entorno& e, QString& texto, int ancho, int alineacion
                      });
 }
 
-void imprimirTextoMedido(Entorno& e, QString& texto, int ancho, int alineacion, int columna) {
+void imprimirTextoMedido(const Entorno& e, QString& texto, int ancho, int alineacion, int columna) {
     PrintDevice& p = impresora(e);
     const long long recordado = redondearPar(double(p.fontSize()));
     long long referencia;
@@ -208,7 +167,7 @@ void imprimirTextoMedido(Entorno& e, QString& texto, int ancho, int alineacion, 
                      });
 }
 
-void imprimirSeparador(Entorno& e, const QString& tipo) {
+void imprimirSeparador(const Entorno& e, const QString& tipo) {
     PrintDevice& p = impresora(e);
     const long long recordado = redondearPar(double(p.fontSize()));
     p.setFontSize(tamanoChico(e));
@@ -218,7 +177,7 @@ void imprimirSeparador(Entorno& e, const QString& tipo) {
     p.setFontSize(float(recordado));
 }
 
-int anchoReferencia(Entorno& e) {
+int anchoReferencia(const Entorno& e) {
     PrintDevice& p = impresora(e);
     if (esImpresoraAngosta(e)) {
         p.setFontSize(7);
@@ -318,31 +277,40 @@ QString textoMonto(double valor, const QLocale& locale) {
     return locale.toString(r, 'f', 0);
 }
 
-void imprimirLineaMonto(Entorno& e, const QString& etiqueta, double valor) {
+void imprimirLineaMonto(const Entorno& e, const QString& etiqueta, double valor) {
     const QString monto = textoMonto(valor, e.locale);
     impresora(e).print({PrintItem::ofText(etiqueta),
                         PrintItem::tabTo(espaciosFaltantes(monto, anchoLinea(e))),
                         PrintItem::ofText(monto)});
 }
 
-void cancelarDocumento(Entorno& e) {
-    try {
-        if (e.actual) e.actual->killDoc();
-    } catch (...) {
-    }
+void cancelarDocumento(const Entorno& e) {
+    e.seleccion->cancelarDocumento();
 }
 
-void mostrarGlobo(Entorno& e, const QString& texto, int icono, const QString& titulo) {
+void mostrarGlobo(const Entorno& e, const QString& texto, int icono, const QString& titulo) {
     if (e.avisos) e.avisos->showBalloonTip(texto, icono, titulo, kTiempoGlobo);
 }
 
-void registrarLog(Entorno& e, const QString& linea) {
+void registrarLog(const Entorno& e, const QString& linea) {
     if (e.avisos) e.avisos->agregarLog(linea);
 }
 
-void avisarSinImpresoras(Entorno& e) {
+void avisarSinImpresoras(const Entorno& e) {
     mostrarGlobo(e, kSinImpresoras, kGloboError, QStringLiteral("Error al imprimir"));
     registrarLog(e, kSinImpresoras);
+}
+
+JsonValue campo(const JsonValue& objeto, const char* clave) {
+    return objeto.item(QString::fromUtf8(clave));
+}
+
+QString textoCampo(const Entorno& e, const JsonValue& objeto, const char* clave) {
+    return json::texto(campo(objeto, clave), e.locale);
+}
+
+json::Decimal numeroCampo(const Entorno& e, const JsonValue& objeto, const char* clave) {
+    return json::numero(campo(objeto, clave), e.locale);
 }
 
 QList<JsonValue> elementos(const JsonValue& lista) {

@@ -24,30 +24,31 @@ inline const QString kSinImpresoras = QStringLiteral("No hay impresoras instalad
  * The current printer. Before the first selection it is the default printer (the first
  * printer when the default is not installed); RuntimeError when no printer is installed.
  */
-PrintDevice& impresora(Entorno& e);
+PrintDevice& impresora(const Entorno& e);
 
-bool hayImpresora(Entorno& e);
-bool esImpresoraAngosta(Entorno& e);
+bool hayImpresora(const Entorno& e);
+bool esImpresoraAngosta(const Entorno& e);
 /** The small size of headings, rules and invoices: 7 points on a narrow printer, 10 otherwise. */
-float tamanoChico(Entorno& e);
-int anchoLinea(Entorno& e);
-int escalarColumna(Entorno& e, int columna);
+float tamanoChico(const Entorno& e);
+int anchoLinea(const Entorno& e);
+int escalarColumna(const Entorno& e, int columna);
 int cortePalabras(const QString& texto, int limite);
 int espaciosFaltantes(const QString& texto, int ancho);
-QString impresoraPredeterminada(Entorno& e);
+QString impresoraPredeterminada(const Entorno& e);
 /** Index of the printer with that device name, else of the default printer; -1 when neither. */
-int indiceImpresora(Entorno& e, const QString& nombre);
+int indiceImpresora(const Entorno& e, const QString& nombre);
 /**
  * Selects and probes; falls back once to the default printer; balloon when both fail.
  * An index of -1 (nothing installed under the name nor the default's name) shows the
  * balloon naming `solicitada` and returns false without touching the current printer.
  */
-bool seleccionarImpresora(Entorno& e, int indice, int reintento,
+bool seleccionarImpresora(const Entorno& e, int indice, int reintento,
                           const QString& solicitada = QString());
-void imprimirTextoAjustado(Entorno& e, QString& texto, int ancho, int alineacion, int columna);
-void imprimirTextoMedido(Entorno& e, QString& texto, int ancho, int alineacion, int columna);
-void imprimirSeparador(Entorno& e, const QString& tipo);
-int anchoReferencia(Entorno& e);
+void imprimirTextoAjustado(const Entorno& e, QString& texto, int ancho, int alineacion,
+                           int columna);
+void imprimirTextoMedido(const Entorno& e, QString& texto, int ancho, int alineacion, int columna);
+void imprimirSeparador(const Entorno& e, const QString& tipo);
+int anchoReferencia(const Entorno& e);
 
 /** Upper-cases the Unicode way (ñ gives Ñ), one character for one. */
 QString mayusculas(const QString& s);
@@ -70,17 +71,24 @@ QString textoNumeroPlano(double valor, const QLocale& locale);
 /** An amount rounded to a whole number (halves away from zero), grouped by the locale. */
 QString textoMonto(double valor, const QLocale& locale);
 /** Prints a label and right-aligns the amount text to the line width. */
-void imprimirLineaMonto(Entorno& e, const QString& etiqueta, double valor);
+void imprimirLineaMonto(const Entorno& e, const QString& etiqueta, double valor);
 
 /** Cancels the open document of the current printer, ignoring any error. */
-void cancelarDocumento(Entorno& e);
+void cancelarDocumento(const Entorno& e);
 
 /** Shows a balloon through the Entorno's reporting interface (time-out 30000 ms). */
-void mostrarGlobo(Entorno& e, const QString& texto, int icono, const QString& titulo);
+void mostrarGlobo(const Entorno& e, const QString& texto, int icono, const QString& titulo);
 /** Adds one line to the log through the Entorno's reporting interface. */
-void registrarLog(Entorno& e, const QString& linea);
+void registrarLog(const Entorno& e, const QString& linea);
 /** The "No hay impresoras instaladas" error balloon and its log line. */
-void avisarSinImpresoras(Entorno& e);
+void avisarSinImpresoras(const Entorno& e);
+
+/** A member of a document object (Empty when absent). */
+json::JsonValue campo(const json::JsonValue& objeto, const char* clave);
+/** A member of a document object as text, numbers in the locale's format. */
+QString textoCampo(const Entorno& e, const json::JsonValue& objeto, const char* clave);
+/** A member of a document object as a number. */
+json::Decimal numeroCampo(const Entorno& e, const json::JsonValue& objeto, const char* clave);
 
 /** The elements of a list: an array's items, or an object's values in order; anything else
  *  raises "Object required". */

@@ -8,6 +8,9 @@
 
 namespace printing {
 
+/** Paper width of an 80 mm roll in twips (1/1440 inch): the width when none is given. */
+constexpr int kRollWidth = 4535;
+
 /** One item of a Print call: a text, or a tab to a 1-based column. */
 struct PrintItem {
     enum class Kind { Text, Tab };

@@ -5,7 +5,7 @@
 
 namespace printing {
 
-void imprimirProductosFactura(Entorno& e, const json::JsonValue& pedido) {
+void imprimirProductosFactura(const Entorno& e, const json::JsonValue& pedido) {
     PrintDevice& p = impresora(e);
     p.setFontName(kFuenteFactura);
     imprimirSeparador(e, QStringLiteral("="));

@@ -16,6 +16,6 @@ inline const QString kFuenteFactura = QStringLiteral("Courier 14 CPI");
  * lines), between two rules. Prints at the current position of the current printer.
  * Errors (a `pedido` that is not an array, a product that is not an object) go to the caller.
  */
-void imprimirProductosFactura(Entorno& e, const json::JsonValue& pedido);
+void imprimirProductosFactura(const Entorno& e, const json::JsonValue& pedido);
 
 }  // namespace printing

@@ -99,6 +99,8 @@ TapeDevice& TapePrinterSystem::addPrinter(const QString& name, int pageWidth) {
     return *devices_.back();
 }
 
+// Not const, though the printers are reached through pointers: it changes a printer's state.
+// NOLINTNEXTLINE(readability-make-member-function-const)
 void TapePrinterSystem::setOffline(const QString& name, bool offline, const QString& description) {
     if (TapeDevice* d = find(name)) d->setOffline(offline, description);
 }

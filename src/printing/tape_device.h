@@ -91,7 +91,7 @@ class TapePrinterSystem : public PrinterSystem {
     TapePrinterSystem(const TapePrinterSystem&) = delete;
     TapePrinterSystem& operator=(const TapePrinterSystem&) = delete;
 
-    TapeDevice& addPrinter(const QString& name, int pageWidth = 4535);
+    TapeDevice& addPrinter(const QString& name, int pageWidth = kRollWidth);
     void setDefaultPrinterName(const QString& name) { default_ = name; }
     /** Makes the named printer fail its probe, prints and raw writes. */
     void setOffline(const QString& name, bool offline,

@@ -1,20 +1,21 @@
 #include "ticket_comun.h"
 
 #include "json/convert.h"
+#include "json/runtime_error.h"
 #include "primitives.h"
 
 namespace printing {
 
 using json::JsonValue;
 
-void fuenteComanda(Entorno& e) {
+void fuenteComanda(const Entorno& e) {
     PrintDevice& p = impresora(e);
     p.setFontBold(false);
     p.setFontItalic(false);
     p.setFontName(kFuenteComanda);
 }
 
-void imprimirDetalle(Entorno& e, const JsonValue& producto) {
+void imprimirDetalle(const Entorno& e, const JsonValue& producto) {
     const JsonValue detalle = producto.item(QStringLiteral("detalle"));
     if (detalle.isEmpty()) return;  // a product without notes
     for (const JsonValue& nota : elementos(detalle)) {
@@ -25,16 +26,61 @@ void imprimirDetalle(Entorno& e, const JsonValue& producto) {
     }
 }
 
-QString textoCantidad(Entorno& e, const JsonValue& producto) {
+QString textoCantidad(const Entorno& e, const JsonValue& producto) {
     const json::Decimal c = json::numero(producto.item(QStringLiteral("cantidad")), e.locale);
     const QString sep = e.locale.decimalPoint();
     return c.abs().toString(sep.isEmpty() ? QChar(u'.') : sep[0]);
 }
 
-void reportarFallo(Entorno& e, const QString& titulo, const QString& descripcion) {
+namespace {
+
+QString tituloFallo(TipoTicket tipo) {
+    switch (tipo) {
+        case TipoTicket::Comanda:
+            return QStringLiteral("Comanda");
+        case TipoTicket::Anulacion:
+            return QStringLiteral("Anulacion");
+        case TipoTicket::Factura:
+            break;
+    }
+    return QStringLiteral("Factura");
+}
+
+}  // namespace
+
+void reportarFallo(const Entorno& e, TipoTicket tipo, const QString& descripcion) {
+    const QString titulo = tituloFallo(tipo);
     cancelarDocumento(e);
     mostrarGlobo(e, descripcion, kGloboAviso, titulo);
     registrarLog(e, titulo + QStringLiteral(": ") + descripcion);
+}
+
+ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString& destino,
+                               const std::function<void()>& cuerpo) {
+    ResultadoTicket resultado;
+    try {
+        if (!seleccionarImpresora(e, indiceImpresora(e, destino), 0, destino)) {
+            resultado.motivo = QStringLiteral("Error al imprimir");  // its balloon is shown
+            return resultado;
+        }
+        cuerpo();
+        PrintDevice& p = impresora(e);
+        p.endDoc();
+        const QString nombre = p.deviceName();
+        resultado.enviado = true;
+        resultado.impresora = nombre;
+        if (tipo == TipoTicket::Factura)
+            mostrarGlobo(e, QStringLiteral("Factura enviada a ") + resultado.impresora, kGloboInfo,
+                         QStringLiteral("Impresion de Factura"));
+        else
+            mostrarGlobo(e, QStringLiteral("Comanda enviada a ") + resultado.impresora, kGloboInfo,
+                         QStringLiteral("Impresion de comanda"));
+    } catch (const json::RuntimeError& err) {
+        resultado.enviado = false;
+        resultado.motivo = err.description();
+        reportarFallo(e, tipo, resultado.motivo);
+    }
+    return resultado;
 }
 
 }  // namespace printing

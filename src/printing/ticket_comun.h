@@ -1,21 +1,45 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "entorno.h"
 #include "json/value.h"
 
 namespace printing {
 
-// Pieces shared by the kitchen and cancellation tickets.
+// Pieces shared by the tickets: the frame every ticket prints in, and the lines kitchen and
+// cancellation tickets have in common.
+
+/** What a ticket is; its frame names it in balloons and reports. */
+enum class TipoTicket { Comanda, Anulacion, Factura };
+
+/** How a ticket ended: sent to `impresora`, or not sent because of `motivo`. */
+struct ResultadoTicket {
+    bool enviado = false;
+    QString impresora;
+    QString motivo;
+};
+
+/**
+ * One ticket, one document: selects `destino` (falling back to the default printer), prints
+ * `cuerpo` on it, ends the document and shows the sent balloon ("Comanda enviada a " or
+ * "Factura enviada a " + the printer). A RuntimeError from the body or the end of the
+ * document cancels the document, so it never merges with the next ticket, and is reported
+ * like reportarFallo under the ticket's kind. Never raises a RuntimeError.
+ */
+ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString& destino,
+                               const std::function<void()>& cuerpo);
+
+/** Per-ticket failure: cancel the open document, warning balloon titled after the kind
+ *  ("Comanda", "Anulacion", "Factura"), one log line. */
+void reportarFallo(const Entorno& e, TipoTicket tipo, const QString& descripcion);
 
 /** Bold and italic off, font "Courier 17 CPI". */
-void fuenteComanda(Entorno& e);
+void fuenteComanda(const Entorno& e);
 /** The notes of a product, "-> " + each non-blank entry of `detalle`, measured. */
-void imprimirDetalle(Entorno& e, const json::JsonValue& producto);
+void imprimirDetalle(const Entorno& e, const json::JsonValue& producto);
 /** |cantidad| in plain form (no blanks), with the locale's decimal separator. */
-QString textoCantidad(Entorno& e, const json::JsonValue& producto);
-/** Per-ticket failure: cancel the open document, warning balloon with `titulo`, log line. */
-void reportarFallo(Entorno& e, const QString& titulo, const QString& descripcion);
+QString textoCantidad(const Entorno& e, const json::JsonValue& producto);
 
 }  // namespace printing

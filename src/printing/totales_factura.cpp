@@ -10,21 +10,17 @@ namespace {
 
 const QString kDomicilio = QStringLiteral("DOMICILIO");
 
-json::Decimal campo(Entorno& e, const json::JsonValue& doc, const char* clave) {
-    return json::numero(doc.item(QString::fromLatin1(clave)), e.locale);
+bool positivo(const Entorno& e, const json::JsonValue& doc, const char* clave) {
+    return json::mayorQueCero(campo(doc, clave), e.locale);
 }
 
-bool positivo(Entorno& e, const json::JsonValue& doc, const char* clave) {
-    return json::mayorQueCero(doc.item(QString::fromLatin1(clave)), e.locale);
-}
-
-void tamanoFactura(Entorno& e) {
+void tamanoFactura(const Entorno& e) {
     PrintDevice& p = impresora(e);
     p.setFontSize(tamanoChico(e));
     p.setFontBold(false);
 }
 
-void totalResaltado(Entorno& e, const QString& texto) {
+void totalResaltado(const Entorno& e, const QString& texto) {
     PrintDevice& p = impresora(e);
     p.setFontSize(15);
     p.setFontBold(true);
@@ -32,7 +28,7 @@ void totalResaltado(Entorno& e, const QString& texto) {
     tamanoFactura(e);
 }
 
-void tablaImpuestos(Entorno& e, const json::JsonValue& impuestos) {
+void tablaImpuestos(const Entorno& e, const json::JsonValue& impuestos) {
     PrintDevice& p = impresora(e);
     const int ancho = anchoLinea(e);
     const int colBase = escalarColumna(e, 30);
@@ -48,8 +44,8 @@ void tablaImpuestos(Entorno& e, const json::JsonValue& impuestos) {
         const json::JsonValue fila = impuestos.item(i);
         const QString nombre =
             mayusculas(json::texto(fila.item(QStringLiteral("nombre")), e.locale));
-        const QString base = textoMonto(campo(e, fila, "base").toDouble(), e.locale);
-        const QString valor = textoMonto(campo(e, fila, "valor").toDouble(), e.locale);
+        const QString base = textoMonto(numeroCampo(e, fila, "base").toDouble(), e.locale);
+        const QString valor = textoMonto(numeroCampo(e, fila, "valor").toDouble(), e.locale);
         p.print({PrintItem::ofText(nombre), PrintItem::tabTo(espaciosFaltantes(base, colBase)),
                  PrintItem::ofText(base), PrintItem::tabTo(espaciosFaltantes(valor, ancho)),
                  PrintItem::ofText(valor)});
@@ -58,13 +54,13 @@ void tablaImpuestos(Entorno& e, const json::JsonValue& impuestos) {
 
 }  // namespace
 
-double propinaPorCupon(Entorno& e) {
+double propinaPorCupon(const Entorno& e) {
     const json::JsonValue valor(valorConfig(e, QStringLiteral("Valor Propina Groupon")));
     if (!json::esNumerico(valor, e.locale)) return 0;
     return json::numero(valor, e.locale).toDouble();
 }
 
-void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
+void imprimirTotalesFactura(const Entorno& e, const ConfiguracionImpresion& cfg,
                             const json::JsonValue& doc) {
     PrintDevice& p = impresora(e);
 
@@ -83,14 +79,14 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
         double total = 0;
         if (cerrada) {
             if (positivo(e, doc, "totalPagadoPropina")) {
-                const json::Decimal propina = campo(e, doc, "totalPagadoPropina");
+                const json::Decimal propina = numeroCampo(e, doc, "totalPagadoPropina");
                 imprimirLineaMonto(e, QStringLiteral("SUB TOTAL"),
-                                   campo(e, doc, "totalPagado").toDouble());
+                                   numeroCampo(e, doc, "totalPagado").toDouble());
                 if (domicilio) {
                     imprimirLineaMonto(e, concepto, propina.toDouble());
                 } else if (positivo(e, doc, "CntGroupon")) {
                     const double cupones =
-                        campo(e, doc, "CntGroupon").toDouble() * propinaPorCupon(e);
+                        numeroCampo(e, doc, "CntGroupon").toDouble() * propinaPorCupon(e);
                     imprimirLineaMonto(e, QStringLiteral("PROPINA GROUPON "), cupones);
                     imprimirLineaMonto(e, QStringLiteral("PROPINA  "),
                                        propina.toDouble() - cupones);
@@ -98,12 +94,13 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
                     imprimirLineaMonto(e, QStringLiteral("PROPINA"), propina.toDouble());
                 }
             }
-            total = (campo(e, doc, "totalPagado") + campo(e, doc, "totalPagadoPropina")).toDouble();
+            total = (numeroCampo(e, doc, "totalPagado") + numeroCampo(e, doc, "totalPagadoPropina"))
+                        .toDouble();
         } else {
-            const json::Decimal sugerida = campo(e, doc, "propinaSugerida");
+            const json::Decimal sugerida = numeroCampo(e, doc, "propinaSugerida");
             imprimirLineaMonto(
                 e, QStringLiteral("SUB TOTAL"),
-                (campo(e, doc, "totalPagar") - campo(e, doc, "descuento")).toDouble());
+                (numeroCampo(e, doc, "totalPagar") - numeroCampo(e, doc, "descuento")).toDouble());
             const json::JsonValue mesa = doc.item(QStringLiteral("mesa"));
             const json::Decimal numeroMesa =
                 json::esNumerico(mesa, e.locale) ? json::numero(mesa, e.locale) : json::Decimal();
@@ -121,13 +118,15 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
                          PrintItem::ofText(enBlanco)});
             } else if (positivo(e, doc, "CntGroupon")) {
                 imprimirLineaMonto(e, QStringLiteral("PROPINA SUGERIDA "), sugerida.toDouble());
-                imprimirLineaMonto(e, QStringLiteral("PROPINA GROUPON "),
-                                   campo(e, doc, "CntGroupon").toDouble() * propinaPorCupon(e));
+                imprimirLineaMonto(
+                    e, QStringLiteral("PROPINA GROUPON "),
+                    numeroCampo(e, doc, "CntGroupon").toDouble() * propinaPorCupon(e));
             } else {
                 imprimirLineaMonto(e, QStringLiteral("PROPINA SUGERIDA "), sugerida.toDouble());
             }
             total =
-                (campo(e, doc, "totalPagar") + sugerida - campo(e, doc, "descuento")).toDouble();
+                (numeroCampo(e, doc, "totalPagar") + sugerida - numeroCampo(e, doc, "descuento"))
+                    .toDouble();
         }
 
         if (cfg.opcionPropina5y10) {
@@ -139,13 +138,14 @@ void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
             imprimirLineaMonto(e, QStringLiteral("TOTAL"), total);
         }
     } else {
-        const double aPagar = (campo(e, doc, "totalPagar") - campo(e, doc, "descuento")).toDouble();
+        const double aPagar =
+            (numeroCampo(e, doc, "totalPagar") - numeroCampo(e, doc, "descuento")).toDouble();
         if (cfg.resaltarTotalCuenta) {
             totalResaltado(e, QStringLiteral(" ** TOTAL ") + textoMonto(aPagar, e.locale) +
                                   QStringLiteral(" **"));
         } else if (cerrada) {
             imprimirLineaMonto(e, QStringLiteral("TOTAL "),
-                               campo(e, doc, "totalPagado").toDouble());
+                               numeroCampo(e, doc, "totalPagado").toDouble());
         } else {
             imprimirLineaMonto(e, QStringLiteral("TOTAL "), aPagar);
         }

@@ -14,10 +14,10 @@ namespace printing {
  * highlighted at 15 points bold) and, for the common tax regime only, the tax table.
  * Reads the settings record loaded for the invoice. Errors go to the caller.
  */
-void imprimirTotalesFactura(Entorno& e, const ConfiguracionImpresion& cfg,
+void imprimirTotalesFactura(const Entorno& e, const ConfiguracionImpresion& cfg,
                             const json::JsonValue& factura);
 
 /** Tip per coupon: the numeric setting "Valor Propina Groupon", else 0. */
-double propinaPorCupon(Entorno& e);
+double propinaPorCupon(const Entorno& e);
 
 }  // namespace printing

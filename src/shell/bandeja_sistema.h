@@ -2,13 +2,12 @@
 
 #include <QIcon>
 #include <QObject>
-#include <QPointer>
 #include <QString>
+#include <QSystemTrayIcon>
 #include <cstdio>
 
 #include "core/bandeja.h"
 
-class QSystemTrayIcon;
 class QWidget;
 
 namespace shell {
@@ -18,41 +17,40 @@ namespace shell {
  * texts are cut to their field widths (tooltip 128, balloon text 256, balloon title 64), and
  * fields a call does not name keep their last values. Every balloon is also written to
  * standard error, so nothing is lost where there is no tray. Removes its icon when released.
+ * Clicks on the icon arrive through activada, as the icon reports them.
  */
 class BandejaSistema : public QObject, public core::Bandeja {
     Q_OBJECT
   public:
     static constexpr int kAnchoTip = 128;
-    static constexpr int kAnchoInfo = 256;
+    static constexpr int kAnchoMensaje = 256;
     static constexpr int kAnchoTitulo = 64;
 
     /** The notification record as last sent. */
-    struct Registro {
+    struct Datos {
         bool presente = false;
-        QString szTip;
-        QString szInfo;
-        QString szInfoTitle;
-        int uTimeout = 0;
-        int dwInfoFlags = 0;
-        QIcon hIcon;
+        QString tip;
+        QString mensaje;
+        QString titulo;
+        int tiempoMs = 0;
+        int icono = 0;
+        QIcon imagen;
     };
 
     explicit BandejaSistema(QObject* parent = nullptr);
     ~BandejaSistema() override;
 
     /** Adds the icon for the window and sets its tooltip. Always returns false. */
-    bool init(QWidget* pfrm, const QString& pstrTooltip);
-    /** Decodes one notification as the host window reports it and raises its event. */
-    void MouseMove(int Button, int x, QWidget* pfrm);
-    void setIcon(core::IconoBandeja image, const QString& tip) override;
-    void setIcon(const QIcon& image, const QString& tip);
-    void showBalloonTip(const QString& pstrMessage, int penIcon, const QString& pstrTitle,
-                        int plngTimeout) override;
+    bool init(QWidget* ventana, const QString& tooltip);
+    void setIcon(core::IconoBandeja imagen, const QString& tip) override;
+    void setIcon(const QIcon& imagen, const QString& tip);
+    void showBalloonTip(const QString& mensaje, int icono, const QString& titulo,
+                        int tiempoMs) override;
     QString tooltipText() const { return tooltip_; }
     void setTooltipText(const QString& texto);
     void delIcon();
 
-    const Registro& registro() const { return registro_; }
+    const Datos& datos() const { return datos_; }
     /** Where balloons are copied; stderr by default, null for none. */
     void setSalidaGlobos(FILE* salida) { salida_ = salida; }
 
@@ -60,21 +58,15 @@ class BandejaSistema : public QObject, public core::Bandeja {
     static QString lineaGlobo(int icono, const QString& titulo, const QString& texto);
 
   signals:
-    void LeftClick();
-    void RightClick();
-    void DoubleClick();
-    void BalloonHide();
-    void BalloonTimeOut();
-    void BalloonClicked();
-    /** A notification of the real tray icon, as its shell code (513 left press, ...). */
-    void notificacion(int codigo);
+    /** A click on the icon (left, double, right or middle button). */
+    void activada(QSystemTrayIcon::ActivationReason motivo);
 
   private:
     void modificar();
 
-    Registro registro_;
+    Datos datos_;
     QString tooltip_;
-    QSystemTrayIcon* icono_ = nullptr;
+    QSystemTrayIcon* iconoSistema_ = nullptr;
     FILE* salida_ = stderr;
 };
 

@@ -44,17 +44,17 @@ QRect PintorFondo::geometria(QSize superficie, QSize imagen, int margen) {
     return QRect(int(x), int(y), int(dw), int(dh));
 }
 
-void PintorFondo::refresh() {
-    if (!form_) return;
-    form_->limpiar();
+void PintorFondo::pintar() {
+    if (!caja_) return;
+    caja_->limpiar();
     if (imagen_.isNull() || imagen_.width() <= 0 || imagen_.height() <= 0) return;
-    const QRect r = geometria(form_->size(), imagen_.size(), margen_);
+    const QRect r = geometria(caja_->size(), imagen_.size(), margen_);
     if (r.width() <= 0 || r.height() <= 0) return;
-    QPainter p(&form_->lienzo());
+    QPainter p(&caja_->lienzo());
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawImage(r, imagen_);
     p.end();
-    form_->update();
+    caja_->update();
 }
 
 }  // namespace shell

@@ -26,24 +26,24 @@ class CajaImagen : public QWidget {
 
 /**
  * Paints one picture into a picture box, scaled to fit with its proportions kept, centred,
- * and ScaleMargin pixels smaller than the fit in both directions.
+ * and margen pixels smaller than the fit in both directions.
  */
 class PintorFondo {
   public:
-    CajaImagen* Form() const { return form_; }
-    void setForm(CajaImagen* form) { form_ = form; }
-    const QImage& Imagen() const { return imagen_; }
+    CajaImagen* caja() const { return caja_; }
+    void setCaja(CajaImagen* caja) { caja_ = caja; }
+    const QImage& imagen() const { return imagen_; }
     void setImagen(const QImage& imagen) { imagen_ = imagen; }
-    int ScaleMargin() const { return margen_; }
-    void setScaleMargin(int margen) { margen_ = margen; }
+    int margen() const { return margen_; }
+    void setMargen(int margen) { margen_ = margen; }
 
-    void refresh();
+    void pintar();
 
     /** Where a picture of size imagen lands in a surface of size superficie. */
     static QRect geometria(QSize superficie, QSize imagen, int margen);
 
   private:
-    QPointer<CajaImagen> form_;
+    QPointer<CajaImagen> caja_;
     QImage imagen_;
     int margen_ = 0;
 };

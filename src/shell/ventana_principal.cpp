@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -17,15 +16,10 @@
 #include <QVBoxLayout>
 
 #include "core/acceso.h"
+#include "printing/devices/picture_size.h"
 #include "shell/iconos.h"
 
 namespace shell {
-
-QImage cargarImagen(const QString& ruta) {
-    QImageReader lector(ruta);
-    lector.setDecideFormatFromContent(true);
-    return lector.read();
-}
 
 VentanaPrincipal::VentanaPrincipal(core::Servidor& servidor, core::Dialogos& dialogos,
                                    QString carpeta, std::function<void(int)> salir, QWidget* parent)
@@ -39,140 +33,151 @@ VentanaPrincipal::VentanaPrincipal(core::Servidor& servidor, core::Dialogos& dia
     setWindowTitle(QStringLiteral("Servidor de Impresoras"));
     setWindowIcon(iconoAplicacion());
 
-    SSTab1 = new QTabWidget(this);
+    pestanas = new QTabWidget(this);
     auto* panel = new QWidget;
     auto* status = new QWidget;
-    SSTab1->addTab(panel, QStringLiteral("Panel"));
-    SSTab1->addTab(status, QStringLiteral("Status"));
+    pestanas->addTab(panel, QStringLiteral("Panel"));
+    pestanas->addTab(status, QStringLiteral("Status"));
 
-    Frame1 = new QGroupBox(QStringLiteral("Frame1"), panel);
-    Label1 = new QLabel(QStringLiteral("Codigo Sucursal"));
-    txtCodigo = new QLineEdit;
-    cmdCambiarCodigo = new QPushButton(QStringLiteral("Cambiar codigo"));
-    Command2 = new QPushButton(QStringLiteral("Cargar Imagen"));
-    Command3 = new QPushButton(QStringLiteral("Cerrar Ventana"));
-    Command4 = new QPushButton(QStringLiteral("Apagar Servidor"));
-    pctLogo = new CajaImagen;
-    pctLogo->setFixedSize(280, 180);
+    marcoSucursal = new QGroupBox(QStringLiteral("Frame1"), panel);
+    etiquetaCodigo = new QLabel(QStringLiteral("Codigo Sucursal"));
+    cajaCodigo = new QLineEdit;
+    botonCambiarCodigo = new QPushButton(QStringLiteral("Cambiar codigo"));
+    botonCargarImagen = new QPushButton(QStringLiteral("Cargar Imagen"));
+    botonCerrarVentana = new QPushButton(QStringLiteral("Cerrar Ventana"));
+    botonApagarServidor = new QPushButton(QStringLiteral("Apagar Servidor"));
+    cajaLogo = new CajaImagen;
+    cajaLogo->setFixedSize(280, 180);
 
     auto* codigo = new QHBoxLayout;
-    codigo->addWidget(Label1);
-    codigo->addWidget(txtCodigo, 1);
-    codigo->addWidget(cmdCambiarCodigo);
+    codigo->addWidget(etiquetaCodigo);
+    codigo->addWidget(cajaCodigo, 1);
+    codigo->addWidget(botonCambiarCodigo);
     auto* botones = new QVBoxLayout;
-    botones->addWidget(Command2);
-    botones->addWidget(Command3);
-    botones->addWidget(Command4);
+    botones->addWidget(botonCargarImagen);
+    botones->addWidget(botonCerrarVentana);
+    botones->addWidget(botonApagarServidor);
     botones->addStretch(1);
     auto* logo = new QHBoxLayout;
-    logo->addWidget(pctLogo);
+    logo->addWidget(cajaLogo);
     logo->addLayout(botones);
-    auto* marco = new QVBoxLayout(Frame1);
-    marco->addLayout(codigo);
-    marco->addLayout(logo);
-    auto* panelLayout = new QVBoxLayout(panel);
-    panelLayout->addWidget(Frame1);
-    panelLayout->addStretch(1);
+    auto* columnaMarco = new QVBoxLayout(marcoSucursal);
+    columnaMarco->addLayout(codigo);
+    columnaMarco->addLayout(logo);
+    auto* columnaPanel = new QVBoxLayout(panel);
+    columnaPanel->addWidget(marcoSucursal);
+    columnaPanel->addStretch(1);
 
-    Command1 = new QPushButton(QStringLiteral("Send Status Free"));
-    txtlog = new QPlainTextEdit;
-    txtlog->setReadOnly(true);
-    txtlog->setMaximumBlockCount(core::Registro::kLineasCaja);
-    txtlog->setLineWrapMode(QPlainTextEdit::NoWrap);
-    WebBrowser = new QPlainTextEdit;
-    WebBrowser->setReadOnly(true);
-    auto* statusLayout = new QVBoxLayout(status);
+    botonEnviarEstado = new QPushButton(QStringLiteral("Send Status Free"));
+    cajaRegistro = new QPlainTextEdit;
+    cajaRegistro->setReadOnly(true);
+    cajaRegistro->setMaximumBlockCount(core::Registro::kLineasCaja);
+    cajaRegistro->setLineWrapMode(QPlainTextEdit::NoWrap);
+    cajaRespuesta = new QPlainTextEdit;
+    cajaRespuesta->setReadOnly(true);
+    auto* columnaStatus = new QVBoxLayout(status);
     auto* fila = new QHBoxLayout;
-    fila->addWidget(Command1);
+    fila->addWidget(botonEnviarEstado);
     fila->addStretch(1);
-    statusLayout->addLayout(fila);
-    statusLayout->addWidget(txtlog, 2);
-    statusLayout->addWidget(WebBrowser, 1);
+    columnaStatus->addLayout(fila);
+    columnaStatus->addWidget(cajaRegistro, 2);
+    columnaStatus->addWidget(cajaRespuesta, 1);
 
-    lblState = new QLabel(QStringLiteral("status 0"));
+    etiquetaEstado = new QLabel(QStringLiteral("status 0"));
     auto* raiz = new QVBoxLayout(this);
-    raiz->addWidget(SSTab1, 1);
-    raiz->addWidget(lblState);
+    raiz->addWidget(pestanas, 1);
+    raiz->addWidget(etiquetaEstado);
     resize(620, 420);
 
-    connect(cmdCambiarCodigo, &QPushButton::clicked, this, &VentanaPrincipal::cambiarCodigo);
-    connect(Command2, &QPushButton::clicked, this, &VentanaPrincipal::cargarImagenLogo);
-    connect(Command3, &QPushButton::clicked, this, &VentanaPrincipal::cerrarVentana);
-    connect(Command4, &QPushButton::clicked, this, &VentanaPrincipal::apagarServidor);
-    connect(Command1, &QPushButton::clicked, &servidor_, &core::Servidor::enviarEstado);
-    connect(&servidor_, &core::Servidor::etiquetaEstado, lblState, &QLabel::setText);
-    connect(&servidor_, &core::Servidor::textoBuscado, WebBrowser, &QPlainTextEdit::setPlainText);
+    connect(botonCambiarCodigo, &QPushButton::clicked, this, &VentanaPrincipal::cambiarCodigo);
+    connect(botonCargarImagen, &QPushButton::clicked, this, &VentanaPrincipal::cargarImagenLogo);
+    connect(botonCerrarVentana, &QPushButton::clicked, this, &VentanaPrincipal::cerrarVentana);
+    connect(botonApagarServidor, &QPushButton::clicked, this, &VentanaPrincipal::apagarServidor);
+    connect(botonEnviarEstado, &QPushButton::clicked, &servidor_, &core::Servidor::enviarEstado);
+    connect(&servidor_, &core::Servidor::etiquetaEstado, etiquetaEstado, &QLabel::setText);
+    connect(&servidor_, &core::Servidor::textoBuscado, cajaRespuesta,
+            &QPlainTextEdit::setPlainText);
     connect(&servidor_.registro(), &core::Registro::lineaAgregada, this, [this](const QString& t) {
         // Appending costs only the new text; the caret goes to the end so the newest line shows.
-        txtlog->appendPlainText(t);
-        txtlog->moveCursor(QTextCursor::End);
+        cajaRegistro->appendPlainText(t);
+        cajaRegistro->moveCursor(QTextCursor::End);
     });
 }
 
 VentanaPrincipal::~VentanaPrincipal() {
     // The tray icon goes with the window; the server must not reach it afterwards.
-    if (servidor_.bandeja() == SysTray) servidor_.setBandeja(nullptr);
+    if (servidor_.bandeja() == bandeja) servidor_.setBandeja(nullptr);
 }
 
 void VentanaPrincipal::iniciar() {
     servidor_.conexionHabilitada = true;
     servidor_.iniciarTemporizadores();
-    servidor_.codigoSucursalesAgencias = core::leerCodigoSucursal(carpeta_, dialogos_);
+    QString fallo;
+    const QString codigo = core::leerCodigoSucursal(carpeta_, dialogos_, &fallo);
+    servidor_.codigoSucursalesAgencias = codigo;
     servidor_.estadoTrabajo = 0;
     setVisible(core::leerSegundaLinea(carpeta_).toUpper() == QLatin1String("TECNICO"));
 
     const QString logo = QDir(carpeta_).filePath(QStringLiteral("logo.bmp"));
-    if (core::existeRuta(logo)) mostrarImagen(cargarImagen(logo));
+    if (core::existeRuta(logo)) mostrarImagen(printing::readPicture(logo));
 
-    txtCodigo->setText(core::leerCodigoSucursal(carpeta_, dialogos_));
+    // The code just read or given: a code that could not be written is not asked for twice.
+    cajaCodigo->setText(codigo);
 
-    SysTray = new BandejaSistema(this);
-    connect(SysTray, &BandejaSistema::notificacion, this, &VentanaPrincipal::notificacionBandeja);
-    connect(SysTray, &BandejaSistema::BalloonClicked, this, [this] {
-        show();
-        raise();
-        activateWindow();
-    });
-    SysTray->init(this, QStringLiteral("Sincronizador Zentil"));
-    SysTray->setIcon(core::IconoBandeja::Desconectado, QStringLiteral("Conectando"));
-    SysTray->showBalloonTip(QStringLiteral("Conectando al servidor de impresion "),
+    bandeja = new BandejaSistema(this);
+    connect(bandeja, &BandejaSistema::activada, this, &VentanaPrincipal::alActivarBandeja);
+    bandeja->init(this, QStringLiteral("Sincronizador Zentil"));
+    bandeja->setIcon(core::IconoBandeja::Desconectado, QStringLiteral("Conectando"));
+    bandeja->showBalloonTip(QStringLiteral("Conectando al servidor de impresion "),
                             printing::kGloboInfo, core::kTituloGlobo, printing::kTiempoGlobo);
-    servidor_.setBandeja(SysTray);
+    servidor_.setBandeja(bandeja);
+    if (!fallo.isEmpty()) avisarCodigoNoGuardado(fallo);
     servidor_.avisarFaltantes();
 }
 
-// The window measures in twips (15 to the pixel) when it relays a tray notification, so of
-// all notifications only the left-button press decodes, as BalloonClicked.
-void VentanaPrincipal::notificacionBandeja(int codigo) {
-    if (SysTray) SysTray->MouseMove(1, codigo * 15, this);
+void VentanaPrincipal::alActivarBandeja(QSystemTrayIcon::ActivationReason motivo) {
+    if (motivo != QSystemTrayIcon::Trigger) return;
+    show();
+    raise();
+    activateWindow();
+}
+
+// Without this the operator would only see the code asked for again at the next start.
+void VentanaPrincipal::avisarCodigoNoGuardado(const QString& motivo) {
+    const QString texto = core::kMensajeCodigoNoGuardado + motivo;
+    servidor_.agregarLog(texto);
+    servidor_.showBalloonTip(texto, printing::kGloboError, core::kTituloGlobo,
+                             printing::kTiempoGlobo);
 }
 
 void VentanaPrincipal::mostrarImagen(const QImage& imagen) {
     if (!fondo_) fondo_ = std::make_unique<PintorFondo>();
-    fondo_->setForm(pctLogo);
+    fondo_->setCaja(cajaLogo);
     fondo_->setImagen(imagen);
-    fondo_->setScaleMargin(32);
-    fondo_->refresh();
+    fondo_->setMargen(32);
+    fondo_->pintar();
 }
 
 void VentanaPrincipal::cambiarCodigo() {
-    const QString codigo = core::pedirCodigoNuevo(carpeta_, dialogos_);
+    QString fallo;
+    const QString codigo = core::pedirCodigoNuevo(carpeta_, dialogos_, &fallo);
     if (codigo.isEmpty()) {
+        avisarCodigoNoGuardado(fallo);
         dialogos_.msgBox(QStringLiteral("No se pudo guardar el codigo"),
                          core::IconoMensaje::Critico);
         return;
     }
-    txtCodigo->setText(codigo);
+    cajaCodigo->setText(codigo);
     dialogos_.msgBox(core::kMensajeCodigoActualizado, core::IconoMensaje::Informacion);
-    if (SysTray) SysTray->delIcon();
+    if (bandeja) bandeja->delIcon();
     servidor_.detenerTemporizadores();
-    salir_(0);
+    salir_(kEstadoReinicio);
 }
 
 void VentanaPrincipal::cargarImagenLogo() {
     const QString ruta = dialogos_.abrirArchivo(kFiltroImagen);
     if (ruta.isEmpty()) return;
-    const QImage imagen = cargarImagen(ruta);
+    const QImage imagen = printing::readPicture(ruta);
     bool copiado = false;
     if (!imagen.isNull()) {
         QFile origen(ruta);
@@ -198,7 +203,7 @@ void VentanaPrincipal::cerrarVentana() {
 }
 
 void VentanaPrincipal::apagarServidor() {
-    if (SysTray) SysTray->delIcon();
+    if (bandeja) bandeja->delIcon();
     servidor_.detenerTemporizadores();
     salir_(0);
 }

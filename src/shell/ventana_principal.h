@@ -21,8 +21,11 @@ namespace shell {
 inline const QString kFiltroImagen =
     QStringLiteral("Imágenes Bmp,Gif, Jpg,jpeg)|*.bmp,*.gif,*.jpg,*jpeg|Todos|*.*");
 
-/** Loads a picture deciding its format by content; a null image when it cannot. */
-QImage cargarImagen(const QString& ruta);
+/**
+ * The status the program ends with after a code change: the service manager starts it again
+ * so the new code is read. "Apagar Servidor" ends with 0 and stays down.
+ */
+constexpr int kEstadoReinicio = 75;
 
 /**
  * The main window: shows the branch code, the logo, the log and the last fetched document,
@@ -43,34 +46,36 @@ class VentanaPrincipal : public QWidget {
      */
     void iniciar();
 
-    BandejaSistema* SysTray = nullptr;
+    BandejaSistema* bandeja = nullptr;
 
-    QTabWidget* SSTab1;
-    QGroupBox* Frame1;
-    QLabel* Label1;
-    QLineEdit* txtCodigo;
-    QPushButton* cmdCambiarCodigo;
-    QPushButton* Command2;
-    QPushButton* Command3;
-    QPushButton* Command4;
-    CajaImagen* pctLogo;
-    QPushButton* Command1;
-    QPlainTextEdit* txtlog;
-    QPlainTextEdit* WebBrowser;
-    QLabel* lblState;
+    QTabWidget* pestanas;
+    QGroupBox* marcoSucursal;
+    QLabel* etiquetaCodigo;
+    QLineEdit* cajaCodigo;
+    QPushButton* botonCambiarCodigo;
+    QPushButton* botonCargarImagen;
+    QPushButton* botonCerrarVentana;
+    QPushButton* botonApagarServidor;
+    CajaImagen* cajaLogo;
+    QPushButton* botonEnviarEstado;
+    QPlainTextEdit* cajaRegistro;
+    QPlainTextEdit* cajaRespuesta;
+    QLabel* etiquetaEstado;
 
   public slots:
     void cambiarCodigo();
     void cargarImagenLogo();
     void cerrarVentana();
     void apagarServidor();
+    /** A click on the tray icon: the left button shows the window, the others do nothing. */
+    void alActivarBandeja(QSystemTrayIcon::ActivationReason motivo);
 
   protected:
     void closeEvent(QCloseEvent* e) override;
 
   private:
     void mostrarImagen(const QImage& imagen);
-    void notificacionBandeja(int codigo);
+    void avisarCodigoNoGuardado(const QString& motivo);
 
     core::Servidor& servidor_;
     core::Dialogos& dialogos_;

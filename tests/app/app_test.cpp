@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -184,6 +185,45 @@ TEST(Programa, SetCodeValidatesAndWritesTheAccessFile) {
     QFile f(dir.filePath("Acceso"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "123456789012345\r\n");
+}
+
+TEST(Programa, SetCodeThatCannotBeWrittenSaysWhyAndFails) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("Acceso"));  // a folder in its place: no write succeeds
+    const auto r = correr({"--app-dir", dir.path(), "--set-code", "123456789012345"});
+    EXPECT_EQ(r.codigo, 2);
+    EXPECT_TRUE(r.salida.contains("No se pudo guardar el codigo: ")) << r.salida.constData();
+}
+
+// The user unit: a code change (status 75) is restarted at once and counts as a clean end,
+// "Apagar Servidor" (status 0) is not restarted, and the unit starts without a desktop.
+TEST(Paquete, TheServiceUnitRestartsAfterACodeChangeAndStartsAtBoot) {
+    const QString unidad = QStringLiteral(SI_SOURCE_DIR "/packaging/servidor-impresoras.service");
+    QFile f(unidad);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly | QIODevice::Text));
+    QStringList claves;
+    for (const QByteArray& linea : f.readAll().split('\n'))
+        if (!linea.startsWith('#') && linea.contains('='))
+            claves << QString::fromUtf8(linea.trimmed());
+    EXPECT_TRUE(claves.contains("Restart=on-failure")) << claves.join(' ').toStdString();
+    EXPECT_TRUE(claves.contains("SuccessExitStatus=75"));
+    EXPECT_TRUE(claves.contains("RestartForceExitStatus=75"));
+    EXPECT_TRUE(claves.contains("WantedBy=default.target"));
+
+    const QString analizador = QStandardPaths::findExecutable("systemd-analyze");
+    if (analizador.isEmpty()) GTEST_SKIP() << "systemd-analyze not installed: unit not verified";
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(analizador, {"verify", "--man=no", unidad});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QString salida = QString::fromUtf8(p.readAll());
+    if (salida.contains("Failed to initialize manager"))
+        GTEST_SKIP() << "systemd-analyze cannot run here: " << salida.toStdString();
+    // The program itself need not be installed here; anything else is a fault of the unit.
+    QStringList problemas;
+    for (const QString& linea : salida.split(u'\n', Qt::SkipEmptyParts))
+        if (!linea.contains("Command servidor-impresoras is not executable")) problemas << linea;
+    EXPECT_TRUE(problemas.isEmpty()) << problemas.join('\n').toStdString();
 }
 
 TEST(Programa, WithoutAScreenAMissingCodeEndsWithStatusTwo) {

@@ -106,3 +106,32 @@ TEST_F(Acceso, WritesUtf8AndLeavesNoTemporaryFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// A folder below a plain file cannot be made, not even by the superuser.
+TEST_F(Acceso, AFailedWriteGivesItsReasonAndTheCodeStillServesThisRun) {
+    escribir(dir.filePath("archivo"), "x");
+    const QString carpeta = dir.filePath("archivo/programa");
+    QString motivo;
+    EXPECT_FALSE(core::escribirAcceso(carpeta, "123456789012345", &motivo));
+    EXPECT_FALSE(motivo.isEmpty());
+
+    motivo.clear();
+    dialogos.respuestas = {"123456789012345"};
+    EXPECT_EQ(core::leerCodigoSucursal(carpeta, dialogos, &motivo), "123456789012345");
+    EXPECT_FALSE(motivo.isEmpty());
+    EXPECT_EQ(dialogos.preguntas.size(), 1);
+
+    motivo.clear();
+    dialogos.respuestas = {"A98765432109876"};
+    EXPECT_EQ(core::pedirCodigoNuevo(carpeta, dialogos, &motivo), "");
+    EXPECT_FALSE(motivo.isEmpty());
+
+    // A reason left over from an earlier failure does not survive a clean start.
+    escribir(acceso(), "123456789012345\r\n");
+    EXPECT_EQ(core::leerCodigoSucursal(dir.path(), dialogos, &motivo), "123456789012345");
+    EXPECT_TRUE(motivo.isEmpty());
+}
+
+}  // namespace

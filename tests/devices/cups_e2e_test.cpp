@@ -63,7 +63,7 @@ class CupsEndToEnd : public ::testing::Test {
     }
 
     void dispatch(const QString& text) {
-        const json::JsonValue doc = json::parse(text);
+        const json::JsonValue doc = json::parse(text).value;
         ASSERT_TRUE(json::parseErrors().isEmpty()) << json::parseErrors().toStdString();
         printing::setComunicacion(doc, env_);
     }
@@ -190,7 +190,7 @@ TEST_F(CupsEndToEnd, DrawerPulseGoesRawToFacturasElseToTheDefault) {
     ASSERT_EQ(cups_->admin("lpadmin", {"-d", "Bar"}), QString());
     CupsPrinterSystem fresh;
     env_.impresoras = &fresh;
-    env_.actual = nullptr;
+    env_.seleccion->fijar(nullptr);
     const int bar = int(cups_->captured("Bar").size());
     dispatch(kDrawerJob);
     ASSERT_TRUE(cups_->waitCaptured("Bar", bar + 1)) << cups_->errorLog().toStdString();

@@ -173,7 +173,7 @@ TEST_F(VirtualPrintersTest, ARestartGoesOnAfterTheFolderAndNeverReplacesAFile) {
 TEST_F(VirtualPrintersTest, TapesAreExactlyWhatTheTapePrintersPrint) {
     QFile job(QStringLiteral(SI_TEST_DATA_DIR) + "/devices/pedido.json");
     ASSERT_TRUE(job.open(QIODevice::ReadOnly));
-    const json::JsonValue doc = json::parse(QString::fromUtf8(job.readAll()));
+    const json::JsonValue doc = json::parse(QString::fromUtf8(job.readAll())).value;
     ASSERT_TRUE(json::parseErrors().isEmpty());
 
     auto run = [&](printing::PrinterSystem& sys) {

@@ -27,7 +27,7 @@ class CintaEsperada : public ::testing::TestWithParam<const char*> {};
 TEST_P(CintaEsperada, CoincideByteAByte) {
     const QString nombre = QString::fromLatin1(GetParam());
     const json::JsonValue caso =
-        json::parse(leer(carpetaCasos() + u'/' + nombre + QStringLiteral(".json")));
+        json::parse(leer(carpetaCasos() + u'/' + nombre + QStringLiteral(".json"))).value;
     ASSERT_TRUE(caso.isObject()) << "caso ilegible: " << nombre.toStdString();
 
     BancoFactura b(int(json::numero(caso.item(QStringLiteral("ancho"))).toDouble()),

@@ -33,7 +33,7 @@ TEST(Convert, TextOfEveryKind) {
     EXPECT_EQ(texto(num("1234.5"), kColombia), u"1234,5");
     EXPECT_EQ(texto(JsonValue(true)), u"True");
     EXPECT_EQ(texto(JsonValue(false)), u"False");
-    EXPECT_EQ(errorOf([] { texto(parse(u"[]"_qs)); }), err::TypeMismatch);
+    EXPECT_EQ(errorOf([] { texto(parse(u"[]"_qs).value); }), err::TypeMismatch);
 }
 
 TEST(Convert, NumberOfEveryKind) {
@@ -52,7 +52,7 @@ TEST(Convert, NumberOfEveryKind) {
     EXPECT_EQ(errorOf([] { numero(JsonValue(u"abc")); }), err::TypeMismatch);
     EXPECT_EQ(errorOf([] { numero(JsonValue(u"")); }), err::TypeMismatch);
     EXPECT_EQ(errorOf([] { numero(JsonValue::null()); }), err::InvalidUseOfNull);
-    EXPECT_EQ(errorOf([] { numero(parse(u"{}"_qs)); }), err::TypeMismatch);
+    EXPECT_EQ(errorOf([] { numero(parse(u"{}"_qs).value); }), err::TypeMismatch);
     EXPECT_EQ(errorOf([] { numero(JsonValue(u"1e40")); }), err::Overflow);
 }
 
@@ -62,7 +62,7 @@ TEST(Convert, TestsTheLayoutsUse) {
     EXPECT_TRUE(esNumerico(JsonValue(false)));
     EXPECT_FALSE(esNumerico(JsonValue::null()));
     EXPECT_FALSE(esNumerico(JsonValue(u"x3")));
-    EXPECT_FALSE(esNumerico(parse(u"[]"_qs)));
+    EXPECT_FALSE(esNumerico(parse(u"[]"_qs).value));
 
     EXPECT_FALSE(noVacio(JsonValue()));
     EXPECT_FALSE(noVacio(JsonValue::null()));

@@ -16,8 +16,8 @@ struct Result {
 };
 
 Result read(const QString& text) {
-    const JsonValue root = parse(text);
-    return {root.isEmpty() ? u"nothing"_qs : QString::fromUtf8(canonicalForm(root)), parseErrors()};
+    const auto [root, errors] = parse(text);
+    return {root.isEmpty() ? u"nothing"_qs : QString::fromUtf8(canonicalForm(root)), errors};
 }
 
 void expectRead(const QString& text, const QString& tree, const QString& errors = QString()) {
@@ -37,11 +37,15 @@ TEST(Parse, RootsAndWhatSurroundsThem) {
         expectRead(scalar, u"nothing"_qs, u"Invalid JSON"_qs);
 }
 
-TEST(Parse, ErrorTextIsClearedByTheNextParse) {
-    parse(u"x"_qs);
+TEST(Parse, EachResultKeepsItsOwnErrorsAndTheWrapperGivesTheLast) {
+    const ParseResult bad = parse(u"x"_qs);
     EXPECT_EQ(parseErrors(), u"Invalid JSON");
-    parse(u"[]"_qs);
+    const ParseResult good = parse(u"[]"_qs);
     EXPECT_EQ(parseErrors(), QString());
+    EXPECT_EQ(bad.errors, u"Invalid JSON");
+    EXPECT_TRUE(bad.value.isEmpty());
+    EXPECT_EQ(good.errors, QString());
+    EXPECT_TRUE(good.value.isArray());
 }
 
 TEST(Parse, BlankSkipperFollowsItsTable) {
@@ -74,9 +78,11 @@ TEST(Parse, StringsAndEscapes) {
         u"[\"\\u00e9\", \"\\u0041BC\", \"\\q\", \"\\/\\'\\\\\", \"\\b\\f\\n\\r\\t\","
         " \"\\uZZZZ!\", \"\\u12G4x\", \"\\uD83D\\uDE00\"]"_qs);
     EXPECT_EQ(r.errors, QString());
-    const JsonValue root = parse(
-        u"[\"\\u00e9\", \"\\u0041BC\", \"\\q\", \"\\/\\'\\\\\", \"\\b\\f\\n\\r\\t\","
-        " \"\\uZZZZ!\", \"\\u12G4x\", \"\\uD83D\\uDE00\"]"_qs);
+    const JsonValue root =
+        parse(
+            u"[\"\\u00e9\", \"\\u0041BC\", \"\\q\", \"\\/\\'\\\\\", \"\\b\\f\\n\\r\\t\","
+            " \"\\uZZZZ!\", \"\\u12G4x\", \"\\uD83D\\uDE00\"]"_qs)
+            .value;
     EXPECT_EQ(root.item(1).string(), u"é");
     EXPECT_EQ(root.item(2).string(), u"ABC");
     EXPECT_EQ(root.item(3).string(), u"q");
@@ -196,8 +202,8 @@ TEST(Parse, RecordsWithTheSameKeysStayIndependent) {
         text += u"},";
     }
     text += u"{\"id\":9}]";
-    const JsonValue root = parse(text);
-    ASSERT_EQ(parseErrors(), QString());
+    const auto [root, errors] = parse(text);
+    ASSERT_EQ(errors, QString());
     const auto first = root.item(1).object();
     const auto second = root.item(2).object();
     second->add(u"extra"_qs, true);

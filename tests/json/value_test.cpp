@@ -83,6 +83,40 @@ TEST(JsonValue, LooseAccessAndKinds) {
     EXPECT_TRUE(JsonValue(7).isNumber());
 }
 
+TEST(JsonValue, EveryKindSurvivesCopiesMovesAndListGrowth) {
+    auto object = std::make_shared<JsonObject>();
+    object->add(u"k"_qs, u"v");
+    auto array = std::make_shared<JsonArray>();
+    array->add(3);
+    const QList<JsonValue> kinds = {
+        JsonValue(),         JsonValue::null(), JsonValue(true), JsonValue(Decimal::fromInt(-42)),
+        JsonValue(u"texto"), JsonValue(object), JsonValue(array)};
+    // Growing the list moves its values in memory many times over.
+    QList<JsonValue> values;
+    for (int round = 0; round < 200; ++round)
+        for (const JsonValue& v : kinds) values.append(v);
+    values.insert(0, JsonValue(u"first"));
+    values.removeAt(0);
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const JsonValue& v = values[i];
+        const JsonValue& want = kinds[i % kinds.size()];
+        ASSERT_EQ(v.kind(), want.kind()) << i;
+        EXPECT_EQ(v.boolean(), want.boolean());
+        EXPECT_EQ(v.number(), want.number());
+        EXPECT_EQ(v.string(), want.string());
+        EXPECT_EQ(v.object(), want.object());
+        EXPECT_EQ(v.array(), want.array());
+    }
+    EXPECT_EQ(object.use_count(), 1 + 200 + 1);  // shared, never copied or leaked
+    values.clear();
+    EXPECT_EQ(object.use_count(), 2);
+
+    JsonValue moved = JsonValue(u"s");
+    JsonValue target = std::move(moved);
+    EXPECT_EQ(target.string(), u"s");
+    EXPECT_EQ(JsonValue(std::move(target)).kind(), JsonValue::Kind::String);
+}
+
 TEST(JsonValue, SubTreeOutlivesItsRootAndCopiesShareIt) {
     JsonValue list;
     {

@@ -63,7 +63,7 @@ struct Banco {
     }
     /** Keeps a settings list given as JSON text. */
     void configurar(const QString& config) {
-        e.configuracion = json::parse(config);
+        e.configuracion = json::parse(config).value;
         e.hayConfiguracion = true;
     }
     /** The tape lines of every document of a printer, joined. */
@@ -71,7 +71,7 @@ struct Banco {
 };
 
 inline json::JsonValue parsear(const QString& texto) {
-    return json::parse(texto);
+    return json::parse(texto).value;
 }
 
 /** Tape text from lines: each line LF-terminated. */

@@ -42,19 +42,6 @@ TEST(Configuracion, WithoutAKeptListALookupFails) {
     EXPECT_EQ(valorConfig(b.e, QStringLiteral("Regimen")), QString());
 }
 
-TEST(Configuracion, RecordDefaults) {
-    Banco b;
-    b.configurar(QStringLiteral("[]"));
-    const ConfiguracionImpresion c = cargarConfiguracion(b.e);
-    EXPECT_EQ(c.tituloVendedor, QStringLiteral("Mesero"));
-    EXPECT_EQ(c.nombreFacturaCerrada, QStringLiteral("Boleto Fiscal"));
-    EXPECT_EQ(c.conceptoDomicilio, QStringLiteral("Domicilio"));
-    EXPECT_EQ(c.servicio, 0);
-    EXPECT_FALSE(c.propina);
-    EXPECT_FALSE(c.horaFactura);
-    EXPECT_EQ(c.regimen, QString());
-}
-
 TEST(Configuracion, RecordFlagsAndTransformations) {
     Banco b;
     b.configurar(

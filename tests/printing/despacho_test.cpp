@@ -114,5 +114,30 @@ TEST_F(DespachoTest, MissingOrWrongMembersStopTheDocumentWhereTheyAre) {
     EXPECT_EQ(motivo(doc(kComandas, QStringLiteral("{}"))), QStringLiteral("<procesado>"));
 }
 
+TEST(DespachoSinImpresoras, ToldOncePerDocumentWhateverItHolds) {
+    Banco b;  // no printer installed
+    const QString completo = QStringLiteral(
+        R"({"config":[],"comanda":[{"area":"Cocina","nomMesa":"1","productos":[]}],
+            "anulaciones":[{"area":"Bar","nomMesa":"2","productos":[]}],
+            "factura":[{"mesa":"3","pedido":[]}],"abrirCajon":true,"idsLeidos":[1]})");
+    const Globo sinImpresoras{3, "Error al imprimir", "No hay impresoras instaladas"};
+
+    setComunicacion(parsear(completo), b.e);
+    EXPECT_EQ(b.avisos.globos, std::vector<Globo>({sinImpresoras}));
+    EXPECT_EQ(b.avisos.log, QStringList({"No hay impresoras instaladas"}));
+
+    // The next document is told again, once.
+    setComunicacion(parsear(completo), b.e);
+    EXPECT_EQ(b.avisos.globos.size(), 2u);
+    EXPECT_EQ(b.avisos.log.size(), 2);
+
+    // Nothing that would print (orders without a printer, an invoice without a table): silence.
+    setComunicacion(parsear(QStringLiteral(
+                        R"({"config":[],"comanda":[{"area":"NN"},{"area":""}],"anulaciones":[],
+                            "factura":[{"pedido":[]}],"idsLeidos":[1]})")),
+                    b.e);
+    EXPECT_EQ(b.avisos.globos.size(), 2u);
+}
+
 }  // namespace
 }  // namespace printing::test

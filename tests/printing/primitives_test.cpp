@@ -21,18 +21,18 @@ TEST(Medidas, FiveThousandTwipsIsTheLineBetweenNarrowAndWide) {
     } casos[] = {
         {0, false, 40, 18, 7}, {1, true, 32, 14, 6}, {2, true, 32, 14, 6}, {3, true, 32, 14, 6}};
     for (const auto& c : casos) {
-        b.e.actual = &b.sistema.printer(c.indice);
+        b.e.seleccion->fijar(&b.sistema.printer(c.indice));
         EXPECT_EQ(esImpresoraAngosta(b.e), c.angosta) << c.indice;
         EXPECT_EQ(anchoLinea(b.e), c.ancho) << c.indice;
         EXPECT_EQ(escalarColumna(b.e, 18), c.col18) << c.indice;
         EXPECT_EQ(escalarColumna(b.e, 7), c.col7) << c.indice;
     }
-    b.e.actual = &b.sistema.printer(0);
+    b.e.seleccion->fijar(&b.sistema.printer(0));
     EXPECT_EQ(anchoReferencia(b.e), 4200);
-    EXPECT_FLOAT_EQ(b.e.actual->fontSize(), 10);
-    b.e.actual = &b.sistema.printer(3);
+    EXPECT_FLOAT_EQ(impresora(b.e).fontSize(), 10);
+    b.e.seleccion->fijar(&b.sistema.printer(3));
     EXPECT_EQ(anchoReferencia(b.e), 2520);
-    EXPECT_FLOAT_EQ(b.e.actual->fontSize(), 7);  // left as set
+    EXPECT_FLOAT_EQ(impresora(b.e).fontSize(), 7);  // left as set
 }
 
 TEST(CortePalabras, CountsWholeWordsWithinTheLimit) {
@@ -66,10 +66,10 @@ class EnvolturaTest : public ::testing::Test {
         b.agregar(QStringLiteral("Ancha"), 5669);
     }
     QString imprimir(int indice, float tam, auto&& accion) {
-        b.e.actual = &b.sistema.printer(indice);
-        b.e.actual->setFontSize(tam);
+        b.e.seleccion->fijar(&b.sistema.printer(indice));
+        impresora(b.e).setFontSize(tam);
         accion();
-        b.e.actual->endDoc();
+        impresora(b.e).endDoc();
         QString t;
         for (const auto& o : b.sistema.outputs()) t += QString::fromUtf8(o.content);
         b.sistema.clearOutputs();
@@ -139,7 +139,7 @@ TEST_F(EnvolturaTest, RulesFollowThePaperAndRestoreTheSize) {
                        [&] {
                            imprimirSeparador(b.e, QStringLiteral("="));
                            imprimirSeparador(b.e, QStringLiteral("*"));
-                           b.e.actual->print({PrintItem::ofText(QStringLiteral("x"))});
+                           impresora(b.e).print({PrintItem::ofText(QStringLiteral("x"))});
                        }),
               cinta({"7|" + QString(30, u'='), "16|x"}));
     EXPECT_EQ(imprimir(1, 12, [&] { imprimirSeparador(b.e, QStringLiteral("-")); }),

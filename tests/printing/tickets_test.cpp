@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "banco.h"
+#include "json/runtime_error.h"
 #include "printing/anulaciones.h"
 #include "printing/cajon.h"
 #include "printing/comandas.h"
 #include "printing/primitives.h"
+#include "printing/ticket_comun.h"
 
 namespace printing::test {
 namespace {
@@ -185,6 +187,44 @@ TEST_F(TicketsTest, EmptyListsPrintAndShowNothing) {
     imprimirAnulaciones(b.e, parsear(QStringLiteral("[]")));
     EXPECT_TRUE(b.sistema.outputs().empty());
     EXPECT_TRUE(b.avisos.globos.empty());
+}
+
+// The frame tells where each ticket went, or why it went nowhere.
+TEST_F(TicketsTest, TicketFrameReportsThePrinterUsedOrTheReason) {
+    const auto linea = [this] { impresora(b.e).print({PrintItem::ofText(QStringLiteral("x"))}); };
+
+    ResultadoTicket r = imprimirTicket(b.e, TipoTicket::Comanda, QStringLiteral("bar"), linea);
+    EXPECT_TRUE(r.enviado);
+    EXPECT_EQ(r.impresora, QStringLiteral("Bar"));
+
+    // An offline printer falls back to the default one, and the outcome says so.
+    b.sistema.setOffline(QStringLiteral("Bar"), true, QStringLiteral("Sin papel"));
+    r = imprimirTicket(b.e, TipoTicket::Anulacion, QStringLiteral("Bar"), linea);
+    EXPECT_TRUE(r.enviado);
+    EXPECT_EQ(r.impresora, QStringLiteral("Cocina"));
+
+    // A failing body: cancelled, reported under the ticket's kind, nothing on paper.
+    r = imprimirTicket(b.e, TipoTicket::Factura, QStringLiteral("Parrilla"), [&] {
+        linea();
+        throw json::RuntimeError::objectRequired();
+    });
+    EXPECT_FALSE(r.enviado);
+    EXPECT_EQ(r.motivo, QStringLiteral("Object required"));
+    EXPECT_TRUE(b.sistema.tapesOf(QStringLiteral("Parrilla")).isEmpty());
+    EXPECT_FALSE(b.sistema.find(QStringLiteral("Parrilla"))->documentOpen());
+    EXPECT_EQ(b.avisos.globos,
+              (std::vector<Globo>{{1, "Impresion de comanda", "Comanda enviada a Bar"},
+                                  {1, "Impresion de comanda", "Comanda enviada a Cocina"},
+                                  {2, "Factura", "Object required"}}));
+    EXPECT_EQ(b.avisos.log, QStringList({"Factura: Object required"}));
+
+    // Neither the printer nor the default can print: not sent, the body never runs.
+    b.sistema.setOffline(QStringLiteral("Cocina"), true, QStringLiteral("Sin papel"));
+    bool corrio = false;
+    r = imprimirTicket(b.e, TipoTicket::Comanda, QStringLiteral("Bar"), [&] { corrio = true; });
+    EXPECT_FALSE(r.enviado);
+    EXPECT_FALSE(corrio);
+    EXPECT_EQ(b.avisos.globos.back().titulo, QStringLiteral("Error al imprimir"));
 }
 
 TEST(SinImpresoras, LayoutsWithSomethingToPrintSayItOnce) {

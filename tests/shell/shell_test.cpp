@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QInputDialog>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -47,34 +49,19 @@ TEST(Bandeja, RecordFieldsAreCutAndTheTooltipReadBackStays) {
     t.setSalidaGlobos(nullptr);
     t.init(nullptr, "Sincronizador Zentil");
     t.setIcon(core::IconoBandeja::OK, QString(200, u't'));
-    EXPECT_EQ(t.registro().szTip, QString(128, u't'));
+    EXPECT_EQ(t.datos().tip, QString(128, u't'));
     EXPECT_EQ(t.tooltipText(), "Sincronizador Zentil");
     t.showBalloonTip(QString(300, u'm'), 3, QString(70, u'T'), 30000);
-    EXPECT_EQ(t.registro().szInfo.size(), 256);
-    EXPECT_EQ(t.registro().szInfoTitle, QString(64, u'T'));
-    EXPECT_EQ(t.registro().dwInfoFlags, 3);
-    EXPECT_EQ(t.registro().uTimeout, 30000);
+    EXPECT_EQ(t.datos().mensaje.size(), 256);
+    EXPECT_EQ(t.datos().titulo, QString(64, u'T'));
+    EXPECT_EQ(t.datos().icono, 3);
+    EXPECT_EQ(t.datos().tiempoMs, 30000);
     t.setTooltipText("otro");
     EXPECT_EQ(t.tooltipText(), "otro");
-    EXPECT_EQ(t.registro().szTip, "otro");
-    EXPECT_TRUE(t.registro().presente);
+    EXPECT_EQ(t.datos().tip, "otro");
+    EXPECT_TRUE(t.datos().presente);
     t.delIcon();
-    EXPECT_FALSE(t.registro().presente);
-}
-
-TEST(Bandeja, MouseMoveDecodesOnlyTheTableValues) {
-    BandejaSistema t;
-    QStringList eventos;
-    QObject::connect(&t, &BandejaSistema::LeftClick, [&] { eventos << "LeftClick"; });
-    QObject::connect(&t, &BandejaSistema::DoubleClick, [&] { eventos << "DoubleClick"; });
-    QObject::connect(&t, &BandejaSistema::RightClick, [&] { eventos << "RightClick"; });
-    QObject::connect(&t, &BandejaSistema::BalloonHide, [&] { eventos << "BalloonHide"; });
-    QObject::connect(&t, &BandejaSistema::BalloonTimeOut, [&] { eventos << "BalloonTimeOut"; });
-    QObject::connect(&t, &BandejaSistema::BalloonClicked, [&] { eventos << "BalloonClicked"; });
-    for (int x : {514, 515, 517, 1027, 1028, 7695, 514 * 15, 513, 0, -1})
-        t.MouseMove(1, x, nullptr);
-    EXPECT_EQ(eventos, (QStringList{"LeftClick", "DoubleClick", "RightClick", "BalloonHide",
-                                    "BalloonTimeOut", "BalloonClicked"}));
+    EXPECT_FALSE(t.datos().presente);
 }
 
 TEST(Bandeja, BalloonsGoToStandardErrorEscaped) {
@@ -122,14 +109,14 @@ TEST(Fondo, RefreshPaintsIntoThePersistentDrawing) {
     QImage rojo(50, 50, QImage::Format_RGB32);
     rojo.fill(Qt::red);
     shell::PintorFondo fondo;
-    fondo.setForm(&caja);
+    fondo.setCaja(&caja);
     fondo.setImagen(rojo);
-    fondo.refresh();
+    fondo.pintar();
     const QImage pintado = caja.lienzo().toImage();
     EXPECT_EQ(QColor(pintado.pixel(50, 25)), QColor(Qt::red));
     EXPECT_NE(QColor(pintado.pixel(10, 25)), QColor(Qt::red));
     fondo.setImagen(QImage());
-    fondo.refresh();  // no picture: cleared, nothing raised
+    fondo.pintar();  // no picture: cleared, nothing raised
     EXPECT_NE(QColor(caja.lienzo().toImage().pixel(50, 25)), QColor(Qt::red));
 }
 
@@ -202,17 +189,17 @@ class Ventana : public ::testing::Test {
 TEST_F(Ventana, HasEveryControlWithItsCaption) {
     auto v = ventana();
     EXPECT_EQ(v->windowTitle(), "Servidor de Impresoras");
-    EXPECT_EQ(v->SSTab1->tabText(0), "Panel");
-    EXPECT_EQ(v->SSTab1->tabText(1), "Status");
-    EXPECT_EQ(v->Label1->text(), "Codigo Sucursal");
-    EXPECT_EQ(v->cmdCambiarCodigo->text(), "Cambiar codigo");
-    EXPECT_EQ(v->Command1->text(), "Send Status Free");
-    EXPECT_EQ(v->Command2->text(), "Cargar Imagen");
-    EXPECT_EQ(v->Command3->text(), "Cerrar Ventana");
-    EXPECT_EQ(v->Command4->text(), "Apagar Servidor");
-    EXPECT_TRUE(v->txtlog->isReadOnly());
-    EXPECT_TRUE(v->WebBrowser->isReadOnly());
-    EXPECT_EQ(v->txtlog->maximumBlockCount(), 5000);
+    EXPECT_EQ(v->pestanas->tabText(0), "Panel");
+    EXPECT_EQ(v->pestanas->tabText(1), "Status");
+    EXPECT_EQ(v->etiquetaCodigo->text(), "Codigo Sucursal");
+    EXPECT_EQ(v->botonCambiarCodigo->text(), "Cambiar codigo");
+    EXPECT_EQ(v->botonEnviarEstado->text(), "Send Status Free");
+    EXPECT_EQ(v->botonCargarImagen->text(), "Cargar Imagen");
+    EXPECT_EQ(v->botonCerrarVentana->text(), "Cerrar Ventana");
+    EXPECT_EQ(v->botonApagarServidor->text(), "Apagar Servidor");
+    EXPECT_TRUE(v->cajaRegistro->isReadOnly());
+    EXPECT_TRUE(v->cajaRespuesta->isReadOnly());
+    EXPECT_EQ(v->cajaRegistro->maximumBlockCount(), 5000);
     EXPECT_FALSE(v->windowFlags() & Qt::WindowCloseButtonHint);
     v->show();
     EXPECT_FALSE(v->close());  // the close event is ignored
@@ -226,15 +213,15 @@ TEST_F(Ventana, StartUpHidesUnlessTheSupportMarkerAndShowsTheTray) {
         auto v = ventana();
         v->iniciar();
         EXPECT_EQ(v->isVisible(), marca != "otro") << marca.constData();
-        EXPECT_EQ(v->txtCodigo->text(), "123456789012345");
+        EXPECT_EQ(v->cajaCodigo->text(), "123456789012345");
         EXPECT_EQ(servidor->codigoSucursalesAgencias, "123456789012345");
         EXPECT_TRUE(servidor->conexionHabilitada);
-        ASSERT_NE(v->SysTray, nullptr);
-        EXPECT_EQ(v->SysTray->tooltipText(), "Sincronizador Zentil");
-        EXPECT_EQ(v->SysTray->registro().szTip, "Conectando");
-        EXPECT_EQ(v->SysTray->registro().szInfo, "Conectando al servidor de impresion ");
-        EXPECT_EQ(v->SysTray->registro().szInfoTitle, "Sistema de impresora");
-        EXPECT_EQ(servidor->bandeja(), v->SysTray);
+        ASSERT_NE(v->bandeja, nullptr);
+        EXPECT_EQ(v->bandeja->tooltipText(), "Sincronizador Zentil");
+        EXPECT_EQ(v->bandeja->datos().tip, "Conectando");
+        EXPECT_EQ(v->bandeja->datos().mensaje, "Conectando al servidor de impresion ");
+        EXPECT_EQ(v->bandeja->datos().titulo, "Sistema de impresora");
+        EXPECT_EQ(servidor->bandeja(), v->bandeja);
         servidor->setBandeja(nullptr);
         servidor->detenerTemporizadores();
     }
@@ -242,41 +229,80 @@ TEST_F(Ventana, StartUpHidesUnlessTheSupportMarkerAndShowsTheTray) {
     EXPECT_TRUE(dialogos.mensajes.isEmpty());
 }
 
-TEST_F(Ventana, LeftPressOnTheTrayShowsTheWindow) {
+TEST_F(Ventana, OnlyALeftClickOnTheTrayShowsTheWindow) {
     acceso("123456789012345\r\n");
     auto v = ventana();
     v->iniciar();
     EXPECT_FALSE(v->isVisible());
-    emit v->SysTray->notificacion(514);  // a release does not decode in twips
-    EXPECT_FALSE(v->isVisible());
-    emit v->SysTray->notificacion(513);
+    for (auto motivo : {QSystemTrayIcon::Context, QSystemTrayIcon::DoubleClick,
+                        QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Unknown}) {
+        emit v->bandeja->activada(motivo);
+        EXPECT_FALSE(v->isVisible()) << int(motivo);
+    }
+    emit v->bandeja->activada(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(v->isVisible());
-    v->Command3->click();
+    v->botonCerrarVentana->click();
     EXPECT_FALSE(v->isVisible());
     servidor->setBandeja(nullptr);
 }
 
-TEST_F(Ventana, ChangingTheCodeWritesItAndEnds) {
+TEST_F(Ventana, ChangingTheCodeWritesItAndEndsForARestart) {
     acceso("123456789012345\r\nTECNICO\r\n");
     auto v = ventana();
     v->iniciar();
     dialogos.respuestas = {"", "A98765432109876"};
-    v->cmdCambiarCodigo->click();
+    v->botonCambiarCodigo->click();
     EXPECT_EQ(leer("Acceso"), "A98765432109876\r\n");
-    EXPECT_EQ(v->txtCodigo->text(), "A98765432109876");
+    EXPECT_EQ(v->cajaCodigo->text(), "A98765432109876");
     EXPECT_EQ(dialogos.mensajes, QStringList{core::kMensajeCodigoActualizado});
-    EXPECT_FALSE(v->SysTray->registro().presente);
-    EXPECT_EQ(salidas, QList<int>{0});
+    EXPECT_FALSE(v->bandeja->datos().presente);
+    EXPECT_EQ(salidas, QList<int>{shell::kEstadoReinicio});
+    EXPECT_EQ(shell::kEstadoReinicio, 75);  // the service unit restarts on this status
     servidor->setBandeja(nullptr);
+}
+
+// An access file that cannot be written (here a folder stands in its place, which even the
+// superuser cannot overwrite) is reported with its reason, in the log and a balloon.
+TEST_F(Ventana, AnAccessFileThatCannotBeWrittenIsReported) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("Acceso"));
+    QStringList lineas;
+    QObject::connect(&servidor->registro(), &core::Registro::lineaAgregada,
+                     [&](const QString& t) { lineas << t; });
+    dialogos.respuestas = {"123456789012345"};
+    auto v = ventana();
+    v->iniciar();
+    // Asked once; the code given is used for this run although it could not be kept.
+    EXPECT_EQ(dialogos.preguntas.size(), 1);
+    EXPECT_EQ(v->cajaCodigo->text(), "123456789012345");
+    EXPECT_EQ(servidor->codigoSucursalesAgencias, "123456789012345");
+    ASSERT_FALSE(lineas.isEmpty());
+    EXPECT_TRUE(lineas.first().startsWith("No se pudo guardar el codigo: "))
+        << lineas.first().toStdString();
+    EXPECT_GT(lineas.first().size(), QString("No se pudo guardar el codigo: ").size());
+    EXPECT_EQ(v->bandeja->datos().mensaje, lineas.first());
+    EXPECT_EQ(v->bandeja->datos().icono, printing::kGloboError);
+
+    lineas.clear();
+    dialogos.respuestas = {"A98765432109876"};
+    v->botonCambiarCodigo->click();
+    EXPECT_EQ(salidas, QList<int>{});  // nothing changed: the server keeps running
+    EXPECT_EQ(dialogos.mensajes, QStringList{"No se pudo guardar el codigo"});
+    ASSERT_EQ(lineas.size(), 1);
+    EXPECT_TRUE(lineas.first().startsWith("No se pudo guardar el codigo: "))
+        << lineas.first().toStdString();
+    EXPECT_EQ(v->bandeja->datos().mensaje, lineas.first());
+    EXPECT_TRUE(v->bandeja->datos().presente);
+    servidor->setBandeja(nullptr);
+    servidor->detenerTemporizadores();
 }
 
 TEST_F(Ventana, StopRemovesTheTrayAndEnds) {
     acceso("123456789012345\r\n");
     auto v = ventana();
     v->iniciar();
-    v->Command4->click();
-    EXPECT_FALSE(v->SysTray->registro().presente);
-    EXPECT_EQ(salidas, QList<int>{0});
+    v->botonApagarServidor->click();
+    EXPECT_FALSE(v->bandeja->datos().presente);
+    EXPECT_EQ(salidas, QList<int>{0});  // stopped for good: no restart
     servidor->setBandeja(nullptr);
 }
 
@@ -287,7 +313,7 @@ TEST_F(Ventana, LoadingALogoCopiesTheFileAndAFailureChangesNothing) {
     EXPECT_TRUE(dialogos.mensajes.isEmpty());  // no logo yet: nothing shown, no message
 
     dialogos.archivo.clear();  // cancelled
-    v->Command2->click();
+    v->botonCargarImagen->click();
     EXPECT_EQ(dialogos.filtro, shell::kFiltroImagen);
     EXPECT_TRUE(dialogos.mensajes.isEmpty());
     EXPECT_EQ(leer("logo.bmp"), "<missing>");
@@ -298,12 +324,12 @@ TEST_F(Ventana, LoadingALogoCopiesTheFileAndAFailureChangesNothing) {
     ASSERT_TRUE(verde.save(dir.filePath("logo-nuevo.png"), "PNG"));
     QFile::rename(dir.filePath("logo-nuevo.png"), gif);  // the content decides the format
     dialogos.archivo = gif;
-    v->Command2->click();
+    v->botonCargarImagen->click();
     EXPECT_EQ(dialogos.mensajes, QStringList{"Imagen Cargada"});
     QFile original(gif);
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));
     EXPECT_EQ(leer("logo.bmp"), original.readAll());
-    EXPECT_EQ(QColor(v->pctLogo->lienzo().toImage().pixel(140, 90)), QColor(Qt::green));
+    EXPECT_EQ(QColor(v->cajaLogo->lienzo().toImage().pixel(140, 90)), QColor(Qt::green));
 
     const QByteArray antes = leer("logo.bmp");
     QFile roto(dir.filePath("roto.bmp"));
@@ -311,7 +337,7 @@ TEST_F(Ventana, LoadingALogoCopiesTheFileAndAFailureChangesNothing) {
     roto.write("not a picture");
     roto.close();
     dialogos.archivo = roto.fileName();
-    v->Command2->click();
+    v->botonCargarImagen->click();
     EXPECT_EQ(dialogos.mensajes.last(), "No se pudo cargar la imagen");
     EXPECT_EQ(leer("logo.bmp"), antes);
     servidor->setBandeja(nullptr);
@@ -324,13 +350,13 @@ TEST_F(Ventana, StartUpShowsAStoredLogoAndTheLogAndFetchedText) {
     ASSERT_TRUE(azul.save(dir.filePath("logo.bmp"), "BMP"));
     auto v = ventana();
     v->iniciar();
-    EXPECT_EQ(QColor(v->pctLogo->lienzo().toImage().pixel(140, 90)), QColor(Qt::blue));
+    EXPECT_EQ(QColor(v->cajaLogo->lienzo().toImage().pixel(140, 90)), QColor(Qt::blue));
     servidor->agregarLog("una linea");
-    EXPECT_EQ(v->txtlog->toPlainText(), "una linea");
+    EXPECT_EQ(v->cajaRegistro->toPlainText(), "una linea");
     emit buscador.completo("XXXXX[");
-    EXPECT_EQ(v->WebBrowser->toPlainText(), "XXXXX[");
+    EXPECT_EQ(v->cajaRespuesta->toPlainText(), "XXXXX[");
     servidor->tickWatchdog();
-    EXPECT_EQ(v->lblState->text(), "status 6");
+    EXPECT_EQ(v->etiquetaEstado->text(), "status 6");
     servidor->setBandeja(nullptr);
 }
 
@@ -373,10 +399,10 @@ TEST_F(Ventana, Screenshots) {
         R"(XXXXX{"config":[],"comanda":[],"anulaciones":[],"factura":[],"idsLeidos":[]})");
     v->show();
     QApplication::processEvents();
-    v->SSTab1->setCurrentIndex(0);
+    v->pestanas->setCurrentIndex(0);
     QApplication::processEvents();
     EXPECT_TRUE(v->grab().save(QDir(destino).filePath("screenshot-panel.png")));
-    v->SSTab1->setCurrentIndex(1);
+    v->pestanas->setCurrentIndex(1);
     QApplication::processEvents();
     EXPECT_TRUE(v->grab().save(QDir(destino).filePath("screenshot-status.png")));
 

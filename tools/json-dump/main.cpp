@@ -42,10 +42,9 @@ int main(int argc, char** argv) {
                      file.errorString().toLocal8Bit().constData());
         return 2;
     }
-    const json::JsonValue root = json::parse(json::textoDocumento(bytes));
-    const QString& errors = json::parseErrors();
+    const auto [root, errors] = json::parse(json::documentText(bytes));
 
-    if (!writeAll(json::volcado(root, errors)) || std::fflush(stdout) != 0) {
+    if (!writeAll(json::dumpText(root, errors)) || std::fflush(stdout) != 0) {
         std::fputs("json-dump: cannot write the output\n", stderr);
         return 2;
     }

@@ -460,7 +460,7 @@ void Simulator::command(const QString& line) {
 
     if (verb == QLatin1String("queue") && words.size() >= 3) {
         // The file name may hold blanks; the branch code is the last word.
-        const QString code = words.last();
+        const QString& code = words.last();
         const QString path = words.mid(1, words.size() - 2).join(QLatin1Char(' '));
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {

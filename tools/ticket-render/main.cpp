@@ -29,8 +29,6 @@ namespace {
 
 using printing::VirtualPrinterSystem;
 
-constexpr int kRollWidth = 4535;  // an 80 mm roll
-
 const char kUsage[] =
     "usage: ticket-render [options] JOB.json\n"
     "Prints a job document on virtual printers into a folder: NNN-PRINTER.txt (tape),\n"
@@ -63,7 +61,7 @@ int usageError(const QString& problem) {
 
 struct Printer {
     QString name;
-    int width = kRollWidth;
+    int width = printing::kRollWidth;
     bool offline = false;
 };
 
@@ -83,7 +81,7 @@ struct Options {
 std::optional<Printer> parsePrinter(const QString& texto) {
     const auto p = printing::leerOpcionImpresora(texto);
     if (!p) return std::nullopt;
-    return Printer{p->nombre, p->ancho, p->fueraDeLinea};
+    return Printer{p->nombre, p->ancho, p->offline};
 }
 
 // Returns an error text, "" when the options are good.
@@ -181,11 +179,10 @@ int run(const Options& o) {
         err(QStringLiteral("ticket-render: cannot read %1: %2").arg(o.job, file.errorString()));
         return 2;
     }
-    const json::JsonValue root = json::parse(json::textoDocumento(bytes));
-    const QString errors = json::parseErrors();
+    const auto [root, errors] = json::parse(json::documentText(bytes));
 
     if (o.dumpJson) {
-        const QByteArray out = json::volcado(root, errors);
+        const QByteArray out = json::dumpText(root, errors);
         std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
         if (std::fflush(stdout) != 0) return 2;
         return errors.isEmpty() ? 0 : 1;
@@ -221,7 +218,8 @@ int run(const Options& o) {
 
     VirtualPrinterSystem printers(o.out, o.formats);
     QList<Printer> list = o.printers;
-    if (list.isEmpty()) list.append(Printer{QStringLiteral("Predeterminada"), kRollWidth, false});
+    if (list.isEmpty())
+        list.append(Printer{QStringLiteral("Predeterminada"), printing::kRollWidth, false});
     for (const Printer& p : list) printers.addPrinter(p.name, p.width, p.offline);
     printers.setDefaultPrinterName(o.defaultName.value_or(list.first().name));
 
@@ -229,10 +227,7 @@ int run(const Options& o) {
     e.avisos = &balloons;
     e.tamanoImagen = printing::pictureSize;
     if (o.locale) e.locale = QLocale(*o.locale);
-    if (o.now) {
-        const QDateTime now = *o.now;
-        e.reloj = [now] { return now; };
-    }
+    if (o.now) e.reloj = [now = *o.now] { return QDateTime(now); };
 
     int status = 0;
     try {

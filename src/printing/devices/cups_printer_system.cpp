@@ -11,7 +11,6 @@ namespace printing {
 
 namespace {
 
-constexpr int kRollWidth = 4535;  // an 80 mm roll, for queues that report no paper
 constexpr qint64 kListLifetimeMs = 2000;
 
 json::RuntimeError printerError(const QString& description) {
@@ -107,7 +106,7 @@ PrintDevice& CupsPrinterSystem::printer(int index) {
 QString CupsPrinterSystem::defaultPrinterName() {
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
     if (!dest) return {};
-    const QString name = QString::fromUtf8(dest->name);
+    QString name = QString::fromUtf8(dest->name);
     cupsFreeDests(1, dest);
     return name;
 }

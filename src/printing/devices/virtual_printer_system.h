@@ -49,7 +49,7 @@ class VirtualPrinterSystem : public PrinterSystem {
     VirtualPrinterSystem& operator=(const VirtualPrinterSystem&) = delete;
 
     /** An offline printer fails its probe, its prints and its raw writes. */
-    void addPrinter(const QString& name, int pageWidth = 4535, bool offline = false);
+    void addPrinter(const QString& name, int pageWidth = kRollWidth, bool offline = false);
     void setDefaultPrinterName(const QString& name);
 
     QStringList printers() override;
