@@ -11,7 +11,9 @@
 #include "core/acceso.h"
 #include "core/buscador_https.h"
 #include "core/conexion_tcp.h"
+#include "core/reimpresion.h"
 #include "core/servidor.h"
+#include "lista_tickets.h"
 #include "opciones.h"
 #include "printing/devices/cups_printer_system.h"
 #include "printing/devices/picture_size.h"
@@ -119,6 +121,19 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    // Both work beside a running server: they never take its lock.
+    if (o.tickets) return app::listarTickets(o.carpeta, stdout, stderr);
+    if (o.reprint) {
+        QString respuesta;
+        const auto r =
+            core::pedirReimpresion(core::rutaSocket(o.carpeta), *o.reprint, o.reprintTo, respuesta);
+        if (r == core::RespuestaReimpresion::SinServidor)
+            error(QStringLiteral("No hay un servidor en ejecucion para ") + o.carpeta);
+        else if (r == core::RespuestaReimpresion::Rechazada)
+            error(respuesta);
+        return static_cast<int>(r);
+    }
+
     shell::DialogosReales dialogos;
     QLockFile bloqueo(rutaBloqueo(o.carpeta));
     bloqueo.setStaleLockTime(0);
@@ -163,6 +178,8 @@ int main(int argc, char* argv[]) {
     enlace.hostTrabajos = o.jobHost;
     enlace.watchdogMs = o.watchdogMs;
     enlace.heartbeatMs = o.heartbeatMs;
+    enlace.reintentoMs = o.retryMs;
+    enlace.limiteReintentoMs = o.retryLimitMs;
     core::Servidor servidor(conexion, buscador, entorno, enlace);
     if (!o.caFile.isEmpty() && !buscador->agregarCertificados(o.caFile))
         servidor.agregarLog(QStringLiteral("No se pudieron leer certificados de ") + o.caFile);
@@ -171,6 +188,14 @@ int main(int argc, char* argv[]) {
                                     [](int codigo) { QCoreApplication::exit(codigo); });
     dialogos.setVentana(&ventana);
     ventana.iniciar();
+    // Before the link connects: what a crash left unprinted prints first.
+    servidor.abrirDiario(o.carpeta);
+    core::ServicioReimpresion reimpresion([&servidor](qint64 id, const QString& impresora) {
+        return servidor.reimprimir(id, impresora);
+    });
+    if (!reimpresion.escuchar(core::rutaSocket(o.carpeta)))
+        servidor.agregarLog(QStringLiteral("No se pudo abrir el canal de reimpresion: ") +
+                            reimpresion.error());
     const int estado = QApplication::exec();
     servidor.detenerTemporizadores();
     return estado;

@@ -393,10 +393,11 @@ bool Diario::marcar(const QList<CambioEstado>& cambios) {
     bool ok = true;
     {
         Sentencia s(db_, QStringLiteral("UPDATE tickets SET estado = ?, envio = "
-                                        "COALESCE(?, envio) WHERE id = ?"));
+                                        "COALESCE(?, envio), impresora = COALESCE(?, impresora) "
+                                        "WHERE id = ?"));
         for (const CambioEstado& c : cambios) {
-            s.enlazarTodos(
-                {textoEstado(c.estado), c.envio.isNull() ? QVariant() : c.envio, c.ticket});
+            s.enlazarTodos({textoEstado(c.estado), c.envio.isNull() ? QVariant() : c.envio,
+                            c.impresora.isNull() ? QVariant() : c.impresora, c.ticket});
             if (!(ok = s.ejecutar())) break;
         }
     }
@@ -408,7 +409,7 @@ bool Diario::marcar(const QList<CambioEstado>& cambios) {
 }
 
 bool Diario::marcar(qint64 ticket, EstadoTicket estado, const QString& envio) {
-    return marcar(QList<CambioEstado>{{ticket, estado, envio}});
+    return marcar(QList<CambioEstado>{{ticket, estado, envio, {}}});
 }
 
 QList<TicketDiario> Diario::consultar(const QString& donde, const QList<QVariant>& valores) {

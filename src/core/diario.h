@@ -52,7 +52,8 @@ struct DocumentoDiario {
 struct CambioEstado {
     qint64 ticket = 0;
     EstadoTicket estado = EstadoTicket::Pendiente;
-    QString envio;
+    QString envio;      // null keeps the one recorded
+    QString impresora;  // null keeps the one recorded
 };
 
 /**

@@ -81,6 +81,17 @@ class PrinterSystem {
     virtual QString defaultPrinterName() = 0;
     /** Writes raw bytes as one raw job to the named printer. Raises on failure. */
     virtual void writeRaw(const QString& deviceName, const QByteArray& bytes) = 0;
+
+    /**
+     * Where the next ended document (or, with `raw`, the next raw write) on `printer` will
+     * go, when that is known before it is sent (a file); "" otherwise. A journal records it
+     * first, so that after a crash it can tell a sent ticket from one never sent.
+     */
+    virtual QString nextJob(const QString& printer, bool raw) {
+        Q_UNUSED(printer);
+        Q_UNUSED(raw);
+        return {};
+    }
 };
 
 }  // namespace printing

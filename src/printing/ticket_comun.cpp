@@ -40,6 +40,8 @@ QString tituloFallo(TipoTicket tipo) {
             return QStringLiteral("Comanda");
         case TipoTicket::Anulacion:
             return QStringLiteral("Anulacion");
+        case TipoTicket::Cajon:
+            return QStringLiteral("Cajon");
         case TipoTicket::Factura:
             break;
     }
@@ -55,16 +57,32 @@ void reportarFallo(const Entorno& e, TipoTicket tipo, const QString& descripcion
     registrarLog(e, titulo + QStringLiteral(": ") + descripcion);
 }
 
-ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString& destino,
-                               const std::function<void()>& cuerpo) {
+QString tituloMesa(const Entorno& e, const JsonValue& orden) {
+    try {
+        return textoCampo(e, orden, "area") + u' ' + textoCampo(e, orden, "nomMesa");
+    } catch (const json::RuntimeError&) {
+        return {};
+    }
+}
+
+ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString& destinoPedido,
+                               const QString& titulo, const std::function<void()>& cuerpo) {
     ResultadoTicket resultado;
+    TicketEnCurso ticket{tipo, destinoPedido, titulo};
+    if (e.observador && !e.observador->antesDeImprimir(ticket)) return resultado;
+    const QString& destino = ticket.destino;
+    const auto terminar = [&] {
+        if (e.observador) e.observador->alTerminar(ticket, resultado);
+        return resultado;
+    };
     try {
         if (!seleccionarImpresora(e, indiceImpresora(e, destino), 0, destino)) {
             resultado.motivo = QStringLiteral("Error al imprimir");  // its balloon is shown
-            return resultado;
+            return terminar();
         }
         cuerpo();
         PrintDevice& p = impresora(e);
+        if (e.observador) e.observador->alEnviar(ticket, p.deviceName());
         p.endDoc();
         const QString nombre = p.deviceName();
         resultado.enviado = true;
@@ -80,7 +98,7 @@ ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString&
         resultado.motivo = err.description();
         reportarFallo(e, tipo, resultado.motivo);
     }
-    return resultado;
+    return terminar();
 }
 
 }  // namespace printing

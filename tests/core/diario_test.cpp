@@ -43,8 +43,8 @@ TEST_F(DiarioTest, KeepsDocumentsAndStatesAcrossReopening) {
         ids = d.registrarDocumento(kRecibido, "{\"comanda\":[]}", plan()).value();
         ASSERT_EQ(ids.size(), 4);
         EXPECT_TRUE(d.hayPendientes());
-        EXPECT_TRUE(d.marcar({{ids[0], EstadoTicket::Enviado, "17"},
-                              {ids[1], EstadoTicket::Impreso, "002-Bar.txt"}}));
+        EXPECT_TRUE(d.marcar({{ids[0], EstadoTicket::Enviado, "17", {}},
+                              {ids[1], EstadoTicket::Impreso, "002-Bar.txt", {}}}));
         nombre = d.nombreTrabajo(ids[0]);
         EXPECT_EQ(d.ticketDeTrabajo(nombre), ids[0]);
         EXPECT_EQ(d.ticketDeTrabajo("ticket-otro-5"), 0);
@@ -232,7 +232,8 @@ TEST_F(DiarioTest, PruningKeepsUnfinishedTicketsAndTheNewest) {
     const QDateTime ahora = kRecibido.addDays(30);
     // An old document: one ticket printed, one still pending, one sent.
     const auto viejos = d.registrarDocumento(kRecibido, "viejo", plan().mid(0, 3)).value();
-    d.marcar({{viejos[0], EstadoTicket::Impreso, {}}, {viejos[2], EstadoTicket::Enviado, "9"}});
+    d.marcar(
+        {{viejos[0], EstadoTicket::Impreso, {}, {}}, {viejos[2], EstadoTicket::Enviado, "9", {}}});
     // An old document entirely printed goes with its text.
     const auto impreso = d.registrarDocumento(kRecibido, "impreso", plan().mid(0, 1)).value();
     d.marcar(impreso[0], EstadoTicket::Impreso);
@@ -241,7 +242,7 @@ TEST_F(DiarioTest, PruningKeepsUnfinishedTicketsAndTheNewest) {
     QList<TicketPlan> muchos(Diario::kTicketsRetencion + 5, plan()[0]);
     const auto recientes = d.registrarDocumento(ahora.addSecs(-60), "reciente", muchos).value();
     QList<core::CambioEstado> cambios;
-    for (const qint64 id : recientes) cambios.append({id, EstadoTicket::Impreso, {}});
+    for (const qint64 id : recientes) cambios.append({id, EstadoTicket::Impreso, {}, {}});
     ASSERT_TRUE(d.marcar(cambios));
 
     EXPECT_EQ(d.podar(ahora), 1 + 1 + 5);

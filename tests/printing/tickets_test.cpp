@@ -193,18 +193,18 @@ TEST_F(TicketsTest, EmptyListsPrintAndShowNothing) {
 TEST_F(TicketsTest, TicketFrameReportsThePrinterUsedOrTheReason) {
     const auto linea = [this] { impresora(b.e).print({PrintItem::ofText(QStringLiteral("x"))}); };
 
-    ResultadoTicket r = imprimirTicket(b.e, TipoTicket::Comanda, QStringLiteral("bar"), linea);
+    ResultadoTicket r = imprimirTicket(b.e, TipoTicket::Comanda, QStringLiteral("bar"), {}, linea);
     EXPECT_TRUE(r.enviado);
     EXPECT_EQ(r.impresora, QStringLiteral("Bar"));
 
     // An offline printer falls back to the default one, and the outcome says so.
     b.sistema.setOffline(QStringLiteral("Bar"), true, QStringLiteral("Sin papel"));
-    r = imprimirTicket(b.e, TipoTicket::Anulacion, QStringLiteral("Bar"), linea);
+    r = imprimirTicket(b.e, TipoTicket::Anulacion, QStringLiteral("Bar"), {}, linea);
     EXPECT_TRUE(r.enviado);
     EXPECT_EQ(r.impresora, QStringLiteral("Cocina"));
 
     // A failing body: cancelled, reported under the ticket's kind, nothing on paper.
-    r = imprimirTicket(b.e, TipoTicket::Factura, QStringLiteral("Parrilla"), [&] {
+    r = imprimirTicket(b.e, TipoTicket::Factura, QStringLiteral("Parrilla"), {}, [&] {
         linea();
         throw json::RuntimeError::objectRequired();
     });
@@ -221,10 +221,48 @@ TEST_F(TicketsTest, TicketFrameReportsThePrinterUsedOrTheReason) {
     // Neither the printer nor the default can print: not sent, the body never runs.
     b.sistema.setOffline(QStringLiteral("Cocina"), true, QStringLiteral("Sin papel"));
     bool corrio = false;
-    r = imprimirTicket(b.e, TipoTicket::Comanda, QStringLiteral("Bar"), [&] { corrio = true; });
+    r = imprimirTicket(b.e, TipoTicket::Comanda, QStringLiteral("Bar"), {}, [&] { corrio = true; });
     EXPECT_FALSE(r.enviado);
     EXPECT_FALSE(corrio);
     EXPECT_EQ(b.avisos.globos.back().titulo, QStringLiteral("Error al imprimir"));
+}
+
+// A journal watches each ticket: it may skip it or send it elsewhere, and hears of the send
+// just before it happens and of the outcome after.
+TEST_F(TicketsTest, TicketFrameLetsItsObserverSkipRedirectAndFollowEachTicket) {
+    struct Observador : ObservadorTickets {
+        QStringList vistos;
+        bool antesDeImprimir(TicketEnCurso& t) override {
+            vistos << "antes " + t.destino + " " + t.titulo;
+            if (t.titulo == "saltar") return false;
+            if (t.titulo == "desviar") t.destino = "Cocina";
+            return true;
+        }
+        void alEnviar(const TicketEnCurso& t, const QString& impresora) override {
+            vistos << "enviar " + t.titulo + " " + impresora;
+        }
+        void alTerminar(const TicketEnCurso& t, const ResultadoTicket& r) override {
+            vistos << "fin " + t.titulo + " " + (r.enviado ? r.impresora : "no: " + r.motivo);
+        }
+    } observador;
+    b.e.observador = &observador;
+    bool corrio = false;
+    const auto linea = [&] {
+        corrio = true;
+        impresora(b.e).print({PrintItem::ofText(QStringLiteral("x"))});
+    };
+    imprimirTicket(b.e, TipoTicket::Comanda, "Bar", "saltar", linea);
+    EXPECT_FALSE(corrio);
+    imprimirTicket(b.e, TipoTicket::Comanda, "Bar", "desviar", linea);
+    imprimirTicket(b.e, TipoTicket::Factura, "Parrilla", "roto",
+                   [] { throw json::RuntimeError::objectRequired(); });
+    b.e.observador = nullptr;
+    EXPECT_EQ(
+        observador.vistos,
+        (QStringList{"antes Bar saltar", "antes Bar desviar", "enviar desviar Cocina",
+                     "fin desviar Cocina", "antes Parrilla roto", "fin roto no: Object required"}));
+    EXPECT_TRUE(b.sistema.tapesOf("Bar").isEmpty());
+    EXPECT_EQ(b.sistema.tapesOf("Cocina").size(), 1);
 }
 
 TEST(SinImpresoras, LayoutsWithSomethingToPrintSayItOnce) {

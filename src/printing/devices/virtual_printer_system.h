@@ -61,7 +61,7 @@ class VirtualPrinterSystem : public PrinterSystem {
      * The file the next ended document (or, with `raw`, the next raw write) on `printer`
      * becomes: known before it is sent, so a journal can record it first.
      */
-    QString nextJob(const QString& printer, bool raw);
+    QString nextJob(const QString& printer, bool raw) override;
     /** The first file of the last ended document or raw write; "" before any. */
     QString lastJob() const { return lastJob_; }
 
