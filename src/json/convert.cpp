@@ -44,7 +44,7 @@ QChar separatorOf(const QLocale& locale) {
 
 }  // namespace
 
-QString texto(const JsonValue& v, const QLocale& locale) {
+QString toText(const JsonValue& v, const QLocale& locale) {
     switch (v.kind()) {
         case JsonValue::Kind::Empty:
         case JsonValue::Kind::Null:
@@ -62,7 +62,7 @@ QString texto(const JsonValue& v, const QLocale& locale) {
     throw RuntimeError::typeMismatch();
 }
 
-Decimal numero(const JsonValue& v, const QLocale& locale) {
+Decimal toNumber(const JsonValue& v, const QLocale& locale) {
     switch (v.kind()) {
         case JsonValue::Kind::Empty:
             return Decimal();
@@ -81,28 +81,28 @@ Decimal numero(const JsonValue& v, const QLocale& locale) {
     throw RuntimeError::typeMismatch();
 }
 
-bool esNumerico(const JsonValue& v, const QLocale& locale) {
+bool isNumeric(const JsonValue& v, const QLocale& locale) {
     try {
         if (v.isNull() || v.isContainer()) return false;
-        numero(v, locale);
+        toNumber(v, locale);
         return true;
     } catch (const RuntimeError&) {
         return false;
     }
 }
 
-bool noVacio(const JsonValue& v) {
+bool hasContent(const JsonValue& v) {
     if (v.isEmpty() || v.isNull()) return false;
     if (v.isString()) return !v.string().isEmpty();
     return true;
 }
 
-bool mayorQueCero(const JsonValue& v, const QLocale& locale) {
-    if (!esNumerico(v, locale)) return false;
-    return numero(v, locale) > Decimal();
+bool isPositive(const JsonValue& v, const QLocale& locale) {
+    if (!isNumeric(v, locale)) return false;
+    return toNumber(v, locale) > Decimal();
 }
 
-bool esVerdadero(const JsonValue& v) {
+bool isTrue(const JsonValue& v) {
     return v.isBoolean() && v.boolean();
 }
 

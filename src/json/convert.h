@@ -16,25 +16,25 @@ namespace json {
  * locale's decimal separator, a boolean "True" or "False"; an object or array raises
  * "Type mismatch".
  */
-QString texto(const JsonValue& v, const QLocale& locale = QLocale::c());
+QString toText(const JsonValue& v, const QLocale& locale = QLocale::c());
 
 /**
  * Number of a value: Empty 0, a number itself, a boolean -1 or 0, a numeric text converted
  * (plain form with "." first, then the locale's form; blanks around it allowed); any other
  * text, an object or an array raises "Type mismatch"; Null raises "Invalid use of Null".
  */
-Decimal numero(const JsonValue& v, const QLocale& locale = QLocale::c());
+Decimal toNumber(const JsonValue& v, const QLocale& locale = QLocale::c());
 
-/** True when numero() would succeed for a string, number, boolean or Empty value. */
-bool esNumerico(const JsonValue& v, const QLocale& locale = QLocale::c());
+/** True when toNumber() would succeed for a string, number, boolean or Empty value. */
+bool isNumeric(const JsonValue& v, const QLocale& locale = QLocale::c());
 
 /** "Not empty" as the layouts test it: false for Empty, Null and ""; true otherwise. */
-bool noVacio(const JsonValue& v);
+bool hasContent(const JsonValue& v);
 
 /** Greater than zero as the layouts compare amounts: Null and non-numeric values are not. */
-bool mayorQueCero(const JsonValue& v, const QLocale& locale = QLocale::c());
+bool isPositive(const JsonValue& v, const QLocale& locale = QLocale::c());
 
 /** Boolean of a value: true only for the JSON literal true. */
-bool esVerdadero(const JsonValue& v);
+bool isTrue(const JsonValue& v);
 
 }  // namespace json

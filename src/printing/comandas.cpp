@@ -29,11 +29,11 @@ double imprimirProductos(const Entorno& e, const JsonValue& productos) {
         if (algunoImpreso) imprimirSeparador(e, QStringLiteral("-"));
         if (valorConfig(e, QStringLiteral("Valores En Comanda")) == QStringLiteral("1")) {
             const json::Decimal valor =
-                json::numero(producto.item(QStringLiteral("valor")), e.locale);
+                json::toNumber(producto.item(QStringLiteral("valor")), e.locale);
             const QString textoValor = textoMonto(valor.toDouble(), e.locale);
             const int n = cortePalabras(nombre, escalarColumna(e, 18));
             const json::Decimal cantidad =
-                json::numero(producto.item(QStringLiteral("cantidad")), e.locale).abs();
+                json::toNumber(producto.item(QStringLiteral("cantidad")), e.locale).abs();
             // The first part of the name keeps its case; the rest wraps upper-cased.
             p.print({PrintItem::ofText(textoNumeroImpreso(cantidad, e.locale)),
                      PrintItem::tabTo(escalarColumna(e, 7)), PrintItem::ofText(nombre.left(n)),
@@ -62,7 +62,7 @@ void imprimirComanda(const Entorno& e, const JsonValue& orden) {
     const JsonValue titulo = orden.item(QStringLiteral("titulo"));
     if (!titulo.isNull()) {
         p.setFontSize(chico);
-        QString t = json::texto(titulo, e.locale);
+        QString t = json::toText(titulo, e.locale);
         imprimirTextoMedido(e, t, ancho, 2, 0);
         p.setFontSize(chico);
         imprimirSeparador(e, QStringLiteral("="));
@@ -91,7 +91,7 @@ void imprimirComanda(const Entorno& e, const JsonValue& orden) {
     p.print({PrintItem::ofText(textoImpreso(orden.item(QStringLiteral("fecha")), e.locale))});
     p.setFontSize(chico);
 
-    if (json::noVacio(orden.item(QStringLiteral("clienteNombre")))) {
+    if (json::hasContent(orden.item(QStringLiteral("clienteNombre")))) {
         p.setFontSize(chico);
         imprimirSeparador(e, QStringLiteral("="));
         QString t = QStringLiteral("DATOS CLIENTE");
@@ -104,7 +104,7 @@ void imprimirComanda(const Entorno& e, const JsonValue& orden) {
         imprimirTextoMedido(e, t, ancho, 0, 0);
     }
     p.setFontSize(12);
-    if (json::noVacio(orden.item(QStringLiteral("codPlataforma")))) {
+    if (json::hasContent(orden.item(QStringLiteral("codPlataforma")))) {
         p.setFontSize(12);
         imprimirSeparador(e, QStringLiteral("="));
         QString t = textoCampo(e, orden, "codPlataforma");

@@ -14,7 +14,7 @@ namespace {
 JsonValue buscarItem(const Entorno& e, const QString& nombre) {
     if (!e.hayConfiguracion) throw json::RuntimeError::objectRequired();
     for (const JsonValue& item : elementos(e.configuracion)) {
-        if (json::texto(item.item(QStringLiteral("Nombre")), e.locale) == nombre) return item;
+        if (json::toText(item.item(QStringLiteral("Nombre")), e.locale) == nombre) return item;
     }
     return {};
 }
@@ -24,13 +24,13 @@ JsonValue buscarItem(const Entorno& e, const QString& nombre) {
 QString valorConfig(const Entorno& e, const QString& nombre) {
     const JsonValue item = buscarItem(e, nombre);
     if (item.isEmpty()) return {};
-    return json::texto(item.item(QStringLiteral("Descripcion")), e.locale);
+    return json::toText(item.item(QStringLiteral("Descripcion")), e.locale);
 }
 
 bool configVisible(const Entorno& e, const QString& nombre) {
     const JsonValue item = buscarItem(e, nombre);
     if (item.isEmpty()) return false;
-    return json::texto(item.item(QStringLiteral("Visible")), e.locale) == QStringLiteral("1");
+    return json::toText(item.item(QStringLiteral("Visible")), e.locale) == QStringLiteral("1");
 }
 
 ConfiguracionImpresion cargarConfiguracion(const Entorno& e) {
@@ -68,8 +68,8 @@ ConfiguracionImpresion cargarConfiguracion(const Entorno& e) {
 
     const QString servicio = v("Servicio");
     const JsonValue servicioTexto{servicio};
-    if (json::esNumerico(servicioTexto, e.locale)) {
-        const long long n = redondearPar(json::numero(servicioTexto, e.locale));
+    if (json::isNumeric(servicioTexto, e.locale)) {
+        const long long n = redondearPar(json::toNumber(servicioTexto, e.locale));
         if (n < INT16_MIN || n > INT16_MAX) throw json::RuntimeError::overflow();
         c.servicio = int16_t(n);
     }

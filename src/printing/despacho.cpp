@@ -50,7 +50,7 @@ bool abrirCajon(const JsonValue& doc) {
             const QString s = v.string().trimmed();
             if (s.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0) return true;
             if (s.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0) return false;
-            if (json::esNumerico(v)) return !json::numero(v).isZero();
+            if (json::isNumeric(v)) return !json::toNumber(v).isZero();
             break;
         }
         default:

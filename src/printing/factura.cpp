@@ -33,14 +33,14 @@ void centrado(const Entorno& e, const QString& texto) {
 // A sum of document amounts above zero; a null part makes it not so.
 bool sumaPositiva(const Entorno& e, const json::JsonValue& a, const json::JsonValue& b) {
     if (a.isNull() || b.isNull()) return false;
-    return (json::numero(a, e.locale) + json::numero(b, e.locale)) > json::Decimal();
+    return (json::toNumber(a, e.locale) + json::toNumber(b, e.locale)) > json::Decimal();
 }
 
 QString numeroFactura(const Entorno& e, const ConfiguracionImpresion& c,
                       const json::JsonValue& doc) {
     const QString& prefijo = c.facturaPrefijo;
     const json::JsonValue id = campo(doc, "idFacturaCuenta");
-    if (!prefijo.isEmpty()) return prefijo + QStringLiteral("-") + json::texto(id, e.locale);
+    if (!prefijo.isEmpty()) return prefijo + QStringLiteral("-") + json::toText(id, e.locale);
     return textoImpreso(id, e.locale);
 }
 
@@ -59,19 +59,20 @@ void cabecera(const Entorno& e, const ConfiguracionImpresion& c, const json::Jso
     imprimirRegimenResolucion(e, c);
 
     const json::JsonValue titulo = campo(doc, "titulo");
-    if (json::noVacio(titulo)) {
+    if (json::hasContent(titulo)) {
         lineaVacia(e);
-        centrado(e, json::texto(titulo, e.locale));
+        centrado(e, json::toText(titulo, e.locale));
     }
     if (!c.encabezadoFactura.isEmpty()) centrado(e, c.encabezadoFactura);
 
     const json::JsonValue tipoCuenta = campo(doc, "tipoCuenta");
-    if (json::noVacio(tipoCuenta)) {
-        centrado(e, json::texto(tipoCuenta, e.locale));
+    if (json::hasContent(tipoCuenta)) {
+        centrado(e, json::toText(tipoCuenta, e.locale));
         linea(e, QStringLiteral(" "));
     }
     // a quotation has no number; a null kind compares as unknown and prints none either
-    if (!tipoCuenta.isNull() && json::texto(tipoCuenta, e.locale) != QStringLiteral("COTIZACION")) {
+    if (!tipoCuenta.isNull() &&
+        json::toText(tipoCuenta, e.locale) != QStringLiteral("COTIZACION")) {
         p.print({PrintItem::ofText(c.nombreFacturaCerrada + QStringLiteral(" No ")),
                  PrintItem::ofText(numeroFactura(e, c, doc))});
     }
@@ -87,10 +88,10 @@ void cabecera(const Entorno& e, const ConfiguracionImpresion& c, const json::Jso
 }
 
 void descuentos(const Entorno& e, const json::JsonValue& doc) {
-    if (!json::mayorQueCero(campo(doc, "descuento"), e.locale)) return;
-    const json::Decimal individual = json::numero(campo(doc, "DescuentoIndividual"), e.locale);
-    const json::Decimal total = json::numero(campo(doc, "totalPagar"), e.locale);
-    const json::Decimal descuento = json::numero(campo(doc, "descuento"), e.locale);
+    if (!json::isPositive(campo(doc, "descuento"), e.locale)) return;
+    const json::Decimal individual = json::toNumber(campo(doc, "DescuentoIndividual"), e.locale);
+    const json::Decimal total = json::toNumber(campo(doc, "totalPagar"), e.locale);
+    const json::Decimal descuento = json::toNumber(campo(doc, "descuento"), e.locale);
     imprimirLineaMonto(e, QStringLiteral("SUB TOTAL"), (total - individual).toDouble());
     imprimirLineaMonto(e, QStringLiteral("Descuento en Ventas "),
                        -(descuento - individual).abs().toDouble());
@@ -98,7 +99,7 @@ void descuentos(const Entorno& e, const json::JsonValue& doc) {
 }
 
 void pagos(const Entorno& e, const json::JsonValue& doc) {
-    if (!json::esVerdadero(campo(doc, "cuentaCerrada"))) return;
+    if (!json::isTrue(campo(doc, "cuentaCerrada"))) return;
     linea(e, QStringLiteral(" "));
 
     const bool domicilio = textoCampo(e, doc, "tipoMesa") == kDomicilio;
@@ -107,31 +108,31 @@ void pagos(const Entorno& e, const json::JsonValue& doc) {
     for (int i = 1; i <= cuenta; ++i) {
         const json::JsonValue pago = medios.item(i);
         // the first 14 characters of the product name are the payment method's fixed prefix
-        QString descripcion = json::texto(pago.item(QStringLiteral("Producto")), e.locale).mid(14) +
-                              QStringLiteral(" ") +
-                              json::texto(pago.item(QStringLiteral("Detalle")), e.locale);
+        QString descripcion =
+            json::toText(pago.item(QStringLiteral("Producto")), e.locale).mid(14) +
+            QStringLiteral(" ") + json::toText(pago.item(QStringLiteral("Detalle")), e.locale);
         // on a delivery the "tip" paid is the delivery charge
         if (domicilio && mayusculas(descripcion).contains(QStringLiteral("PROPINA")))
             descripcion.replace(QStringLiteral("propina"), QStringLiteral("domicilio"));
         imprimirLineaMonto(
             e, descripcion,
-            json::numero(pago.item(QStringLiteral("Valor")), e.locale).abs().toDouble());
+            json::toNumber(pago.item(QStringLiteral("Valor")), e.locale).abs().toDouble());
     }
 
     const json::JsonValue pagado = campo(doc, "totalPagado");
-    if (!pagado.isNull() && !json::numero(pagado, e.locale).isZero()) {
+    if (!pagado.isNull() && !json::toNumber(pagado, e.locale).isZero()) {
         lineaVacia(e);
         imprimirLineaMonto(e, QStringLiteral("TOTAL PAGADO"),
-                           (json::numero(pagado, e.locale) +
-                            json::numero(campo(doc, "totalPagadoPropina"), e.locale))
+                           (json::toNumber(pagado, e.locale) +
+                            json::toNumber(campo(doc, "totalPagadoPropina"), e.locale))
                                .toDouble());
     }
-    if (json::mayorQueCero(campo(doc, "pagoEfectivo"), e.locale)) {
-        const json::Decimal cambio = json::numero(campo(doc, "cambioEfectivo"), e.locale);
+    if (json::isPositive(campo(doc, "pagoEfectivo"), e.locale)) {
+        const json::Decimal cambio = json::toNumber(campo(doc, "cambioEfectivo"), e.locale);
         imprimirSeparador(e, QStringLiteral("="));
         imprimirLineaMonto(
             e, QStringLiteral("Efectivo Recibido"),
-            (json::numero(campo(doc, "pagoEfectivo"), e.locale) + cambio).toDouble());
+            (json::toNumber(campo(doc, "pagoEfectivo"), e.locale) + cambio).toDouble());
         imprimirLineaMonto(e, QStringLiteral("Cambio Entregado"), cambio.toDouble());
     }
 }
@@ -141,7 +142,7 @@ void datosCliente(const Entorno& e, const json::JsonValue& doc) {
     if (cliente.isNull()) return;
     PrintDevice& p = impresora(e);
     const auto dato = [&](const char* clave) {
-        return json::texto(cliente.item(QString::fromLatin1(clave)), e.locale);
+        return json::toText(cliente.item(QString::fromLatin1(clave)), e.locale);
     };
 
     if (textoCampo(e, doc, "tipoMesa") == kDomicilio) {
@@ -159,7 +160,7 @@ void datosCliente(const Entorno& e, const json::JsonValue& doc) {
         return;
     }
 
-    if (!json::noVacio(cliente.item(QStringLiteral("Nombre")))) return;
+    if (!json::hasContent(cliente.item(QStringLiteral("Nombre")))) return;
     imprimirSeparador(e, QStringLiteral("="));
     linea(e, QStringLiteral("Nombre: ") + mayusculas(dato("Nombre")));
     linea(e, QStringLiteral("Documento: ") + mayusculas(dato("IdDocumento")));
@@ -204,9 +205,9 @@ void pieEstablecimiento(const Entorno& e, const ConfiguracionImpresion& c) {
 
 void pieDocumento(const Entorno& e, const json::JsonValue& doc) {
     const json::JsonValue pie = campo(doc, "pieFactura");
-    if (!json::noVacio(pie)) return;
+    if (!json::hasContent(pie)) return;
     lineaVacia(e);
-    QString texto = json::texto(pie, e.locale);
+    QString texto = json::toText(pie, e.locale);
     imprimirTextoAjustado(e, texto, 35, 2, 0);
 }
 
@@ -223,7 +224,7 @@ void datosFinales(const Entorno& e, const ConfiguracionImpresion& c, const json:
                 linea(e, QStringLiteral("Personas ") + textoCampo(e, doc, "nPersonas"));
             break;
         default:
-            if (json::noVacio(campo(doc, "fechaLimitePago")))
+            if (json::hasContent(campo(doc, "fechaLimitePago")))
                 linea(e,
                       QStringLiteral("Fecha para pago ") + textoCampo(e, doc, "fechaLimitePago"));
             break;
@@ -232,7 +233,7 @@ void datosFinales(const Entorno& e, const ConfiguracionImpresion& c, const json:
 
 QString descripcionFactura(const Entorno& e, const json::JsonValue& doc) {
     try {
-        const QString id = recortar(json::texto(campo(doc, "idFacturaCuenta"), e.locale));
+        const QString id = recortar(json::toText(campo(doc, "idFacturaCuenta"), e.locale));
         if (!id.isEmpty()) return QStringLiteral("Factura ") + id;
     } catch (const json::RuntimeError&) {
     }
@@ -243,7 +244,7 @@ QString descripcionFactura(const Entorno& e, const json::JsonValue& doc) {
 
 bool hayFacturasPorImprimir(const json::JsonValue& facturas) {
     for (const json::JsonValue& f : elementos(facturas))
-        if (f.isObject() && json::noVacio(campo(f, "mesa"))) return true;
+        if (f.isObject() && json::hasContent(campo(f, "mesa"))) return true;
     return false;
 }
 
@@ -253,7 +254,7 @@ void imprimirFactura(const Entorno& e, const json::JsonValue& doc) {
     try {
         if (!hayImpresora(e)) return;
         c = cargarConfiguracion(e);  // afresh for every invoice
-        if (!json::noVacio(campo(doc, "mesa"))) return;
+        if (!json::hasContent(campo(doc, "mesa"))) return;
         predeterminada = impresoraPredeterminada(e);
     } catch (const json::RuntimeError& error) {
         reportarFallo(e, TipoTicket::Factura, error.description());

@@ -238,7 +238,7 @@ QString textoNumeroImpreso(const json::Decimal& d, const QLocale& locale) {
 
 QString textoImpreso(const JsonValue& v, const QLocale& locale) {
     if (v.isNumber()) return textoNumeroImpreso(v.number(), locale);
-    return json::texto(v, locale);
+    return json::toText(v, locale);
 }
 
 QString textoNumeroPlano(double valor, const QLocale& locale) {
@@ -306,11 +306,11 @@ JsonValue campo(const JsonValue& objeto, const char* clave) {
 }
 
 QString textoCampo(const Entorno& e, const JsonValue& objeto, const char* clave) {
-    return json::texto(campo(objeto, clave), e.locale);
+    return json::toText(campo(objeto, clave), e.locale);
 }
 
 json::Decimal numeroCampo(const Entorno& e, const JsonValue& objeto, const char* clave) {
-    return json::numero(campo(objeto, clave), e.locale);
+    return json::toNumber(campo(objeto, clave), e.locale);
 }
 
 QList<JsonValue> elementos(const JsonValue& lista) {

@@ -22,14 +22,14 @@ void imprimirProductosFactura(const Entorno& e, const json::JsonValue& pedido) {
         const json::JsonValue producto = pedido.item(i);
         const json::JsonValue valor = producto.item(QStringLiteral("Valor"));
         // lines without value (courtesies, zero-priced modifiers) stay off the invoice
-        if (!json::mayorQueCero(valor, e.locale)) continue;
+        if (!json::isPositive(valor, e.locale)) continue;
 
         const QString nombre =
-            json::texto(producto.item(QStringLiteral("NombreProducto")), e.locale);
+            json::toText(producto.item(QStringLiteral("NombreProducto")), e.locale);
         const int corte = cortePalabras(nombre, escalarColumna(e, 20));
         const QString cantidad = textoNumeroImpreso(
-            json::numero(producto.item(QStringLiteral("Cantidad")), e.locale).abs(), e.locale);
-        const QString monto = textoMonto(json::numero(valor, e.locale).toDouble(), e.locale);
+            json::toNumber(producto.item(QStringLiteral("Cantidad")), e.locale).abs(), e.locale);
+        const QString monto = textoMonto(json::toNumber(valor, e.locale).toDouble(), e.locale);
         p.print({PrintItem::ofText(cantidad), PrintItem::tabTo(escalarColumna(e, 6)),
                  PrintItem::ofText(nombre.left(corte)),
                  PrintItem::tabTo(espaciosFaltantes(monto, ancho)), PrintItem::ofText(monto)});
@@ -41,7 +41,8 @@ void imprimirProductosFactura(const Entorno& e, const json::JsonValue& pedido) {
 
         const json::JsonValue detalle = producto.item(QStringLiteral("Detalle"));
         if (!detalle.isNull()) {
-            const QStringList notas = json::texto(detalle, e.locale).split(QStringLiteral("<br/>"));
+            const QStringList notas =
+                json::toText(detalle, e.locale).split(QStringLiteral("<br/>"));
             for (const QString& nota : notas) {
                 if (nota.trimmed().isEmpty()) continue;
                 QString linea = QStringLiteral("-> ") + nota;

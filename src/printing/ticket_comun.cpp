@@ -19,7 +19,7 @@ void imprimirDetalle(const Entorno& e, const JsonValue& producto) {
     const JsonValue detalle = producto.item(QStringLiteral("detalle"));
     if (detalle.isEmpty()) return;  // a product without notes
     for (const JsonValue& nota : elementos(detalle)) {
-        const QString t = json::texto(nota, e.locale);
+        const QString t = json::toText(nota, e.locale);
         if (recortar(t).isEmpty()) continue;
         QString linea = QStringLiteral("-> ") + t;
         imprimirTextoMedido(e, linea, anchoLinea(e), 0, 0);
@@ -27,7 +27,7 @@ void imprimirDetalle(const Entorno& e, const JsonValue& producto) {
 }
 
 QString textoCantidad(const Entorno& e, const JsonValue& producto) {
-    const json::Decimal c = json::numero(producto.item(QStringLiteral("cantidad")), e.locale);
+    const json::Decimal c = json::toNumber(producto.item(QStringLiteral("cantidad")), e.locale);
     const QString sep = e.locale.decimalPoint();
     return c.abs().toString(sep.isEmpty() ? QChar(u'.') : sep[0]);
 }

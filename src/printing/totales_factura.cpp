@@ -11,7 +11,7 @@ namespace {
 const QString kDomicilio = QStringLiteral("DOMICILIO");
 
 bool positivo(const Entorno& e, const json::JsonValue& doc, const char* clave) {
-    return json::mayorQueCero(campo(doc, clave), e.locale);
+    return json::isPositive(campo(doc, clave), e.locale);
 }
 
 void tamanoFactura(const Entorno& e) {
@@ -43,7 +43,7 @@ void tablaImpuestos(const Entorno& e, const json::JsonValue& impuestos) {
     for (int i = 1; i <= cuenta; ++i) {
         const json::JsonValue fila = impuestos.item(i);
         const QString nombre =
-            mayusculas(json::texto(fila.item(QStringLiteral("nombre")), e.locale));
+            mayusculas(json::toText(fila.item(QStringLiteral("nombre")), e.locale));
         const QString base = textoMonto(numeroCampo(e, fila, "base").toDouble(), e.locale);
         const QString valor = textoMonto(numeroCampo(e, fila, "valor").toDouble(), e.locale);
         p.print({PrintItem::ofText(nombre), PrintItem::tabTo(espaciosFaltantes(base, colBase)),
@@ -56,17 +56,17 @@ void tablaImpuestos(const Entorno& e, const json::JsonValue& impuestos) {
 
 double propinaPorCupon(const Entorno& e) {
     const json::JsonValue valor(valorConfig(e, QStringLiteral("Valor Propina Groupon")));
-    if (!json::esNumerico(valor, e.locale)) return 0;
-    return json::numero(valor, e.locale).toDouble();
+    if (!json::isNumeric(valor, e.locale)) return 0;
+    return json::toNumber(valor, e.locale).toDouble();
 }
 
 void imprimirTotalesFactura(const Entorno& e, const ConfiguracionImpresion& cfg,
                             const json::JsonValue& doc) {
     PrintDevice& p = impresora(e);
 
-    const bool cerrada = json::esVerdadero(doc.item(QStringLiteral("cuentaCerrada")));
+    const bool cerrada = json::isTrue(doc.item(QStringLiteral("cuentaCerrada")));
     const bool domicilio =
-        json::texto(doc.item(QStringLiteral("tipoMesa")), e.locale) == kDomicilio;
+        json::toText(doc.item(QStringLiteral("tipoMesa")), e.locale) == kDomicilio;
     const bool aplicaPropina = cfg.servicio > 0 && cfg.propina;
     const QString concepto = mayusculas(cfg.conceptoDomicilio);
 
@@ -103,7 +103,7 @@ void imprimirTotalesFactura(const Entorno& e, const ConfiguracionImpresion& cfg,
                 (numeroCampo(e, doc, "totalPagar") - numeroCampo(e, doc, "descuento")).toDouble());
             const json::JsonValue mesa = doc.item(QStringLiteral("mesa"));
             const json::Decimal numeroMesa =
-                json::esNumerico(mesa, e.locale) ? json::numero(mesa, e.locale) : json::Decimal();
+                json::isNumeric(mesa, e.locale) ? json::toNumber(mesa, e.locale) : json::Decimal();
             // open delivery orders are numbered above 2000; their "tip" is the delivery charge
             if (numeroMesa > json::Decimal::fromInt(2000)) {
                 imprimirLineaMonto(e, concepto + QStringLiteral(" "), sugerida.toDouble());

@@ -30,14 +30,14 @@ TEST_P(CintaEsperada, CoincideByteAByte) {
         json::parse(leer(carpetaCasos() + u'/' + nombre + QStringLiteral(".json"))).value;
     ASSERT_TRUE(caso.isObject()) << "caso ilegible: " << nombre.toStdString();
 
-    BancoFactura b(int(json::numero(caso.item(QStringLiteral("ancho"))).toDouble()),
-                   json::texto(caso.item(QStringLiteral("locale"))).toLatin1().constData());
-    b.e.nitSoftware = json::texto(caso.item(QStringLiteral("nit")));
-    b.e.webSoftware = json::texto(caso.item(QStringLiteral("web")));
+    BancoFactura b(int(json::toNumber(caso.item(QStringLiteral("ancho"))).toDouble()),
+                   json::toText(caso.item(QStringLiteral("locale"))).toLatin1().constData());
+    b.e.nitSoftware = json::toText(caso.item(QStringLiteral("nit")));
+    b.e.webSoftware = json::toText(caso.item(QStringLiteral("web")));
     const json::JsonValue logo = caso.item(QStringLiteral("logo"));
     if (logo.isArray())
-        b.ponerLogo(
-            QSizeF(json::numero(logo.item(1)).toDouble(), json::numero(logo.item(2)).toDouble()));
+        b.ponerLogo(QSizeF(json::toNumber(logo.item(1)).toDouble(),
+                           json::toNumber(logo.item(2)).toDouble()));
 
     setComunicacion(caso.item(QStringLiteral("documento")), b.e);
 
