@@ -263,8 +263,8 @@ void imprimirFactura(const Entorno& e, const json::JsonValue& doc) {
 
     QString titulo;
     try {
-        titulo = recortar(json::texto(campo(doc, "tipoCuenta"), e.locale) + u' ' +
-                          json::texto(campo(doc, "idFacturaCuenta"), e.locale));
+        titulo = recortar(json::toText(campo(doc, "tipoCuenta"), e.locale) + u' ' +
+                          json::toText(campo(doc, "idFacturaCuenta"), e.locale));
     } catch (const json::RuntimeError&) {
     }
     imprimirTicket(e, TipoTicket::Factura, predeterminada, titulo, [&] {
