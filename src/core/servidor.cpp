@@ -37,7 +37,7 @@ Servidor::Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& en
     timerPoda_.setInterval(3600000);
     connect(&timerReintento_, &QTimer::timeout, this, &Servidor::reintentar);
     connect(&timerPoda_, &QTimer::timeout, this, [this] {
-        if (diario_ && diario_->disponible()) diario_->podar(QDateTime::currentDateTime());
+        if (diario_ && diario_->disponible()) diario_->podar(ahora());
     });
 }
 
@@ -212,7 +212,7 @@ void Servidor::procesarRespuesta(const QString& texto) {
     const QString documento = texto.mid(5);
     agregarLog(QStringLiteral("Respuesta: "));
     agregarLog(QStringLiteral("--"));
-    const QDateTime recibido = QDateTime::currentDateTime();
+    const QDateTime recibido = ahora();
     try {
         const auto [raiz, errores] = json::parse(documento);
         if (!errores.isEmpty()) {
@@ -340,7 +340,7 @@ void Servidor::abrirDiario(const QString& carpetaAplicacion) {
         agregarLog(aviso);
         showBalloonTip(aviso, printing::kGloboError, kTituloGlobo, printing::kTiempoGlobo);
     }
-    diario_->podar(QDateTime::currentDateTime());
+    diario_->podar(ahora());
     reanudar();
     actualizarEstado();
     timerReintento_.start();
@@ -389,13 +389,13 @@ void Servidor::reanudar() {
 
 void Servidor::reintentar() {
     if (!diario_ || !diario_->disponible() || despachando_) return;
-    const QDateTime ahora = QDateTime::currentDateTime();
+    const QDateTime momento = ahora();
     QMap<qint64, QList<TicketDiario>> porDocumento;
     bool habia = false;
     for (const TicketDiario& t : diario_->sinTerminar()) {
         if (t.estado != EstadoTicket::Pendiente) continue;
         habia = true;
-        if (t.creado.msecsTo(ahora) >= config_.limiteReintentoMs) {
+        if (t.creado.msecsTo(momento) >= config_.limiteReintentoMs) {
             diario_->marcar(t.id, EstadoTicket::Fallido);
             const QString aviso = QStringLiteral("No se pudo imprimir el ticket de ") +
                                   t.impresora +
@@ -442,7 +442,7 @@ QString Servidor::reimprimir(qint64 id, const QString& impresora) {
         }
         if (destino.isEmpty()) return QStringLiteral("impresora desconocida");
     }
-    const auto copia = diario_->registrarCopia(id, destino, QDateTime::currentDateTime());
+    const auto copia = diario_->registrarCopia(id, destino, ahora());
     if (!copia) return QStringLiteral("no se pudo guardar en el diario");
     agregarLog(QStringLiteral("Reimpresion del ticket %1 en %2 (copia, ticket %3)")
                    .arg(id)
@@ -452,6 +452,10 @@ QString Servidor::reimprimir(qint64 id, const QString& impresora) {
     // Printed from the event loop, never inside another dispatch.
     QTimer::singleShot(0, this, [this] { reintentar(); });
     return {};
+}
+
+QDateTime Servidor::ahora() const {
+    return entorno_.reloj ? entorno_.reloj() : QDateTime::currentDateTime();
 }
 
 int Servidor::calcularEstado() const {

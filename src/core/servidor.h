@@ -134,6 +134,8 @@ class Servidor : public QObject, public printing::Avisos {
     bool imprimirTickets(const json::JsonValue& raiz, const QDateTime& recibido,
                          QList<TicketDiario> tickets, bool silencioso);
     void actualizarEstado();
+    /** The clock the layouts print (tests set it). */
+    QDateTime ahora() const;
     void icono(IconoBandeja imagen, const QString& tip);
     bool enlaceConfigurado() const;
 

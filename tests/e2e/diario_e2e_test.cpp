@@ -121,7 +121,11 @@ class Journal : public ::testing::Test {
     void startServer(const QStringList& env = {}) {
         if (server_) server_->stop();
         server_ = std::make_unique<Child>(QStringLiteral("servidor-impresoras"), clock_);
+        const int from = static_cast<int>(sim_->lines().size());
         server_->start(QString::fromUtf8(SI_SERVER_BIN), serverArgs(), env);
+        // Notified only once it has identified: a notification to nobody is lost.
+        waitUntil([&] { return sim_->find(re(QStringLiteral(" identify ")), from) >= 0; },
+                  kDeadline);
     }
 
     // kill -9, as a power cut would end it; the time is noted for the hand-over rule.
