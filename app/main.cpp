@@ -190,6 +190,7 @@ int main(int argc, char* argv[]) {
     ventana.iniciar();
     // Before the link connects: what a crash left unprinted prints first.
     servidor.abrirDiario(o.carpeta);
+    ventana.actualizarTickets();
     core::ServicioReimpresion reimpresion([&servidor](qint64 id, const QString& impresora) {
         return servidor.reimprimir(id, impresora);
     });

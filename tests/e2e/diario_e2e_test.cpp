@@ -183,7 +183,7 @@ class Journal : public ::testing::Test {
                  QStringLiteral("--tickets")});
         p.waitForFinished(10000);
         QSet<int> docs;
-        const QRegularExpression mark(QStringLiteral("\\tD(\\d+)T\\d$"));
+        const QRegularExpression mark(QStringLiteral("D(\\d+)T\\d$"));
         for (const QByteArray& l : p.readAllStandardOutput().split('\n')) {
             const auto m = mark.match(QString::fromUtf8(l).toUpper());
             if (m.hasMatch()) docs.insert(m.captured(1).toInt());
