@@ -72,9 +72,26 @@ DespachoDiario::Resultado DespachoDiario::imprimir(const json::JsonValue& doc,
     resultado_ = {};
     lugar_ = 0;
     actual_.reset();
-    printing::setComunicacion(doc, entorno_);
+    porMarcar_.clear();
+    try {
+        printing::setComunicacion(doc, entorno_);
+    } catch (...) {
+        marcarPendientes();
+        throw;
+    }
+    marcarPendientes();
     tickets_.clear();
     return resultado_;
+}
+
+// A synchronous commit costs a disk flush: one a ticket, not one a state change. A sent
+// ticket whose `impreso` waits here is still `enviado` with its file in the journal, which
+// a restart resolves without sending it again.
+void DespachoDiario::marcarPendientes() {
+    if (porMarcar_.isEmpty()) return;
+    diario_.marcar(porMarcar_);
+    porMarcar_.clear();
+    puntoFallo("marca");
 }
 
 bool DespachoDiario::antesDeImprimir(printing::TicketEnCurso& ticket) {
@@ -99,7 +116,9 @@ void DespachoDiario::alEnviar(const printing::TicketEnCurso& ticket, const QStri
     if (!actual_) return;
     const QString destino =
         entorno_.impresoras->nextJob(impresora, ticket.tipo == printing::TipoTicket::Cajon);
-    diario_.marcar({{actual_->id, EstadoTicket::Enviado, destino, impresora}});
+    porMarcar_.append({actual_->id, EstadoTicket::Enviado, destino, impresora});
+    diario_.marcar(porMarcar_);
+    porMarcar_.clear();
     puntoFallo("trabajo");
 }
 
@@ -108,17 +127,16 @@ void DespachoDiario::alTerminar(const printing::TicketEnCurso& ticket,
     if (!actual_) return;
     if (resultado.enviado) {
         puntoFallo("envio");
-        diario_.marcar({{actual_->id, EstadoTicket::Impreso, {}, resultado.impresora}});
-        puntoFallo("marca");
+        porMarcar_.append({actual_->id, EstadoTicket::Impreso, {}, resultado.impresora});
         ++resultado_.enviados;
         if (!resultado_.impresorasBien.contains(resultado.impresora))
             resultado_.impresorasBien.append(resultado.impresora);
     } else if (ticket.tipo == printing::TipoTicket::Cajon) {
         // A drawer that opens by itself long after the sale would be a risk, not a help.
-        diario_.marcar({{actual_->id, EstadoTicket::Fallido, QStringLiteral(""), {}}});
+        porMarcar_.append({actual_->id, EstadoTicket::Fallido, QStringLiteral(""), {}});
     } else {
         // Printed nowhere: it waits for a retry.
-        diario_.marcar({{actual_->id, EstadoTicket::Pendiente, QStringLiteral(""), {}}});
+        porMarcar_.append({actual_->id, EstadoTicket::Pendiente, QStringLiteral(""), {}});
         TicketDiario t = *actual_;
         t.envio = resultado.motivo;  // why, for the caller's log
         resultado_.fallidos.append(t);

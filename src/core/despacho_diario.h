@@ -46,6 +46,8 @@ class DespachoDiario : public printing::ObservadorTickets {
     static TipoTicket tipoDiario(printing::TipoTicket tipo);
 
   private:
+    void marcarPendientes();
+
     Diario& diario_;
     printing::Entorno& entorno_;
     bool planeando_ = false;
@@ -53,6 +55,8 @@ class DespachoDiario : public printing::ObservadorTickets {
     QList<TicketPlan> plan_;
     QList<TicketDiario> tickets_;
     std::optional<TicketDiario> actual_;
+    // Outcomes not committed yet: they ride on the next ticket's commit or the last one.
+    QList<CambioEstado> porMarcar_;
     Resultado resultado_;
 };
 

@@ -281,4 +281,46 @@ TEST_F(Journal, EndedAtEachStepOfATicketItResumesWithoutLossOrDouble) {
     }
 }
 
+TEST_F(Journal, TicketsAndReprintWorkBesideTheRunningServer) {
+    queueBatch(1);
+    startServer();
+    notify();
+    ASSERT_TRUE(waitUntil([&] { return printed().size() >= kTicketsPerDocument; }, kDeadline));
+    const auto cli = [&](const QStringList& args, QByteArray* out = nullptr) {
+        QProcess p;
+        p.start(QString::fromUtf8(SI_SERVER_BIN),
+                QStringList{QStringLiteral("--app-dir"), root_ + QStringLiteral("/app")} + args);
+        p.waitForFinished(15000);
+        if (out) *out = p.readAllStandardOutput();
+        return p.exitCode();
+    };
+    QByteArray listing;
+    EXPECT_EQ(cli({QStringLiteral("--tickets")}, &listing), 0);
+    const QList<QByteArray> lines = listing.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), kTicketsPerDocument);
+    const QList<QByteArray> first = lines[0].split('\t');
+    ASSERT_EQ(first.size(), 6);
+    EXPECT_EQ(first[2], "comanda");
+    EXPECT_EQ(first[3], "Cocina");
+    EXPECT_EQ(first[4], "impreso");
+    EXPECT_EQ(first[5], "Cocina D1T1");
+
+    const QString id = QString::fromUtf8(first[0]);
+    EXPECT_EQ(cli({QStringLiteral("--reprint"), id, QStringLiteral("--to"), QStringLiteral("bar")}),
+              0);
+    EXPECT_EQ(cli({QStringLiteral("--reprint"), QStringLiteral("9999")}), 1);
+    EXPECT_EQ(
+        cli({QStringLiteral("--reprint"), id, QStringLiteral("--to"), QStringLiteral("Parrilla")}),
+        1);
+    ASSERT_TRUE(waitUntil([&] { return printed().value(QStringLiteral("D1T1")) == 2; }, kDeadline));
+    EXPECT_TRUE(server_->running()) << "no second server took over";
+    EXPECT_EQ(server_->count(re(QStringLiteral("^Reimpresion del ticket %1 en Bar").arg(id))), 1);
+
+    server_->stop();
+    server_.reset();
+    EXPECT_EQ(cli({QStringLiteral("--reprint"), id}), 3);
+    EXPECT_EQ(cli({QStringLiteral("--tickets")}, &listing), 0);
+    EXPECT_EQ(listing.trimmed().split('\n').size(), kTicketsPerDocument + 1);
+}
+
 }  // namespace
