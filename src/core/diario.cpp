@@ -47,6 +47,10 @@ class Sentencia {
         if (!valida()) return;
         if (v.isNull()) {
             sqlite3_bind_null(stmt_, i);
+        } else if (v.typeId() == QMetaType::QByteArray) {
+            const QByteArray b = v.toByteArray();
+            sqlite3_bind_blob(stmt_, i, b.constData(), static_cast<int>(b.size()),
+                              SQLITE_TRANSIENT);
         } else if (v.typeId() == QMetaType::QString) {
             const QByteArray t = v.toString().toUtf8();
             sqlite3_bind_text(stmt_, i, t.constData(), static_cast<int>(t.size()),
@@ -75,11 +79,23 @@ class Sentencia {
         return t ? QString::fromUtf8(t, sqlite3_column_bytes(stmt_, col)) : QString();
     }
     bool nulo(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
+    /** A document's text: stored compressed, read either way. */
+    QString documento(int col) const {
+        if (sqlite3_column_type(stmt_, col) != SQLITE_BLOB) return texto(col);
+        const QByteArray b(static_cast<const char*>(sqlite3_column_blob(stmt_, col)),
+                           sqlite3_column_bytes(stmt_, col));
+        return QString::fromUtf8(qUncompress(b));
+    }
 
   private:
     sqlite3_stmt* stmt_ = nullptr;
     int codigo_ = SQLITE_ERROR;
 };
+
+// Job documents are JSON: compressed, a journal of 20,000 tickets stays a few megabytes.
+QByteArray comprimir(const QString& texto) {
+    return qCompress(texto.toUtf8(), 6);
+}
 
 QDateTime desdeMs(qint64 ms) {
     return QDateTime::fromMSecsSinceEpoch(ms);
@@ -96,7 +112,7 @@ const char* const kMigraciones[] = {
     // 1
     "CREATE TABLE meta(clave TEXT PRIMARY KEY, valor TEXT NOT NULL);"
     "CREATE TABLE documentos(id INTEGER PRIMARY KEY AUTOINCREMENT, recibido INTEGER NOT NULL,"
-    " texto TEXT NOT NULL, error TEXT);"
+    " texto BLOB NOT NULL, error TEXT);"
     "CREATE TABLE tickets(id INTEGER PRIMARY KEY AUTOINCREMENT, documento INTEGER NOT NULL,"
     " orden INTEGER NOT NULL, tipo TEXT NOT NULL, clave TEXT NOT NULL DEFAULT '',"
     " impresora TEXT NOT NULL DEFAULT '', estado TEXT NOT NULL, envio TEXT NOT NULL DEFAULT '',"
@@ -320,7 +336,7 @@ std::optional<QList<qint64>> Diario::registrarDocumento(const QDateTime& recibid
     bool ok = false;
     {
         Sentencia doc(db_, QStringLiteral("INSERT INTO documentos(recibido, texto) VALUES(?, ?)"));
-        doc.enlazarTodos({recibido.toMSecsSinceEpoch(), texto});
+        doc.enlazarTodos({recibido.toMSecsSinceEpoch(), comprimir(texto)});
         ok = doc.ejecutar();
         const qint64 documento = sqlite3_last_insert_rowid(db_);
         Sentencia t(db_, QStringLiteral("INSERT INTO tickets(documento, orden, tipo, clave, "
@@ -351,7 +367,7 @@ std::optional<qint64> Diario::registrarIlegible(const QDateTime& recibido, const
     }
     Sentencia doc(db_,
                   QStringLiteral("INSERT INTO documentos(recibido, texto, error) VALUES(?, ?, ?)"));
-    doc.enlazarTodos({recibido.toMSecsSinceEpoch(), texto, mensaje});
+    doc.enlazarTodos({recibido.toMSecsSinceEpoch(), comprimir(texto), mensaje});
     bool ok = doc.ejecutar();
     const qint64 documento = sqlite3_last_insert_rowid(db_);
     Sentencia t(db_, QStringLiteral("INSERT INTO tickets(documento, orden, tipo, estado, "
@@ -448,7 +464,7 @@ std::optional<DocumentoDiario> Diario::documento(qint64 id) {
     Sentencia s(db_, QStringLiteral("SELECT recibido, texto, error FROM documentos WHERE id = ?"));
     s.enlazar(1, id);
     if (s.paso() != SQLITE_ROW) return std::nullopt;
-    return DocumentoDiario{id, desdeMs(s.entero(0)), s.texto(1), s.texto(2)};
+    return DocumentoDiario{id, desdeMs(s.entero(0)), s.documento(1), s.texto(2)};
 }
 
 QList<TicketDiario> Diario::ticketsDe(qint64 documento) {

@@ -9,7 +9,7 @@ namespace core {
 
 QString carpetaEjecucion(const QString& carpetaAplicacion) {
     // Never a shared /tmp: another user could take the name first.
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir().mkpath(runtime)) return runtime;
     return carpetaAplicacion;
 }
