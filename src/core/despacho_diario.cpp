@@ -116,6 +116,7 @@ void DespachoDiario::alEnviar(const printing::TicketEnCurso& ticket, const QStri
     if (!actual_) return;
     const QString destino =
         entorno_.impresoras->nextJob(impresora, ticket.tipo == printing::TipoTicket::Cajon);
+    entorno_.impresoras->setJobName(diario_.nombreTrabajo(actual_->id));
     porMarcar_.append({actual_->id, EstadoTicket::Enviado, destino, impresora});
     diario_.marcar(porMarcar_);
     porMarcar_.clear();

@@ -365,10 +365,23 @@ void Servidor::reanudar() {
                     continue;
                 }
                 if (t.envio.isEmpty()) {
-                    // Nothing to ask: the printer may have the ticket already.
-                    agregarLog(QStringLiteral("Ticket %1 enviado de nuevo, posible duplicado en ")
-                                   .arg(t.id) +
-                               t.impresora);
+                    // CUPS knows its jobs by name; a printer that cannot be asked may have
+                    // the ticket already.
+                    const QString nombre = diario_->nombreTrabajo(t.id);
+                    const auto destino = entorno_.impresoras->jobFate(nombre);
+                    if (destino == printing::PrinterSystem::JobFate::Done ||
+                        destino == printing::PrinterSystem::JobFate::Waiting) {
+                        cambios.append({t.id, EstadoTicket::Impreso, {}, {}});
+                        continue;
+                    }
+                    if (destino == printing::PrinterSystem::JobFate::Unsent)
+                        entorno_.impresoras->cancelJobs(nombre);
+                    if (destino == printing::PrinterSystem::JobFate::Unknown) {
+                        agregarLog(
+                            QStringLiteral("Ticket %1 enviado de nuevo, posible duplicado en ")
+                                .arg(t.id) +
+                            t.impresora);
+                    }
                 }
                 t.estado = EstadoTicket::Pendiente;
             }

@@ -92,6 +92,17 @@ class PrinterSystem {
         Q_UNUSED(raw);
         return {};
     }
+
+    /** Names the next ended document or raw write (a CUPS job-name), so a restart can ask. */
+    virtual void setJobName(const QString& name) { Q_UNUSED(name); }
+    /** What became of a job sent under a name given to setJobName. */
+    enum class JobFate { Unknown, Missing, Waiting, Done, Unsent };
+    virtual JobFate jobFate(const QString& name) {
+        Q_UNUSED(name);
+        return JobFate::Unknown;
+    }
+    /** Cancels what is left of the jobs sent under that name. */
+    virtual void cancelJobs(const QString& name) { Q_UNUSED(name); }
 };
 
 }  // namespace printing

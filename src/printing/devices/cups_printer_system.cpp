@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <cmath>
 
+#include "cups_trabajos.h"
 #include "json/runtime_error.h"
 
 namespace printing {
@@ -89,14 +90,14 @@ PrintDevice& CupsPrinterSystem::printer(int index) {
             const QString problem = queueProblem(name);
             if (!problem.isEmpty()) throw printerError(problem);
         });
-        device->setEndHook([name](const PaintedDocument& doc) {
+        device->setEndHook([this, name](const PaintedDocument& doc) {
             QByteArray pdf;
             QBuffer buffer(&pdf);
             buffer.open(QIODevice::WriteOnly);
             if (!doc.writePdf(&buffer, name)) {
                 throw printerError(QStringLiteral("No se pudo preparar el documento"));
             }
-            submitJob(name, QStringLiteral("Ticket"), pdf, false);
+            submitJob(name, takeJobName(QStringLiteral("Ticket")), pdf, false);
         });
         slot = std::move(device);
     }
@@ -186,7 +187,21 @@ void CupsPrinterSystem::submitJob(const QString& queue, const QString& title,
 void CupsPrinterSystem::writeRaw(const QString& deviceName, const QByteArray& bytes) {
     const QString problem = queueProblem(deviceName);
     if (!problem.isEmpty()) throw printerError(problem);
-    submitJob(deviceName, QStringLiteral("Cajon"), bytes, true);
+    submitJob(deviceName, takeJobName(QStringLiteral("Cajon")), bytes, true);
+}
+
+QString CupsPrinterSystem::takeJobName(const QString& otherwise) {
+    QString name = jobName_.isEmpty() ? otherwise : jobName_;
+    jobName_.clear();
+    return name;
+}
+
+PrinterSystem::JobFate CupsPrinterSystem::jobFate(const QString& name) {
+    return cupsJobFate(name);
+}
+
+void CupsPrinterSystem::cancelJobs(const QString& name) {
+    cupsCancelJobs(name);
 }
 
 }  // namespace printing

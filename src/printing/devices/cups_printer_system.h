@@ -31,6 +31,9 @@ class CupsPrinterSystem : public PrinterSystem {
     PrintDevice& printer(int index) override;
     QString defaultPrinterName() override;
     void writeRaw(const QString& deviceName, const QByteArray& bytes) override;
+    void setJobName(const QString& name) override { jobName_ = name; }
+    JobFate jobFate(const QString& name) override;
+    void cancelJobs(const QString& name) override;
 
     /** Why the queue cannot take a job now; "" when it can. */
     static QString queueProblem(const QString& queue);
@@ -42,11 +45,13 @@ class CupsPrinterSystem : public PrinterSystem {
 
   private:
     void refresh();
+    QString takeJobName(const QString& otherwise);
 
     FontTable fonts_;
     QStringList names_;
     QElapsedTimer listedAt_;
     QHash<QString, std::shared_ptr<PainterDevice>> devices_;  // devices live as long as we do
+    QString jobName_;                                         // the next job's name, used once
 };
 
 }  // namespace printing
