@@ -199,11 +199,20 @@ QString primeraLinea(const QString& texto) {
     return texto.trimmed();
 }
 
-// A retry tells nobody but the log, in one line of its own.
-class AvisosMudos : public printing::Avisos {
+// A failed retry tells nobody but the log, in one line of its own; a ticket that prints at
+// last says so as any ticket does.
+class AvisosReintento : public printing::Avisos {
   public:
-    void showBalloonTip(const QString&, int, const QString&, int) override {}
+    explicit AvisosReintento(printing::Avisos* real) : real_(real) {}
+    void showBalloonTip(const QString& mensaje, int icono, const QString& titulo,
+                        int tiempoMs) override {
+        if (real_ && icono == printing::kGloboInfo)
+            real_->showBalloonTip(mensaje, icono, titulo, tiempoMs);
+    }
     void agregarLog(const QString&) override {}
+
+  private:
+    printing::Avisos* real_;
 };
 
 }  // namespace
@@ -288,9 +297,9 @@ void Servidor::documentoIlegible(const QDateTime& recibido, const QString& texto
 bool Servidor::imprimirTickets(const json::JsonValue& raiz, const QDateTime& recibido,
                                QList<TicketDiario> tickets, bool silencioso) {
     bool todos = true;
-    AvisosMudos mudos;
     printing::Avisos* antes = entorno_.avisos;
-    if (silencioso) entorno_.avisos = &mudos;
+    AvisosReintento reintento(antes);
+    if (silencioso) entorno_.avisos = &reintento;
     // One place of the document prints once a pass; a copy of it waits for the next pass.
     while (!tickets.isEmpty()) {
         QList<TicketDiario> pasada;

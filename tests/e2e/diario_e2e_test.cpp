@@ -327,4 +327,48 @@ TEST_F(Journal, TicketsAndReprintWorkBesideTheRunningServer) {
     EXPECT_EQ(listing.trimmed().split('\n').size(), kTicketsPerDocument + 1);
 }
 
+// An output folder that cannot be written fails every virtual printer, the default included.
+TEST_F(Journal, PrintersDownForAWhileThenBackPrintEachTicketOnce) {
+    queueBatch(2);
+    server_ = std::make_unique<Child>(QStringLiteral("servidor-impresoras"), clock_);
+    const int simFrom = static_cast<int>(sim_->lines().size());
+    server_->start(
+        QString::fromUtf8(SI_SERVER_BIN),
+        serverArgs() + QStringList{QStringLiteral("--retry-ms"), QStringLiteral("1000")});
+    ASSERT_TRUE(waitUntil(
+        [&] { return sim_->find(re(QStringLiteral(" identify ")), simFrom) >= 0; }, kDeadline));
+    const QString out = root_ + QStringLiteral("/out");
+    ASSERT_TRUE(QDir(out).removeRecursively());
+    QFile blocker(out);  // a file where the folder should be
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    notify();
+    const auto status = [&](const char* value) {
+        return re(QStringLiteral(" status \\S+ %1 %2$").arg(kCode, QLatin1String(value)));
+    };
+    ASSERT_TRUE(waitUntil([&] { return sim_->find(status("1"), simFrom) >= 0; }, 3 * kDeadline))
+        << "tickets wait: status 1";
+    ASSERT_TRUE(waitUntil([&] { return servedCount() >= 2; }, 3 * kDeadline));
+    // Both documents in (each failure told once, with its balloon), then retries fail quietly.
+    const QRegularExpression answer(QStringLiteral("^Respuesta: $"));
+    ASSERT_TRUE(waitUntil([&] { return server_->count(answer) >= 2; }, kDeadline));
+    const int second = server_->find(answer, server_->find(answer) + 1);
+    const QRegularExpression retry(QStringLiteral("^Reintento sin exito"));
+    ASSERT_TRUE(waitUntil([&] { return server_->count(retry, second) >= 12; }, kDeadline));
+    const int firstRetry = server_->find(retry, second);
+    EXPECT_EQ(server_->count(re(QStringLiteral("^balloon ")), firstRetry), 0)
+        << "a failed retry shows no balloon";
+
+    ASSERT_TRUE(QFile::remove(out));
+    const int back = static_cast<int>(sim_->lines().size());
+    ASSERT_TRUE(waitUntil([&] { return printed().size() >= 2 * kTicketsPerDocument; }, kDeadline));
+    ASSERT_TRUE(waitUntil([&] { return sim_->find(status("0"), back) >= 0; }, kDeadline))
+        << "the last waiting ticket printed: status 0 at once";
+    waitUntil([] { return false; }, 1500);
+    for (const int n : printed()) EXPECT_EQ(n, 1);
+    EXPECT_GT(
+        server_->count(re(QStringLiteral("^balloon 1 Impresion de comanda: Comanda enviada a "))),
+        0);
+}
+
 }  // namespace
