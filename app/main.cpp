@@ -1,10 +1,10 @@
 // servidor-impresoras: the branch's print server.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -13,11 +13,13 @@
 #include "core/conexion_tcp.h"
 #include "core/reimpresion.h"
 #include "core/servidor.h"
+#include "instancia.h"
 #include "lista_tickets.h"
 #include "opciones.h"
 #include "printing/devices/cups_printer_system.h"
 #include "printing/devices/picture_size.h"
 #include "printing/devices/virtual_printer_system.h"
+#include "printing/primitives.h"
 #include "shell/dialogos_reales.h"
 #include "shell/iconos.h"
 #include "shell/ventana_principal.h"
@@ -28,23 +30,6 @@ void error(const QString& texto) {
     const QByteArray b = texto.toUtf8() + '\n';
     std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
     std::fflush(stderr);
-}
-
-// One server per application folder: the lock's name carries a hash of the folder's path,
-// so servers with folders of their own (tests, a demo) run beside the branch's.
-QString rutaBloqueo(const QString& carpeta) {
-    QString dir = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
-                      ? QString()
-                      : QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty() || !QDir().mkpath(dir)) dir = QDir::tempPath();
-    const QString canonica = QFileInfo(carpeta).canonicalFilePath();
-    const QByteArray hash =
-        QCryptographicHash::hash(canonica.isEmpty() ? carpeta.toUtf8() : canonica.toUtf8(),
-                                 QCryptographicHash::Sha1)
-            .toHex()
-            .left(16);
-    return QDir(dir).filePath(QStringLiteral("servidor-impresoras-") + QString::fromLatin1(hash) +
-                              QStringLiteral(".lock"));
 }
 
 std::unique_ptr<printing::PrinterSystem> crearImpresoras(const app::Opciones& o, QString& fallo) {
@@ -59,7 +44,18 @@ std::unique_ptr<printing::PrinterSystem> crearImpresoras(const app::Opciones& o,
         return nullptr;
     }
     auto sistema = std::make_unique<printing::VirtualPrinterSystem>(o.printOutput, *formatos);
+    sistema->setAjustes(o.ajustes);
     for (const auto& i : o.printer) sistema->addPrinter(i.nombre, i.ancho, i.offline);
+    // A network printer of [impresoras] is one more virtual printer: nothing is ever sent.
+    for (const QString& nombre : o.ajustes.nombres()) {
+        const printing::AjustesImpresora a = o.ajustes.de(nombre);
+        const bool listada = std::any_of(o.printer.begin(), o.printer.end(), [&](const auto& i) {
+            return printing::recortar(printing::mayusculas(i.nombre)) ==
+                   printing::recortar(printing::mayusculas(nombre));
+        });
+        if (!a.direccion.isEmpty() && !listada)
+            sistema->addPrinter(nombre, a.anchoMm == 58 ? 3288 : 4535);
+    }
     if (!o.defaultPrinter.isEmpty())
         sistema->setDefaultPrinterName(o.defaultPrinter);
     else if (!o.printer.isEmpty())
@@ -126,7 +122,8 @@ int main(int argc, char* argv[]) {
     if (o.reprint) {
         QString respuesta;
         const auto r =
-            core::pedirReimpresion(core::rutaSocket(o.carpeta), *o.reprint, o.reprintTo, respuesta);
+            core::pedirReimpresion(core::rutaSocket(app::carpetaEjecucion(o.carpeta), o.carpeta),
+                                   *o.reprint, o.reprintTo, respuesta);
         if (r == core::RespuestaReimpresion::SinServidor)
             error(QStringLiteral("No hay un servidor en ejecucion para ") + o.carpeta);
         else if (r == core::RespuestaReimpresion::Rechazada)
@@ -135,15 +132,17 @@ int main(int argc, char* argv[]) {
     }
 
     shell::DialogosReales dialogos;
-    QLockFile bloqueo(rutaBloqueo(o.carpeta));
-    bloqueo.setStaleLockTime(0);
-    if (!bloqueo.tryLock(0)) {
+    QLockFile bloqueo(app::rutaBloqueo(o.carpeta));
+    if (!app::tomarBloqueo(bloqueo)) {
         const QString texto = QStringLiteral("La Aplicación ya esta en ejecución");
         error(texto);
         if (!sinPantalla) dialogos.msgBox(texto, core::IconoMensaje::Exclamacion);
         return 1;
     }
 
+    // Headless, nobody sees the window's log: the refusal of a linked access file goes here.
+    if (sinPantalla && core::noEsArchivoNormal(core::rutaAcceso(o.carpeta)))
+        error(core::kMensajeAccesoNoNormal);
     if (sinPantalla &&
         !core::codigoValidoInicio(core::leerLineasArchivo(core::rutaAcceso(o.carpeta)).value(0))) {
         error(QStringLiteral("Falta el codigo de sucursal"));
@@ -168,10 +167,14 @@ int main(int argc, char* argv[]) {
     entorno.nitSoftware = o.nitSoftware;
     entorno.webSoftware = o.webSoftware;
     entorno.tamanoImagen = printing::pictureSize;
+    if (auto* virtuales = dynamic_cast<printing::VirtualPrinterSystem*>(impresoras.get()))
+        virtuales->attach(entorno);
 
     auto* conexion = new core::ConexionTcp(&aplicacion);
+    conexion->setTiempoEnlace(o.linkTimeoutMs);
     auto* buscador = new core::BuscadorHttps(&aplicacion);
     buscador->setTiempoMaximo(o.fetchTimeoutMs);
+    buscador->setMaximoRespuesta(qint64(o.maxAnswerMb) * 1024 * 1024);
     core::ConfigEnlace enlace;
     enlace.hostNotificaciones = o.notifyHost;
     enlace.puertoNotificaciones = o.notifyPort;
@@ -181,6 +184,7 @@ int main(int argc, char* argv[]) {
     enlace.reintentoMs = o.retryMs;
     enlace.limiteReintentoMs = o.retryLimitMs;
     core::Servidor servidor(conexion, buscador, entorno, enlace);
+    for (const QString& linea : o.avisosAjustes) servidor.agregarLog(linea);
     if (!o.caFile.isEmpty() && !buscador->agregarCertificados(o.caFile))
         servidor.agregarLog(QStringLiteral("No se pudieron leer certificados de ") + o.caFile);
 
@@ -194,7 +198,7 @@ int main(int argc, char* argv[]) {
     core::ServicioReimpresion reimpresion([&servidor](qint64 id, const QString& impresora) {
         return servidor.reimprimir(id, impresora);
     });
-    if (!reimpresion.escuchar(core::rutaSocket(o.carpeta)))
+    if (!reimpresion.escuchar(core::rutaSocket(app::carpetaEjecucion(o.carpeta), o.carpeta)))
         servidor.agregarLog(QStringLiteral("No se pudo abrir el canal de reimpresion: ") +
                             reimpresion.error());
     const int estado = QApplication::exec();

@@ -50,7 +50,7 @@ void declararOpciones(QCommandLineParser& p) {
              "Folder of the virtual printers' files (APP-DIR/tickets). Key print_output."),
          QStringLiteral("DIR")},
         {QStringLiteral("print-format"),
-         QStringLiteral("Virtual printer formats: text,pdf,png (text). Key print_format."),
+         QStringLiteral("Virtual printer formats: text,pdf,png,escpos (text). Key print_format."),
          QStringLiteral("LIST")},
         {QStringLiteral("locale"),
          QStringLiteral("Regional number format, e.g. es_CO (the system's). Key locale."),
@@ -69,6 +69,14 @@ void declararOpciones(QCommandLineParser& p) {
          QStringLiteral("How long such a ticket is retried before it fails (1800000). Key "
                         "retry_limit_ms."),
          QStringLiteral("MS")},
+        {QStringLiteral("link-timeout-ms"),
+         QStringLiteral("Longest silence of the notification link before it is dropped and "
+                        "reconnected (60000). Key link_timeout_ms."),
+         QStringLiteral("MS")},
+        {QStringLiteral("max-answer-mb"),
+         QStringLiteral("Largest job answer read, in MB of 1,048,576 bytes (64; up to 4096). "
+                        "Key max_answer_mb."),
+         QStringLiteral("MB")},
         {QStringLiteral("set-code"),
          QStringLiteral("Validate and store the branch code, then exit."), QStringLiteral("CODE")},
         {QStringLiteral("tickets"),
@@ -153,16 +161,18 @@ std::optional<QString> leerOpciones(const QCommandLineParser& p,
     struct Periodo {
         const char* opcion;
         int* destino;
-    } periodos[] = {{"watchdog-ms", &o.watchdogMs},
-                    {"heartbeat-ms", &o.heartbeatMs},
-                    {"fetch-timeout-ms", &o.fetchTimeoutMs},
-                    {"retry-ms", &o.retryMs},
-                    {"retry-limit-ms", &o.retryLimitMs}};
+    } periodos[] = {{"watchdog-ms", &o.watchdogMs},          {"heartbeat-ms", &o.heartbeatMs},
+                    {"fetch-timeout-ms", &o.fetchTimeoutMs}, {"retry-ms", &o.retryMs},
+                    {"retry-limit-ms", &o.retryLimitMs},     {"link-timeout-ms", &o.linkTimeoutMs}};
     for (const auto& per : periodos) {
         const QString t = valor(QLatin1String(per.opcion));
         if (t.isEmpty()) continue;
         *per.destino = leerEntero(t, 1, 24 * 3600 * 1000, ok);
         if (!ok) return QStringLiteral("bad --%1: %2").arg(QLatin1String(per.opcion), t);
+    }
+    if (const QString t = valor(QStringLiteral("max-answer-mb")); !t.isEmpty()) {
+        o.maxAnswerMb = leerEntero(t, 1, 4096, ok);
+        if (!ok) return QStringLiteral("bad --max-answer-mb: ") + t;
     }
     if (p.isSet(QStringLiteral("set-code"))) o.setCode = p.value(QStringLiteral("set-code"));
     o.tickets = p.isSet(QStringLiteral("tickets"));
@@ -177,6 +187,8 @@ std::optional<QString> leerOpciones(const QCommandLineParser& p,
         return QStringLiteral("--to goes with --reprint");
     o.nitSoftware = printing::valorIni(ini, QStringLiteral("factura/nit_software"));
     o.webSoftware = printing::valorIni(ini, QStringLiteral("factura/web_software"));
+    o.ajustes = printing::AjustesImpresoras::leer(
+        ini, [&o](const QString& linea) { o.avisosAjustes.append(linea); });
     return std::nullopt;
 }
 

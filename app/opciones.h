@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "printing/ajustes_impresoras.h"
+
 class QCommandLineParser;
 
 namespace app {
@@ -34,12 +36,17 @@ struct Opciones {
     int fetchTimeoutMs = 30000;
     int retryMs = 60000;
     int retryLimitMs = 1800000;
+    int linkTimeoutMs = 60000;
+    int maxAnswerMb = 64;
     std::optional<QString> setCode;
     bool tickets = false;           // list the journal and exit
     std::optional<qint64> reprint;  // hand a reprint to the running server and exit
     QString reprintTo;
     QString nitSoftware;
     QString webSoftware;
+    /** servidor.ini's [impresoras], and the log lines its unknown words gave. */
+    printing::AjustesImpresoras ajustes;
+    QStringList avisosAjustes;
 };
 
 /** Declares every option on the parser (with --help and --version). */

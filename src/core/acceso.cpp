@@ -1,19 +1,66 @@
 #include "core/acceso.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace core {
 
+std::optional<QByteArray> leerArchivoNormal(const QString& ruta) {
+    // O_NONBLOCK: a FIFO planted there must not hang the start-up; it is refused below.
+    const int fd =
+        ::open(QFile::encodeName(ruta).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    QFile f;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) return std::nullopt;
+    return bytes;
+}
+
+bool reemplazarArchivo(const QString& ruta, const QByteArray& bytes, QString* motivo) {
+    const QFileInfo destino(ruta);
+    QTemporaryFile f(
+        destino.absoluteDir().filePath(destino.fileName() + QStringLiteral(".XXXXXX")));
+    if (!f.open()) {
+        if (motivo) *motivo = f.errorString();
+        return false;
+    }
+    if (f.write(bytes) != bytes.size() || !f.flush() || ::fsync(f.handle()) != 0) {
+        if (motivo) *motivo = f.errorString();
+        return false;
+    }
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                     QFileDevice::ReadOther);
+    f.close();
+    // rename(2) replaces whatever has the name, a link included, and never follows it.
+    if (::rename(QFile::encodeName(f.fileName()).constData(),
+                 QFile::encodeName(destino.absoluteFilePath()).constData()) != 0) {
+        if (motivo) *motivo = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    f.setAutoRemove(false);
+    return true;
+}
+
 QStringList leerLineasArchivo(const QString& ruta) {
-    QFile f(ruta);
-    if (!f.open(QIODevice::ReadOnly)) return {QString()};
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) return {QString()};
-    QString texto = QString::fromUtf8(bytes);
+    const std::optional<QByteArray> bytes = leerArchivoNormal(ruta);
+    if (!bytes) return {QString()};
+    QString texto = QString::fromUtf8(*bytes);
     if (texto.startsWith(QChar(0xfeff))) texto.remove(0, 1);
     QStringList lineas;
     qsizetype inicio = 0;
@@ -28,6 +75,12 @@ QStringList leerLineasArchivo(const QString& ruta) {
     if (inicio < texto.size()) lineas.append(texto.mid(inicio));
     lineas.append(QString());
     return lineas;
+}
+
+bool noEsArchivoNormal(const QString& ruta) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(ruta).constData(), &st) != 0) return false;
+    return !S_ISREG(st.st_mode);
 }
 
 bool existeRuta(const QString& ruta) {
@@ -59,11 +112,7 @@ bool codigoValidoCambio(const QString& codigo) {
 
 bool escribirAcceso(const QString& carpeta, const QString& codigo, QString* motivo) {
     QDir().mkpath(carpeta);
-    QSaveFile f(rutaAcceso(carpeta));
-    const QByteArray linea = codigo.toUtf8() + "\r\n";
-    if (f.open(QIODevice::WriteOnly) && f.write(linea) == linea.size() && f.commit()) return true;
-    if (motivo) *motivo = f.errorString();
-    return false;
+    return reemplazarArchivo(rutaAcceso(carpeta), codigo.toUtf8() + "\r\n", motivo);
 }
 
 QString leerSegundaLinea(const QString& carpeta) {

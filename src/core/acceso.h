@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "core/dialogos.h"
 
@@ -18,14 +19,35 @@ inline const QString kMensajeCodigoActualizado = QStringLiteral(
     "El codigo se ha actualizado correctamente, se va cerrar el servidor de impresoras, "
     "porfavor vuelvelo a abrir.");
 inline const QString kMensajeCodigoNoGuardado = QStringLiteral("No se pudo guardar el codigo: ");
+inline const QString kMensajeAccesoNoNormal =
+    QStringLiteral("El archivo Acceso no es un archivo normal");
 constexpr int kLargoCodigo = 15;
 
 /**
  * The lines of a text file, index 0 first, always followed by one extra empty entry
- * (n lines give n + 1 entries); a file that cannot be read gives a single empty entry.
- * CR LF, LF and lone CR all end a line.
+ * (n lines give n + 1 entries); a file that cannot be read, or is not a regular file (a
+ * symbolic link included), gives a single empty entry. CR LF, LF and lone CR all end a line.
  */
 QStringList leerLineasArchivo(const QString& ruta);
+
+/**
+ * True when something other than a regular file stands at the path: a symbolic link (even
+ * to a regular file), a folder, a device. Such a file is never read nor written through.
+ */
+bool noEsArchivoNormal(const QString& ruta);
+
+/**
+ * The bytes of a regular file, opened without following a symbolic link; nothing when the
+ * file is missing, unreadable or not a regular file.
+ */
+std::optional<QByteArray> leerArchivoNormal(const QString& ruta);
+
+/**
+ * Writes a file through a temporary file in the same folder renamed into place: a symbolic
+ * link standing at the path is replaced itself, its target is never written.
+ * The reason of a failure goes to `motivo` when given.
+ */
+bool reemplazarArchivo(const QString& ruta, const QByteArray& bytes, QString* motivo = nullptr);
 
 /** True when a file or folder exists; a trailing separator is ignored. */
 bool existeRuta(const QString& ruta);

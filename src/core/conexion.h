@@ -41,7 +41,8 @@ class Conexion : public QObject {
 /**
  * The job fetcher: fetches one URL at a time (a fetch asked for while one runs waits for it
  * and then runs once) and reports status texts and the completion with the page's text, or a
- * failure with a reason.
+ * failure with a reason. A serious failure (an answer refused for its size) is also shown to
+ * the operator.
  */
 class Buscador : public QObject {
     Q_OBJECT
@@ -53,6 +54,7 @@ class Buscador : public QObject {
     void textoEstado(const QString& texto);
     void completo(const QString& texto);
     void fallo(const QString& razon);
+    void falloGrave(const QString& razon);
 };
 
 }  // namespace core

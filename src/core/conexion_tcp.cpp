@@ -1,6 +1,11 @@
 #include "core/conexion_tcp.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <QTcpSocket>
+#include <algorithm>
 
 namespace core {
 
@@ -23,9 +28,38 @@ int numeroErrorSocket(QAbstractSocket::SocketError error) {
     }
 }
 
+TiemposEnlace tiemposEnlace(int tiempoEnlaceMs) {
+    // Half the time idle, then up to three probes over the other half (keep-alive counts in
+    // whole seconds); the user time-out bounds the whole, also when data is waiting to be
+    // acknowledged.
+    const int segundos = std::max(1, tiempoEnlaceMs / 1000);
+    TiemposEnlace t{};
+    t.inactivoS = std::max(1, segundos / 2);
+    t.sondas = std::clamp(segundos - t.inactivoS, 1, 3);
+    t.intervaloS = std::max(1, (segundos - t.inactivoS) / t.sondas);
+    t.usuarioMs = std::max(1, tiempoEnlaceMs);
+    return t;
+}
+
+void ConexionTcp::vigilarSilencio() {
+    const qintptr descriptor = socket_->socketDescriptor();
+    if (descriptor < 0) return;
+    const int fd = static_cast<int>(descriptor);
+    const TiemposEnlace t = tiemposEnlace(tiempoEnlace_);
+    const int si = 1;
+    const unsigned int usuario = static_cast<unsigned int>(t.usuarioMs);
+    // Failures leave the link as TCP has it; nothing else depends on these settings.
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &si, sizeof si);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &t.inactivoS, sizeof t.inactivoS);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &t.intervaloS, sizeof t.intervaloS);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &t.sondas, sizeof t.sondas);
+    setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &usuario, sizeof usuario);
+}
+
 ConexionTcp::ConexionTcp(QObject* parent) : Conexion(parent), socket_(new QTcpSocket(this)) {
     connect(socket_, &QTcpSocket::connected, this, [this] {
         enError_ = false;
+        vigilarSilencio();
         emit conectado();
     });
     connect(socket_, &QTcpSocket::readyRead, this, [this] { emit datos(); });

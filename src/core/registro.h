@@ -7,9 +7,10 @@
 namespace core {
 
 /**
- * The server's log. Every entry goes to standard error whole; the log box gets the entry
- * cut to its first 64 KiB (with a note of what was left out) and keeps its last 5000 lines,
- * so an unattended server neither slows down nor grows without end.
+ * The server's log. Standard error and the log box get each entry cut to its first 64 KiB
+ * characters (with a note of what was left out); the log box keeps its last 5000 lines, so
+ * an unattended server neither slows down nor grows without end, and no widget ever gets an
+ * unbounded text.
  */
 class Registro : public QObject {
     Q_OBJECT
@@ -19,12 +20,14 @@ class Registro : public QObject {
 
     explicit Registro(QObject* parent = nullptr) : QObject(parent) {}
 
-    /** Where the whole entries go; stderr by default, null for none. */
+    /** Where the entries go as text; stderr by default, null for none. */
     void setSalida(FILE* salida) { salida_ = salida; }
 
     void agregar(const QString& texto);
 
-    /** The entry as the log box shows it: CR LF as line ends, cut to 64 KiB with a note. */
+    /** The first 64 KiB characters of a text, then a note of how many more were left out. */
+    static QString extracto(const QString& texto);
+    /** The entry as the log box shows it: the excerpt with LF as its only line end. */
     static QString textoCaja(const QString& texto);
 
   signals:

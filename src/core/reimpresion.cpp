@@ -7,21 +7,14 @@
 
 namespace core {
 
-QString carpetaEjecucion(const QString& carpetaAplicacion) {
-    // Never a shared /tmp: another user could take the name first.
-    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir().mkpath(runtime)) return runtime;
-    return carpetaAplicacion;
-}
-
-QString rutaSocket(const QString& carpetaAplicacion) {
+QString rutaSocket(const QString& carpetaEjecucion, const QString& carpetaAplicacion) {
     const QString canonica = QFileInfo(carpetaAplicacion).canonicalFilePath();
     const QByteArray hash =
         QCryptographicHash::hash((canonica.isEmpty() ? carpetaAplicacion : canonica).toUtf8(),
                                  QCryptographicHash::Sha1)
             .toHex()
             .left(16);
-    return QDir(carpetaEjecucion(carpetaAplicacion))
+    return QDir(carpetaEjecucion)
         .filePath(QStringLiteral("servidor-impresoras-") + QString::fromLatin1(hash) +
                   QStringLiteral(".sock"));
 }

@@ -8,10 +8,11 @@ class QLocalServer;
 
 namespace core {
 
-/** The folder for the server's lock and socket: XDG_RUNTIME_DIR when set, else the app's. */
-QString carpetaEjecucion(const QString& carpetaAplicacion);
-/** The local socket of the server running on an application folder. */
-QString rutaSocket(const QString& carpetaAplicacion);
+/**
+ * The local socket of the server running on an application folder, in the folder of its
+ * running files (beside its instance lock).
+ */
+QString rutaSocket(const QString& carpetaEjecucion, const QString& carpetaAplicacion);
 
 /** What a reprint request got: accepted, refused (unknown id or printer), or no server. */
 enum class RespuestaReimpresion { Aceptada = 0, Rechazada = 1, SinServidor = 3 };

@@ -7,12 +7,28 @@
 #include "core/despacho_diario.h"
 #include "core/diario.h"
 #include "core/punto_fallo.h"
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "json/parser.h"
 #include "json/runtime_error.h"
 #include "printing/despacho.h"
 #include "printing/print_device.h"
 
 namespace core {
+
+namespace {
+
+constexpr qsizetype kDocumentoGrande = 8 * 1024 * 1024;
+
+}  // namespace
+
+void devolverMemoriaLibre() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
 
 Servidor::Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& entorno,
                    ConfigEnlace config, QObject* parent)
@@ -39,6 +55,7 @@ Servidor::Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& en
     connect(&timerPoda_, &QTimer::timeout, this, [this] {
         if (diario_ && diario_->disponible()) diario_->podar(ahora());
     });
+    connect(buscador_, &Buscador::falloGrave, this, &Servidor::alFallarGrave);
 }
 
 Servidor::~Servidor() = default;
@@ -163,6 +180,10 @@ void Servidor::alFallar(const QString& razon) {
     encolar({false, razon});
 }
 
+void Servidor::alFallarGrave(const QString& razon) {
+    encolar({false, razon, true});
+}
+
 // A completion that arrives while a document is being dispatched (the invoice lets pending
 // events run) waits with its own text and runs after it: tickets of two documents never mix.
 void Servidor::encolar(Completado c) {
@@ -179,13 +200,21 @@ void Servidor::encolar(Completado c) {
 void Servidor::ejecutar(const Completado& c) {
     if (!c.ok) {
         // A failed fetch ends like a text that does not parse.
-        agregarLog(QStringLiteral("Error al consultar trabajos: ") + c.texto);
+        const QString texto = QStringLiteral("Error al consultar trabajos: ") + c.texto;
+        agregarLog(texto);
+        if (c.avisar)
+            showBalloonTip(texto, printing::kGloboError, kTituloGlobo, printing::kTiempoGlobo);
         terminarDocumento();
         return;
     }
     agregarLog(c.texto);
-    emit textoBuscado(c.texto);
+    // The status tab shows an excerpt: a text view given hundreds of MB fails.
+    emit textoBuscado(Registro::extracto(c.texto));
     procesarRespuesta(c.texto);
+    // A big document leaves the allocator holding its peak for good: once every copy is gone
+    // (the fetcher's included, after this event), the free memory goes back to the system.
+    if (c.texto.size() > kDocumentoGrande)
+        QTimer::singleShot(0, this, [] { devolverMemoriaLibre(); });
 }
 
 namespace {

@@ -25,6 +25,9 @@ struct TicketDiario;
 
 inline const QString kTituloGlobo = QStringLiteral("Sistema de impresora");
 
+/** Gives the allocator's free memory back to the system (where the C library can). */
+void devolverMemoriaLibre();
+
 /** Where the link connects and how often it looks. */
 struct ConfigEnlace {
     QString hostNotificaciones;
@@ -110,19 +113,21 @@ class Servidor : public QObject, public printing::Avisos {
     void alTextoEstado(const QString& texto);
     void alCompletar(const QString& texto);
     void alFallar(const QString& razon);
+    void alFallarGrave(const QString& razon);
 
   signals:
     /** The journal changed: a document came in or a ticket moved. */
     void ticketsCambiados();
     /** "status " + the socket state, after every watchdog tick. */
     void etiquetaEstado(const QString& texto);
-    /** The last fetched text, for the status tab. */
+    /** An excerpt of the last fetched text (see Registro::extracto), for the status tab. */
     void textoBuscado(const QString& texto);
 
   private:
     struct Completado {
         bool ok;
         QString texto;
+        bool avisar = false;  // a failure also shown in an error balloon
     };
     void encolar(Completado c);
     void ejecutar(const Completado& c);

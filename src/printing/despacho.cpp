@@ -83,6 +83,9 @@ void setComunicacion(const JsonValue& doc, Entorno& e) {
     if (!ids.isArray()) tipoIncorrecto(QStringLiteral("idsLeidos"), "una lista");
     if (ids.count() == 0) return;
 
+    const auto otraPasada = [&] {
+        if (e.otraPasada) e.otraPasada(doc, e);
+    };
     try {
         // Without printers the document is told once, whatever it holds.
         const bool hayTickets =
@@ -99,8 +102,10 @@ void setComunicacion(const JsonValue& doc, Entorno& e) {
         if (factura.count() > 0) imprimirFacturas(e, factura);
         if (cajon) imprimirAperturaCajon(e);
     } catch (const json::RuntimeError& err) {
+        otraPasada();
         throw DocumentoNoProcesado(err.description());
     }
+    otraPasada();
 }
 
 }  // namespace printing

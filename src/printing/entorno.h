@@ -79,6 +79,12 @@ struct Entorno {
     std::function<std::optional<QSizeF>(const QString& path)> tamanoImagen = [](const QString&) {
         return std::optional<QSizeF>();
     };
+    /**
+     * Runs after the layouts of a document, with the document and this Entorno: printers
+     * that measure text their own way (virtual ESC/POS text printers) lay the same document
+     * out again on their own metrics. Empty when no printer needs it.
+     */
+    std::function<void(const json::JsonValue& documento, const Entorno& e)> otraPasada;
 };
 
 }  // namespace printing

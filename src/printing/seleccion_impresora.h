@@ -28,6 +28,8 @@ class SeleccionImpresora {
     bool seleccionar(const Entorno& e, int indice, int reintento, const QString& solicitada);
     /** Makes `dispositivo` current without a probe; null forgets the selection. */
     void fijar(PrintDevice* dispositivo) { actual_ = dispositivo; }
+    /** The printer made current so far, without choosing one; null before any. */
+    PrintDevice* fijada() const { return actual_; }
     /** Cancels the open document of the current printer, ignoring any error. */
     void cancelarDocumento() noexcept;
 

@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -197,6 +196,14 @@ VentanaPrincipal::~VentanaPrincipal() {
 }
 
 void VentanaPrincipal::iniciar() {
+    // Files that are not regular files (a symbolic link above all) are never read: each is
+    // logged now and shown in a balloon once the tray icon is up.
+    QStringList rechazados;
+    auto rechazar = [&](const QString& texto) {
+        servidor_.agregarLog(texto);
+        rechazados << texto;
+    };
+    if (core::noEsArchivoNormal(core::rutaAcceso(carpeta_))) rechazar(core::kMensajeAccesoNoNormal);
     servidor_.conexionHabilitada = true;
     servidor_.iniciarTemporizadores();
     QString fallo;
@@ -206,7 +213,11 @@ void VentanaPrincipal::iniciar() {
     setVisible(core::leerSegundaLinea(carpeta_).toUpper() == QLatin1String("TECNICO"));
 
     const QString logo = QDir(carpeta_).filePath(QStringLiteral("logo.bmp"));
-    if (core::existeRuta(logo)) mostrarImagen(printing::readPicture(logo));
+    if (core::noEsArchivoNormal(logo)) {
+        rechazar(kMensajeLogoNoNormal);
+    } else if (const auto bytes = core::leerArchivoNormal(logo)) {
+        mostrarImagen(printing::readPicture(*bytes));
+    }
 
     // The code just read or given: a code that could not be written is not asked for twice.
     cajaCodigo->setText(codigo);
@@ -219,6 +230,9 @@ void VentanaPrincipal::iniciar() {
                             printing::kGloboInfo, core::kTituloGlobo, printing::kTiempoGlobo);
     bandeja->setMenu(menuBandeja);
     servidor_.setBandeja(bandeja);
+    for (const QString& texto : rechazados)
+        bandeja->showBalloonTip(texto, printing::kGloboAviso, core::kTituloGlobo,
+                                printing::kTiempoGlobo);
     if (!fallo.isEmpty()) avisarCodigoNoGuardado(fallo);
     servidor_.avisarFaltantes();
 }
@@ -268,12 +282,14 @@ void VentanaPrincipal::cargarImagenLogo() {
     const QImage imagen = printing::readPicture(ruta);
     bool copiado = false;
     if (!imagen.isNull()) {
+        // The chosen picture may be anywhere; the stored logo replaces whatever stands at
+        // logo.bmp (a link included) and never writes through it.
         QFile origen(ruta);
-        QSaveFile destino(QDir(carpeta_).filePath(QStringLiteral("logo.bmp")));
-        if (origen.open(QIODevice::ReadOnly) && destino.open(QIODevice::WriteOnly)) {
+        if (origen.open(QIODevice::ReadOnly)) {
             const QByteArray bytes = origen.readAll();
-            copiado = origen.error() == QFileDevice::NoError &&
-                      destino.write(bytes) == bytes.size() && destino.commit();
+            copiado =
+                origen.error() == QFileDevice::NoError &&
+                core::reemplazarArchivo(QDir(carpeta_).filePath(QStringLiteral("logo.bmp")), bytes);
         }
     }
     // A picture that cannot be read or stored changes nothing: the old logo stays.

@@ -28,6 +28,8 @@ inline const QString kFiltroImagen =
  * so the new code is read. "Apagar Servidor" ends with 0 and stays down.
  */
 constexpr int kEstadoReinicio = 75;
+inline const QString kMensajeLogoNoNormal =
+    QStringLiteral("El archivo logo.bmp no es un archivo normal");
 
 /**
  * The main window: shows the branch code, the logo, the log and the last fetched document,

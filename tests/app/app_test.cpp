@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -11,6 +13,7 @@
 
 #include "../core/servidores_prueba.h"
 #include "core/diario.h"
+#include "instancia.h"
 #include "lista_tickets.h"
 #include "opciones.h"
 
@@ -154,6 +157,29 @@ TEST(ListaTickets, OneEscapedLinePerTicketOldestFirst) {
     listar(dir.path(), codigo);
     EXPECT_EQ(codigo, 2) << "an unreadable journal is an I/O error, and is left as it is";
     EXPECT_EQ(QFileInfo(core::Diario::rutaArchivo(dir.path())).size(), 4096);
+}
+
+TEST(Opciones, AnswerLimitAndLinkTimeout) {
+    QTemporaryDir dir;
+    app::Opciones o;
+    ASSERT_FALSE(opciones({"--app-dir", dir.path()}, o));
+    EXPECT_EQ(o.maxAnswerMb, 64);
+    EXPECT_EQ(o.linkTimeoutMs, 60000);
+    escribir(dir.filePath("servidor.ini"),
+             "[servidor]\nmax_answer_mb=1024\nlink_timeout_ms=5000\n");
+    app::Opciones ini;
+    ASSERT_FALSE(opciones({"--app-dir", dir.path()}, ini));
+    EXPECT_EQ(ini.maxAnswerMb, 1024);
+    EXPECT_EQ(ini.linkTimeoutMs, 5000);
+    app::Opciones linea;
+    ASSERT_FALSE(opciones(
+        {"--app-dir", dir.path(), "--max-answer-mb", "200", "--link-timeout-ms", "3000"}, linea));
+    EXPECT_EQ(linea.maxAnswerMb, 200);
+    EXPECT_EQ(linea.linkTimeoutMs, 3000);
+    app::Opciones mal;
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--max-answer-mb", "0"}, mal));
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--max-answer-mb", "9999"}, mal));
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--link-timeout-ms", "x"}, mal));
 }
 
 struct Resultado {
@@ -327,6 +353,114 @@ TEST(Programa, MissingHostsAreReportedAndNothingConnects) {
     EXPECT_FALSE(err.contains("Error:"));
     servidor.terminate();
     servidor.waitForFinished(5000);
+}
+
+// Sets an environment variable for the life of a test, then puts the old value back.
+class Variable {
+  public:
+    Variable(const char* nombre, const QByteArray* valor) : nombre_(nombre) {
+        habia_ = qEnvironmentVariableIsSet(nombre);
+        antes_ = qgetenv(nombre);
+        if (valor)
+            qputenv(nombre, *valor);
+        else
+            qunsetenv(nombre);
+    }
+    ~Variable() {
+        if (habia_)
+            qputenv(nombre_, antes_);
+        else
+            qunsetenv(nombre_);
+    }
+    Variable(const Variable&) = delete;
+    Variable& operator=(const Variable&) = delete;
+
+  private:
+    const char* nombre_;
+    bool habia_ = false;
+    QByteArray antes_;
+};
+
+TEST(Instancia, TheLockLivesInTheRuntimeFolderElseInTheApplicationFolder) {
+    QTemporaryDir runtime;
+    QTemporaryDir carpeta;
+    {
+        const QByteArray valor = runtime.path().toUtf8();
+        Variable v("XDG_RUNTIME_DIR", &valor);
+        EXPECT_EQ(app::carpetaEjecucion(carpeta.path()), runtime.path());
+        EXPECT_EQ(QFileInfo(app::rutaBloqueo(carpeta.path())).absolutePath(), runtime.path());
+    }
+    {
+        Variable v("XDG_RUNTIME_DIR", nullptr);
+        EXPECT_EQ(app::carpetaEjecucion(carpeta.path()), carpeta.path());
+        EXPECT_EQ(QFileInfo(app::rutaBloqueo(carpeta.path())).absolutePath(), carpeta.path());
+    }
+}
+
+TEST(Instancia, AnUnreadableLockIsTakenAtOnceAndALiveOneNever) {
+    QTemporaryDir carpeta;
+    const QString ruta = app::rutaBloqueo(carpeta.path());
+    escribir(ruta, "basura sin sentido");  // fresh, and no owner to be read
+    QLockFile bloqueo(ruta);
+    ASSERT_TRUE(app::tomarBloqueo(bloqueo));
+    QLockFile otro(ruta);
+    EXPECT_FALSE(app::tomarBloqueo(otro));  // held by this live process
+    bloqueo.unlock();
+    EXPECT_TRUE(app::tomarBloqueo(otro));
+}
+
+// A garbage lock left in the runtime folder does not keep the server from starting; the
+// running server's lock still refuses a second one.
+TEST(Programa, AGarbageLockDoesNotBlockTheStart) {
+    QTemporaryDir dir;
+    QTemporaryDir runtime;
+    const QByteArray valor = runtime.path().toUtf8();
+    Variable v("XDG_RUNTIME_DIR", &valor);
+    escribir(dir.filePath("Acceso"), "123456789012345\r\n");
+    escribir(app::rutaBloqueo(dir.path()), "\x01\x02 garbage");
+    QProcess servidor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    servidor.setProcessEnvironment(env);
+    servidor.setProcessChannelMode(QProcess::MergedChannels);
+    servidor.start(kPrograma, {"--app-dir", dir.path(), "--printers", "virtual"});
+    ASSERT_TRUE(servidor.waitForStarted());
+    QByteArray salida;
+    EXPECT_TRUE(pruebas::esperar([&] {
+        salida += servidor.readAll();
+        return salida.contains("Falta configurar --job-host") ||
+               servidor.state() == QProcess::NotRunning;
+    })) << salida.constData();
+    salida += servidor.readAll();
+    EXPECT_FALSE(salida.contains("ya esta en ejecuc")) << salida.constData();
+    EXPECT_EQ(servidor.state(), QProcess::Running);
+    const auto otra = correr({"--app-dir", dir.path(), "--printers", "virtual"});
+    EXPECT_EQ(otra.codigo, 1);
+    EXPECT_TRUE(otra.salida.contains("La Aplicación ya esta en ejecución"));
+    servidor.terminate();
+    servidor.waitForFinished(5000);
+}
+
+// --set-code never writes through a link planted as the access file, and a start never
+// reads the branch code from one.
+TEST(Programa, TheAccessFileIsNeverFollowedThroughALink) {
+    QTemporaryDir dir;
+    QTemporaryDir fuera;
+    const QString destino = fuera.filePath("ajeno");
+    escribir(destino, "999999999999999\r\n");
+    ASSERT_TRUE(QFile::link(destino, dir.filePath("Acceso")));
+    const auto inicio = correr({"--app-dir", dir.path(), "--printers", "virtual"});
+    EXPECT_EQ(inicio.codigo, 2);
+    EXPECT_TRUE(inicio.salida.contains("El archivo Acceso no es un archivo normal"))
+        << inicio.salida.constData();
+    EXPECT_TRUE(inicio.salida.contains("Falta el codigo de sucursal"));
+
+    const auto r = correr({"--app-dir", dir.path(), "--set-code", "123456789012345"});
+    EXPECT_EQ(r.codigo, 0) << r.salida.constData();
+    QFile f(destino);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "999999999999999\r\n");
+    EXPECT_FALSE(QFileInfo(dir.filePath("Acceso")).isSymLink());
 }
 
 }  // namespace

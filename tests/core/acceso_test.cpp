@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "fakes.h"
@@ -103,6 +104,36 @@ TEST_F(Acceso, WritesUtf8AndLeavesNoTemporaryFiles) {
                                          "12345678901234\r\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"Acceso"});
     EXPECT_EQ(core::leerLineasArchivo(acceso()).value(0), QString::fromUtf8("Ñ12345678901234"));
+}
+
+// The access file is never followed through a symbolic link: reading it gives no code (so
+// the code is asked for), and writing replaces the link itself, never its target.
+TEST_F(Acceso, ALinkIsNeitherReadNorWrittenThrough) {
+    QTemporaryDir fuera;
+    const QString destino = fuera.filePath("ajeno");
+    escribir(destino, "999999999999999\r\nTECNICO\r\n");
+    ASSERT_TRUE(QFile::link(destino, acceso()));
+    EXPECT_TRUE(core::noEsArchivoNormal(acceso()));
+    EXPECT_EQ(core::leerLineasArchivo(acceso()), QStringList{""});
+    EXPECT_EQ(core::leerSegundaLinea(dir.path()), "");
+    dialogos.respuestas = {"123456789012345"};
+    EXPECT_EQ(core::leerCodigoSucursal(dir.path(), dialogos), "123456789012345");
+    EXPECT_EQ(dialogos.preguntas.size(), 1);
+    EXPECT_EQ(leer(destino), "999999999999999\r\nTECNICO\r\n");
+    EXPECT_FALSE(QFileInfo(acceso()).isSymLink());
+    EXPECT_FALSE(core::noEsArchivoNormal(acceso()));
+    EXPECT_EQ(leer(acceso()), "123456789012345\r\n");
+
+    // A dangling link, and a folder where the file should be.
+    ASSERT_TRUE(QFile::remove(acceso()));
+    ASSERT_TRUE(QFile::link(fuera.filePath("nuevo"), acceso()));
+    EXPECT_TRUE(core::noEsArchivoNormal(acceso()));
+    EXPECT_TRUE(core::escribirAcceso(dir.path(), "123456789012345"));
+    EXPECT_FALSE(QFile::exists(fuera.filePath("nuevo")));
+    EXPECT_EQ(leer(acceso()), "123456789012345\r\n");
+    EXPECT_FALSE(core::noEsArchivoNormal(dir.filePath("no-existe")));
+    EXPECT_TRUE(core::noEsArchivoNormal(fuera.path()));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 }  // namespace

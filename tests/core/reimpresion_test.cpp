@@ -19,20 +19,14 @@ QString preguntar(const QString& ruta, const QByteArray& pedido) {
     return QString::fromUtf8(s.readLine()).trimmed();
 }
 
-TEST(Reimpresion, SocketLivesInTheRuntimeFolderElseTheApplicationFolder) {
+TEST(Reimpresion, OneSocketPerApplicationFolderInItsRunningFolder) {
     QTemporaryDir app;
-    const QByteArray antes = qgetenv("XDG_RUNTIME_DIR");
-    qunsetenv("XDG_RUNTIME_DIR");
-    EXPECT_TRUE(core::rutaSocket(app.path()).startsWith(app.path() + "/servidor-impresoras-"));
-    QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-    EXPECT_TRUE(core::rutaSocket(app.path()).startsWith(runtime.path() + "/"));
     QTemporaryDir otra;
-    EXPECT_NE(core::rutaSocket(app.path()), core::rutaSocket(otra.path()));
-    if (antes.isNull())
-        qunsetenv("XDG_RUNTIME_DIR");
-    else
-        qputenv("XDG_RUNTIME_DIR", antes);
+    QTemporaryDir runtime;
+    EXPECT_TRUE(core::rutaSocket(runtime.path(), app.path())
+                    .startsWith(runtime.path() + "/servidor-impresoras-"));
+    EXPECT_NE(core::rutaSocket(runtime.path(), app.path()),
+              core::rutaSocket(runtime.path(), otra.path()));
 }
 
 TEST(Reimpresion, ServiceAnswersEachRequestAndRefusesGarbage) {

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 
 #include "json/runtime_error.h"
+#include "printing/devices/picture_size.h"
 #include "support.h"
 
 namespace {
@@ -116,6 +118,30 @@ TEST_F(PainterDeviceTest, ContinuedLinesShareOneBaselineAcrossSizes) {
     EXPECT_GT(t[2].baseline.y() - t[1].baseline.y(), smallLine + 30);
 }
 
+TEST_F(PainterDeviceTest, ALineBreakInsideATextStartsANewLineAsOnTheTape) {
+    device_.setFontName("Courier 17 CPI");
+    device_.setFontSize(12);
+    const double line = device_.textHeight("x");
+    device_.print({PrintItem::ofText("M\nPiso 2")});
+    device_.print({PrintItem::ofText("a\r\nb\rc"), PrintItem::tabTo(5), PrintItem::ofText("d")});
+    device_.print({PrintItem::ofText("fin\n")});
+    device_.print({PrintItem::ofText("ultima")});
+    device_.endDoc();
+    const auto t = texts();
+    QStringList runs;
+    for (const auto& r : t) runs.append(r.text);
+    EXPECT_EQ(runs, QStringList({"M", "Piso 2", "a", "b", "c", "d", "fin", "ultima"}));
+    // One line each, as the tape has them: "fin\n" leaves an empty line below it.
+    const double top = t[0].baseline.y();
+    const double rows[] = {0, 1, 2, 3, 4, 4, 5, 7};
+    for (size_t i = 0; i < t.size(); ++i) {
+        EXPECT_NEAR(t[i].baseline.y() - top, rows[i] * line, 0.01)
+            << runs[static_cast<int>(i)].toStdString();
+    }
+    EXPECT_DOUBLE_EQ(t[1].baseline.x(), 0.0);  // the new line starts at the left edge
+    EXPECT_NEAR(t[5].baseline.x(), 4 * device_.columnWidth(), 0.01);
+}
+
 TEST_F(PainterDeviceTest, DocumentOpensOnOutputAndEndsOrIsDiscarded) {
     int opened = 0;
     device_.setOpenHook([&] { ++opened; });
@@ -207,6 +233,14 @@ TEST_F(PainterDeviceTest, PicturesAreDrawnScaledAndBadFilesRefused) {
     } catch (const json::RuntimeError& e) {
         EXPECT_EQ(e.number(), 481);
     }
+    EXPECT_FALSE(device_.documentOpen());
+
+    // A logo linked to another picture is never read through the link.
+    const QString enlace = dir.filePath("enlace.bmp");
+    ASSERT_TRUE(QFile::link(logo, enlace));
+    EXPECT_FALSE(printing::pictureSize(enlace).has_value());
+    EXPECT_TRUE(printing::pictureSize(logo).has_value());
+    EXPECT_THROW(device_.paintPicture(enlace, 0, 20, 100, 100), json::RuntimeError);
     EXPECT_FALSE(device_.documentOpen());
 
     device_.paintPicture(logo, 720, 20, 2880, 1440);  // 2 x 1 inches

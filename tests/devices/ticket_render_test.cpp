@@ -100,6 +100,61 @@ TEST_F(TicketRenderTest, OfflinePrintersFallBackAndFailuresAreEscapedInBalloons)
     EXPECT_TRUE(r.err.contains("balloon 3 Error al imprimir: "));
 }
 
+TEST_F(TicketRenderTest, EscposFilesFollowTheSettingsAndKeepTheNumberingOfEveryFormat) {
+    QDir().mkpath(dir_.filePath("app"));
+    QFile ini(dir_.filePath("app/servidor.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(
+        "[impresoras]\nCocina=escpos-text\nbar=escpos-text codepage=wpc1252 cut=no\n"
+        "Caja=escpos dots=512\nMal=escpos sin=sentido\n");
+    ini.close();
+    // The kitchen printer is offline: its tickets fall back to the raster Caja in both of
+    // the layout passes, so the Bar ticket keeps its number.
+    const Outcome r =
+        render({"--app-dir", dir_.filePath("app"), "--printer", "Cocina:offline", "--printer",
+                "Bar=3288", "--printer", "Caja", "--default", "Caja", "--format", "text,escpos",
+                "--out", out(), "--now", "2024-03-05 14:07:09", jobPath("pedido.json")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(files(),
+              (QStringList{"001-Caja.escpos", "001-Caja.txt", "002-Bar.escpos", "002-Bar.txt",
+                           "003-Caja.escpos", "003-Caja.txt", "004-Caja.raw", "balloons.txt"}));
+    EXPECT_TRUE(r.err.contains("Mal") && r.err.contains("sin=sentido")) << r.err.toStdString();
+
+    const QByteArray raster = readFile(out("001-Caja.escpos"));
+    EXPECT_TRUE(raster.startsWith(QByteArray("\x1B\x40\x1D\x76\x30\x00\x40\x00", 8)));  // 512 dots
+    EXPECT_TRUE(raster.endsWith(QByteArray("\x1D\x56\x42\x00", 4)));
+    const QByteArray text = readFile(out("002-Bar.escpos"));
+    EXPECT_TRUE(text.startsWith(QByteArray("\x1B\x40\x1B\x74\x10", 5)));  // WPC1252
+    EXPECT_TRUE(text.endsWith(QByteArray("\x1B\x64\x05", 3)));            // no cutter
+    EXPECT_EQ(readFile(out("004-Caja.raw")), QByteArray("\x1B\x70\x00\x3C\xF0", 5));
+    // The tape is the same as without the escpos format.
+    const QByteArray tape = readFile(out("002-Bar.txt"));
+    const Outcome alone = render({"--printer", "Cocina:offline", "--printer", "Bar=3288",
+                                  "--printer", "Caja", "--default", "Caja", "--out", out(), "--now",
+                                  "2024-03-05 14:07:09", jobPath("pedido.json")});
+    ASSERT_EQ(alone.status, 0);
+    EXPECT_EQ(readFile(out("002-Bar.txt")), tape);
+}
+
+TEST_F(TicketRenderTest, ANetworkPrinterOfTheSettingsIsOneMoreVirtualPrinter) {
+    QDir().mkpath(dir_.filePath("app"));
+    QFile ini(dir_.filePath("app/servidor.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[impresoras]\nBarra=escpos-text width=58 address=socket://127.0.0.1:9\n");
+    ini.close();
+    const QString job = writeJob(
+        "{\"config\":[],\"comanda\":[{\"area\":\"barra\",\"nomMesa\":\"Mesa 1\","
+        "\"productos\":[{\"nombre\":\"Caf\xC3\xA9\",\"cantidad\":1}]}],"
+        "\"anulaciones\":[],\"factura\":[],\"idsLeidos\":[1]}");
+    const Outcome r = render({"--app-dir", dir_.filePath("app"), "--printer", "Caja", "--format",
+                              "text,escpos", "--out", out(), job});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(files(), (QStringList{"001-Barra.escpos", "001-Barra.txt", "balloons.txt"}));
+    // A 58 mm printer: the small size of a narrow printer, and cp858's e acute.
+    EXPECT_TRUE(readFile(out("001-Barra.txt")).startsWith("7|"));
+    EXPECT_TRUE(readFile(out("001-Barra.escpos")).contains("CAF\x90"));
+}
+
 TEST_F(TicketRenderTest, WithoutPrintersOneDefaultPrinterTakesEverything) {
     const Outcome r = render({"--out", out(), jobPath("pedido.json")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();

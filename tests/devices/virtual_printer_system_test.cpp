@@ -169,6 +169,29 @@ TEST_F(VirtualPrintersTest, ARestartGoesOnAfterTheFolderAndNeverReplacesAFile) {
                            "043-Cocina.txt"}));
 }
 
+// A ticket longer than 10 m of paper is never painted as one picture: it fails as a printer
+// error before anything is allocated for it, and the next ticket prints as usual.
+TEST_F(VirtualPrintersTest, ATicketTooLongForOnePictureFailsAndTheNextOnePrints) {
+    VirtualPrinterSystem sys(dir_.path(), {true, false, true});
+    sys.addPrinter("Cocina", 4535);
+    auto& cocina = sys.printer(0);
+    for (int i = 0; i < 4000; ++i) cocina.print({PrintItem::ofText(QString::number(i))});
+    try {
+        cocina.endDoc();
+        FAIL() << "a ticket of 4000 lines is longer than one picture may be";
+    } catch (const json::RuntimeError& e) {
+        EXPECT_EQ(e.number(), json::err::PrinterError);
+        EXPECT_EQ(e.description(), "ticket demasiado largo para una imagen");
+    }
+    for (const QString& f : sys.writtenFiles()) EXPECT_FALSE(f.endsWith(".png")) << f.toStdString();
+    cocina.print({PrintItem::ofText("Mesa 2")});
+    cocina.endDoc();
+    const QStringList escritos = names(sys.writtenFiles());
+    ASSERT_FALSE(escritos.isEmpty());
+    EXPECT_TRUE(escritos.last().endsWith("-Cocina.png")) << escritos.join(' ').toStdString();
+    EXPECT_FALSE(QImage(dir_.filePath(escritos.last())).isNull());
+}
+
 // The same job printed on tape printers alone and on virtual printers with pictures.
 TEST_F(VirtualPrintersTest, TapesAreExactlyWhatTheTapePrintersPrint) {
     QFile job(QStringLiteral(SI_TEST_DATA_DIR) + "/devices/pedido.json");

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
@@ -312,11 +313,13 @@ TEST_F(Ventana, AnAccessFileThatCannotBeWrittenIsReported) {
     EXPECT_EQ(dialogos.preguntas.size(), 1);
     EXPECT_EQ(v->cajaCodigo->text(), "123456789012345");
     EXPECT_EQ(servidor->codigoSucursalesAgencias, "123456789012345");
-    ASSERT_FALSE(lineas.isEmpty());
-    EXPECT_TRUE(lineas.first().startsWith("No se pudo guardar el codigo: "))
-        << lineas.first().toStdString();
-    EXPECT_GT(lineas.first().size(), QString("No se pudo guardar el codigo: ").size());
-    EXPECT_EQ(v->bandeja->datos().mensaje, lineas.first());
+    // A folder standing at Acceso is refused for reading too: that comes first.
+    ASSERT_EQ(lineas.size(), 2) << lineas.join('|').toStdString();
+    EXPECT_EQ(lineas.first(), "El archivo Acceso no es un archivo normal");
+    EXPECT_TRUE(lineas.last().startsWith("No se pudo guardar el codigo: "))
+        << lineas.last().toStdString();
+    EXPECT_GT(lineas.last().size(), QString("No se pudo guardar el codigo: ").size());
+    EXPECT_EQ(v->bandeja->datos().mensaje, lineas.last());
     EXPECT_EQ(v->bandeja->datos().icono, printing::kGloboError);
 
     lineas.clear();
@@ -395,6 +398,60 @@ TEST_F(Ventana, StartUpShowsAStoredLogoAndTheLogAndFetchedText) {
     servidor->tickWatchdog();
     EXPECT_EQ(v->etiquetaEstado->text(), "status 6");
     servidor->setBandeja(nullptr);
+}
+
+// Neither the access file nor the logo is read or written through a symbolic link: the code
+// is asked for as if there were none, the logo is not shown, and storing either replaces
+// the link, never its target.
+TEST_F(Ventana, LinksAsAccessFileOrLogoAreRefusedAndReplaced) {
+    QTemporaryDir fuera;
+    const QString codigoAjeno = fuera.filePath("codigo");
+    const QString logoAjeno = fuera.filePath("logo.bmp");
+    {
+        QFile f(codigoAjeno);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("999999999999999\r\nTECNICO\r\n");
+    }
+    QImage rojo(30, 30, QImage::Format_RGB32);
+    rojo.fill(Qt::red);
+    ASSERT_TRUE(rojo.save(logoAjeno, "BMP"));
+    ASSERT_TRUE(QFile::link(codigoAjeno, core::rutaAcceso(dir.path())));
+    ASSERT_TRUE(QFile::link(logoAjeno, dir.filePath("logo.bmp")));
+    QStringList log;
+    QObject::connect(&servidor->registro(), &core::Registro::lineaAgregada,
+                     [&](const QString& l) { log << l; });
+
+    auto v = ventana();
+    dialogos.respuestas = {"123456789012345"};
+    v->iniciar();
+    EXPECT_EQ(dialogos.preguntas.size(), 1);
+    EXPECT_EQ(servidor->codigoSucursalesAgencias, "123456789012345");
+    EXPECT_FALSE(v->isVisible());  // the target's support marker is not read either
+    EXPECT_TRUE(log.contains("El archivo Acceso no es un archivo normal"))
+        << log.join('|').toStdString();
+    EXPECT_TRUE(log.contains("El archivo logo.bmp no es un archivo normal"))
+        << log.join('|').toStdString();
+    EXPECT_TRUE(v->bandeja->datos().mensaje.contains("no es un archivo normal"));
+    EXPECT_NE(QColor(v->cajaLogo->lienzo().toImage().pixel(140, 90)), QColor(Qt::red));
+    EXPECT_FALSE(QFileInfo(core::rutaAcceso(dir.path())).isSymLink());
+    EXPECT_EQ(leer("Acceso"), "123456789012345\r\n");
+
+    QImage verde(40, 20, QImage::Format_RGB32);
+    verde.fill(Qt::green);
+    ASSERT_TRUE(verde.save(dir.filePath("nuevo.png"), "PNG"));
+    dialogos.archivo = dir.filePath("nuevo.png");
+    v->botonCargarImagen->click();
+    EXPECT_EQ(dialogos.mensajes, QStringList{"Imagen Cargada"});
+    EXPECT_FALSE(QFileInfo(dir.filePath("logo.bmp")).isSymLink());
+    EXPECT_EQ(leer("logo.bmp"), leer("nuevo.png"));
+    QFile ajeno(logoAjeno);
+    ASSERT_TRUE(ajeno.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QImage::fromData(ajeno.readAll()).pixel(1, 1), QColor(Qt::red).rgb());
+    QFile codigo(codigoAjeno);
+    ASSERT_TRUE(codigo.open(QIODevice::ReadOnly));
+    EXPECT_EQ(codigo.readAll(), "999999999999999\r\nTECNICO\r\n");
+    servidor->setBandeja(nullptr);
+    servidor->detenerTemporizadores();
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -19,30 +20,37 @@
 #include "json/canonical.h"
 #include "json/parser.h"
 #include "json/runtime_error.h"
+#include "printing/ajustes_impresoras.h"
 #include "printing/despacho.h"
 #include "printing/devices/picture_size.h"
 #include "printing/devices/virtual_printer_system.h"
 #include "printing/entorno.h"
 #include "printing/opcion_impresora.h"
+#include "printing/primitives.h"
 
 namespace {
 
 using printing::VirtualPrinterSystem;
 
+constexpr int kNarrowRollWidth = 3288;  // a 58 mm roll
+
 const char kUsage[] =
     "usage: ticket-render [options] JOB.json\n"
     "Prints a job document on virtual printers into a folder: NNN-PRINTER.txt (tape),\n"
-    ".pdf, .png for each ticket and NNN-PRINTER.raw for raw writes, in print order, and\n"
-    "balloons.txt with one ICON|TITLE|TEXT line per balloon. Earlier outputs of this kind\n"
-    "in the folder are removed first.\n"
+    ".pdf, .png, .escpos for each ticket and NNN-PRINTER.raw for raw writes, in print\n"
+    "order, and balloons.txt with one ICON|TITLE|TEXT line per balloon. Earlier outputs\n"
+    "of this kind in the folder are removed first.\n"
     "\n"
     "  --printer NAME[=WIDTH][:offline]  a printer (repeatable, in list order); WIDTH in\n"
     "                                    twips, default 4535 (80 mm roll); :offline fails\n"
     "                                    its probe\n"
     "  --default NAME        the system's default printer (default: the first printer)\n"
-    "  --format LIST         text,pdf,png (default text)\n"
+    "  --format LIST         text,pdf,png,escpos (default text); escpos writes the bytes a\n"
+    "                        receipt printer's raw queue receives, as [impresoras] in\n"
+    "                        --app-dir's servidor.ini sets it\n"
     "  --out DIR             output folder (default tickets)\n"
-    "  --app-dir DIR         application folder: servidor.ini and logo.bmp\n"
+    "  --app-dir DIR         application folder: servidor.ini and logo.bmp; printers of\n"
+    "                        [impresoras] with an address= join the printers\n"
     "  --locale NAME         regional format, e.g. es_CO (default: the system's)\n"
     "  --now \"YYYY-MM-DD HH:MM:SS\"  fixed clock\n"
     "  --dump-json           print the document as json-dump does and stop\n"
@@ -160,7 +168,7 @@ class BalloonFile : public printing::Avisos {
 // Outputs of an earlier run would mix with this run's numbering.
 bool clearEarlierOutputs(QDir dir) {
     static const QRegularExpression kOutput(
-        QStringLiteral("^[0-9]{3,}-[A-Za-z0-9._-]*\\.(txt|pdf|png|raw)$"));
+        QStringLiteral("^[0-9]{3,}-[A-Za-z0-9._-]*\\.(txt|pdf|png|raw|escpos)$"));
     bool ok = true;
     for (const QString& name : dir.entryList(QDir::Files)) {
         if (kOutput.match(name).hasMatch()) ok = dir.remove(name) && ok;
@@ -204,6 +212,7 @@ int run(const Options& o) {
     }
 
     printing::Entorno e;
+    printing::AjustesImpresoras ajustes;
     if (!o.appDir.isEmpty()) {
         if (!QFileInfo(o.appDir).isDir()) {
             err(QStringLiteral("ticket-render: no such folder ") + o.appDir);
@@ -214,12 +223,27 @@ int run(const Options& o) {
                       QSettings::IniFormat);
         e.nitSoftware = printing::valorIni(ini, QStringLiteral("factura/nit_software"));
         e.webSoftware = printing::valorIni(ini, QStringLiteral("factura/web_software"));
+        ajustes = printing::AjustesImpresoras::leer(
+            ini, [&balloons](const QString& line) { balloons.agregarLog(line); });
     }
 
     VirtualPrinterSystem printers(o.out, o.formats);
+    printers.setAjustes(ajustes);
     QList<Printer> list = o.printers;
     if (list.isEmpty())
         list.append(Printer{QStringLiteral("Predeterminada"), printing::kRollWidth, false});
+    // A network printer of the settings is one more printer here: nothing is ever sent.
+    for (const QString& name : ajustes.nombres()) {
+        const printing::AjustesImpresora a = ajustes.de(name);
+        const bool listed = std::any_of(list.begin(), list.end(), [&](const Printer& p) {
+            return printing::recortar(printing::mayusculas(p.name)) ==
+                   printing::recortar(printing::mayusculas(name));
+        });
+        if (!a.direccion.isEmpty() && !listed) {
+            list.append(
+                Printer{name, a.anchoMm == 58 ? kNarrowRollWidth : printing::kRollWidth, false});
+        }
+    }
     for (const Printer& p : list) printers.addPrinter(p.name, p.width, p.offline);
     printers.setDefaultPrinterName(o.defaultName.value_or(list.first().name));
 
@@ -228,6 +252,7 @@ int run(const Options& o) {
     e.tamanoImagen = printing::pictureSize;
     if (o.locale) e.locale = QLocale(*o.locale);
     if (o.now) e.reloj = [now = *o.now] { return QDateTime(now); };
+    printers.attach(e);
 
     int status = 0;
     try {
@@ -270,7 +295,7 @@ int main(int argc, char** argv) {
 
     // Pictures need fonts, hence a GUI application; a tool never needs a display.
     std::unique_ptr<QCoreApplication> app;
-    if (o.formats.pdf || o.formats.png) {
+    if (o.formats.pdf || o.formats.png || o.formats.escpos) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {

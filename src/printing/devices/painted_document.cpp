@@ -4,7 +4,11 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
 #include <cmath>
+#include <limits>
+
+#include "json/runtime_error.h"
 
 namespace printing {
 
@@ -74,14 +78,30 @@ bool PaintedDocument::writePdf(QIODevice* out, const QString& title) const {
     return p.end();
 }
 
-QImage PaintedDocument::toImage(int dpi) const {
+QSize PaintedDocument::imageSize(int dpi) const {
     const double scale = dpi / kTwipsPerInch;
-    const int width = std::max(1, static_cast<int>(std::lround(pageWidth_ * scale)));
+    const double width = std::max(1.0, std::round(pageWidth_ * scale));
     double totalTwips = 0;
     for (int i = 0; i < pages_.size(); ++i) totalTwips += renderedHeight(i);
-    const int height = std::max(1, static_cast<int>(std::ceil(totalTwips * scale)));
+    const double height = std::max(1.0, std::ceil(totalTwips * scale));
+    const double limit = std::numeric_limits<int>::max();
+    return {static_cast<int>(std::min(width, limit)), static_cast<int>(std::min(height, limit))};
+}
+
+void PaintedDocument::checkPictureLength(int dpi) const {
+    if (imageSize(dpi).height() > kMaxPictureDots)
+        throw json::RuntimeError(json::err::PrinterError,
+                                 QStringLiteral("ticket demasiado largo para una imagen"));
+}
+
+QImage PaintedDocument::toImage(int dpi) const {
+    const double scale = dpi / kTwipsPerInch;
+    const QSize size = imageSize(dpi);
+    const int width = size.width();
+    const int height = size.height();
 
     QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull()) return image;  // too big for memory: the caller fails the ticket
     const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);

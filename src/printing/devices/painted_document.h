@@ -11,6 +11,9 @@
 
 namespace printing {
 
+/** The longest ticket painted as one picture: 10 m of paper at 203 dpi, in dots. */
+constexpr int kMaxPictureDots = 80000;
+
 /**
  * An ended ticket laid out in twips (1/1440 inch), page by page, ready to be rendered on a
  * PDF or an image. Fonts carry their size as a pixel size in twips.
@@ -50,6 +53,14 @@ class PaintedDocument {
 
     /** Writes the document as PDF, one PDF page per page. False when the device fails. */
     bool writePdf(QIODevice* out, const QString& title) const;
+    /** Size in dots of the pages stacked top to bottom at the given resolution. */
+    QSize imageSize(int dpi) const;
+    /**
+     * Throws json::RuntimeError 482 "ticket demasiado largo para una imagen" when the
+     * document is longer than kMaxPictureDots at the resolution: call it before making any
+     * picture of it (PNG, raster), so that nothing is allocated for such a ticket.
+     */
+    void checkPictureLength(int dpi) const;
     /** The pages stacked top to bottom on a white image at the given resolution. */
     QImage toImage(int dpi) const;
 

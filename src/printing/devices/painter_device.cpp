@@ -124,13 +124,29 @@ void PainterDevice::print(const QList<PrintItem>& items, bool continueLine) {
             // The print position is past column n once it is nearer the next column.
             if (x_ > target + cw / 2) endLine();
             x_ = target;
-        } else if (!item.text.isEmpty()) {
-            const QFontMetricsF& m = metrics();
-            line_.append(Run{font_, x_, m.ascent(), m.lineSpacing(), item.text});
-            x_ += m.horizontalAdvance(item.text);
+        } else {
+            // A line break inside a text (CR LF, LF or CR) starts a new line, as on the tape.
+            const QString& t = item.text;
+            qsizetype start = 0;
+            for (qsizetype i = 0; i <= t.size(); ++i) {
+                const bool end = i == t.size();
+                if (!end && t[i] != u'\r' && t[i] != u'\n') continue;
+                addRun(t.mid(start, i - start));
+                if (end) break;
+                if (t[i] == u'\r' && i + 1 < t.size() && t[i + 1] == u'\n') ++i;
+                endLine();
+                start = i + 1;
+            }
         }
     }
     if (!continueLine) endLine();
+}
+
+void PainterDevice::addRun(const QString& text) {
+    if (text.isEmpty()) return;
+    const QFontMetricsF& m = metrics();
+    line_.append(Run{font_, x_, m.ascent(), m.lineSpacing(), text});
+    x_ += m.horizontalAdvance(text);
 }
 
 void PainterDevice::endLine() {
@@ -162,7 +178,7 @@ void PainterDevice::endLine() {
 }
 
 void PainterDevice::paintPicture(const QString& picturePath, int x, int y, int width, int height) {
-    QImage image = readPicture(picturePath);
+    QImage image = readStoredPicture(picturePath);
     if (image.isNull()) {
         throw json::RuntimeError(kInvalidPicture, QStringLiteral("Invalid picture"));
     }

@@ -74,6 +74,7 @@ class PainterDevice : public PrintDevice {
     };
 
     void openIfNeeded();
+    void addRun(const QString& text);
     void endLine();
     void rebuildFont();
     static QFont baseFont(const QString& family);

@@ -10,8 +10,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "escpos_device.h"
 #include "json/runtime_error.h"
 #include "painter_device.h"
+#include "printing/despacho.h"
+#include "printing/seleccion_impresora.h"
 
 namespace printing {
 
@@ -39,7 +42,7 @@ bool renameNoReplace(const QString& from, const QString& to) {
 class VirtualPrinterSystem::Device : public PrintDevice {
   public:
     Device(VirtualPrinterSystem* owner, TapeDevice* tape) : owner_(owner), tape_(tape) {
-        if (!owner->formats_.pdf && !owner->formats_.png) return;
+        if (!owner->formats_.pdf && !owner->formats_.png && !owner->formats_.escpos) return;
         painter_ = std::make_unique<PainterDevice>(tape->deviceName(), tape->pageWidth(), 0, true,
                                                    owner->fonts_);
         painter_->setFontName(tape->fontName());
@@ -116,16 +119,36 @@ class VirtualPrinterSystem::Device : public PrintDevice {
             }
             owner_->writeFile(fileName(number, printer, QStringLiteral("pdf")), pdf);
         }
+        const AjustesImpresora ajustes = owner_->ajustesDe(printer, pageWidth());
+        // An escpos-text printer's file comes from its own layout pass.
+        const bool raster =
+            owner_->formats_.escpos && ajustes.clase != AjustesImpresora::Clase::EscposTexto;
+        QImage grey;
+        if (owner_->formats_.png || raster) {
+            doc.checkPictureLength(kPngDpi);
+            grey = doc.toImage(kPngDpi).convertToFormat(QImage::Format_Grayscale8);
+            if (grey.isNull()) {
+                throw json::RuntimeError(json::err::PrinterError,
+                                         QStringLiteral("No se pudo generar la imagen"));
+            }
+        }
         if (owner_->formats_.png) {
             QByteArray png;
             QBuffer buffer(&png);
             buffer.open(QIODevice::WriteOnly);
             // Thermal paper is black on white: a grey image with light compression encodes
             // several times faster, and a PNG stays lossless at any compression.
-            doc.toImage(kPngDpi)
-                .convertToFormat(QImage::Format_Grayscale8)
-                .save(&buffer, "PNG", 80);
+            if (!grey.save(&buffer, "PNG", 80) || png.isEmpty()) {
+                throw json::RuntimeError(json::err::PrinterError,
+                                         QStringLiteral("No se pudo generar el PNG"));
+            }
             owner_->writeFile(fileName(number, printer, QStringLiteral("png")), png);
+        }
+        if (raster) {
+            // The same picture as the preview, as the printer's dots.
+            owner_->writeFile(
+                fileName(number, printer, QStringLiteral("escpos")),
+                EscposDevice::rasterJob(EscposDevice::fitToDots(grey, ajustes.puntos), ajustes));
         }
     }
 
@@ -134,9 +157,127 @@ class VirtualPrinterSystem::Device : public PrintDevice {
     std::unique_ptr<PainterDevice> painter_;
 };
 
+/**
+ * The second layout pass of escpos-text printers: the same printers, where each escpos-text
+ * one is an EscposDevice in text mode and every other one a tape (its tickets and raw writes
+ * only keep the numbering in step with the first pass). Offline printers fail here too, so
+ * every ticket goes where it went the first time.
+ */
+class VirtualPrinterSystem::TextPass : public PrinterSystem {
+  public:
+    explicit TextPass(VirtualPrinterSystem* owner) : owner_(owner) {
+        tapes_.setListener([this](const TapeOutput&) { ++count_; });
+        const QStringList names = owner->printers();
+        for (size_t i = 0; i < owner->devices_.size(); ++i) {
+            const QString& name = names.at(static_cast<qsizetype>(i));
+            TapeDevice* first = owner->tapes_.find(name);
+            const int width = first ? first->pageWidth() : 4535;
+            TapeDevice& tape = tapes_.addPrinter(name, width);
+            if (first && first->isOffline()) {
+                tapes_.setOffline(name, true, first->offlineDescription());
+            }
+            const AjustesImpresora ajustes = owner->ajustesDe(name, width);
+            if (ajustes.clase != AjustesImpresora::Clase::EscposTexto) {
+                devices_.push_back(&tape);
+                continue;
+            }
+            auto device = std::make_unique<EscposDevice>(name, ajustes, width);
+            device->setOpenHook([&tape] {
+                if (tape.isOffline()) {
+                    throw json::RuntimeError(json::err::PrinterError, tape.offlineDescription());
+                }
+            });
+            device->setSink([this, name](const QByteArray& bytes) {
+                jobs_.append({++count_, name, bytes});
+            });
+            device->setLog([this](const QString& line) {
+                if (log_) log_(line);
+            });
+            devices_.push_back(device.get());
+            escpos_.push_back(std::move(device));
+        }
+    }
+
+    bool hasTextPrinters() const { return !escpos_.empty(); }
+    size_t size() const { return devices_.size(); }
+
+    QStringList printers() override { return tapes_.printers(); }
+    PrintDevice& printer(int index) override {
+        if (index < 0 || index >= static_cast<int>(devices_.size())) {
+            throw json::RuntimeError::subscriptOutOfRange();
+        }
+        return *devices_[static_cast<size_t>(index)];
+    }
+    QString defaultPrinterName() override { return owner_->defaultPrinterName(); }
+    void writeRaw(const QString& deviceName, const QByteArray& bytes) override {
+        tapes_.writeRaw(deviceName, bytes);
+        tapes_.clearOutputs();
+    }
+
+    /** Lays a document out again; the files take the numbers of the first pass. */
+    void run(const json::JsonValue& document, const Entorno& first,
+             const QList<QDateTime>& readings) {
+        count_ = 0;
+        jobs_.clear();
+        log_ = [&first](const QString& line) {
+            if (first.avisos) first.avisos->agregarLog(line);
+        };
+        Entorno e = first;
+        e.impresoras = this;
+        e.avisos = &silent_;
+        // this pass has devices of its own, so a selection of its own that carries over
+        e.seleccion = std::make_shared<SeleccionImpresora>();
+        e.seleccion->fijar(actual_);
+        e.procesarEventosPendientes = [] {};
+        e.otraPasada = nullptr;
+        qsizetype next = 0;
+        const auto clock = first.reloj;
+        e.reloj = [&readings, &next, clock] {
+            return next < readings.size() ? readings.at(next++) : clock();
+        };
+        try {
+            setComunicacion(document, e);
+        } catch (...) {  // the first pass has reported whatever failed
+        }
+        actual_ = e.seleccion->fijada();
+        log_ = nullptr;
+        tapes_.clearOutputs();
+        // Both passes number the same tickets and raw writes: this pass's last number is
+        // the first pass's last one.
+        const int offset = owner_->sequence_ - count_;
+        for (const Job& job : jobs_) {
+            owner_->writeFile(fileName(offset + job.number, job.printer, QStringLiteral("escpos")),
+                              job.bytes);
+        }
+        jobs_.clear();
+    }
+
+  private:
+    class Silent : public Avisos {
+      public:
+        void showBalloonTip(const QString&, int, const QString&, int) override {}
+        void agregarLog(const QString&) override {}
+    };
+    struct Job {
+        int number;
+        QString printer;
+        QByteArray bytes;
+    };
+
+    VirtualPrinterSystem* owner_;
+    TapePrinterSystem tapes_;
+    std::vector<std::unique_ptr<EscposDevice>> escpos_;
+    std::vector<PrintDevice*> devices_;
+    PrintDevice* actual_ = nullptr;
+    Silent silent_;
+    int count_ = 0;
+    QList<Job> jobs_;
+    std::function<void(const QString&)> log_;
+};
+
 std::optional<VirtualPrinterSystem::Formats> VirtualPrinterSystem::parseFormats(
     const QString& list) {
-    Formats f{false, false, false};
+    Formats f{false, false, false, false};
     const QStringList parts = list.split(u',');
     for (const QString& raw : parts) {
         const QString p = raw.trimmed().toLower();
@@ -146,6 +287,8 @@ std::optional<VirtualPrinterSystem::Formats> VirtualPrinterSystem::parseFormats(
             f.pdf = true;
         } else if (p == u"png") {
             f.png = true;
+        } else if (p == u"escpos") {
+            f.escpos = true;
         } else {
             return std::nullopt;
         }
@@ -192,6 +335,43 @@ void VirtualPrinterSystem::addPrinter(const QString& name, int pageWidth, bool o
 
 void VirtualPrinterSystem::setDefaultPrinterName(const QString& name) {
     tapes_.setDefaultPrinterName(name);
+}
+
+AjustesImpresora VirtualPrinterSystem::ajustesDe(const QString& name, int pageWidth) const {
+    AjustesImpresora a = ajustes_.de(name);
+    if (!a.anchoDado) {
+        a.anchoMm = pageWidth >= 4535 ? 80 : 58;
+        a.puntos = AjustesImpresora::puntosDeAncho(a.anchoMm);
+    }
+    return a;
+}
+
+void VirtualPrinterSystem::attach(Entorno& e) {
+    if (!formats_.escpos) return;
+    // The second pass reads the clock as the first one did: a ticket printing the time of
+    // printing shows the same second in every file.
+    auto readings = std::make_shared<QList<QDateTime>>();
+    clockReadings_ = readings;
+    const auto clock = e.reloj;
+    e.reloj = [clock, readings] {
+        QDateTime now = clock();
+        readings->append(now);
+        return now;
+    };
+    e.otraPasada = [this](const json::JsonValue& document, const Entorno& first) {
+        layOutAgain(document, first);
+    };
+}
+
+void VirtualPrinterSystem::layOutAgain(const json::JsonValue& document, const Entorno& first) {
+    const QList<QDateTime> readings = clockReadings_ ? *clockReadings_ : QList<QDateTime>();
+    if (clockReadings_) clockReadings_->clear();
+    if (!textPass_ || textPass_->size() != devices_.size()) {
+        textPass_ = std::make_unique<TextPass>(this);
+    }
+    if (!textPass_->hasTextPrinters()) return;
+    textPass_->run(document, first, readings);
+    if (clockReadings_) clockReadings_->clear();  // readings past the first pass's own
 }
 
 QStringList VirtualPrinterSystem::printers() {
