@@ -11,8 +11,10 @@
 #include "core/acceso.h"
 #include "core/buscador_https.h"
 #include "core/conexion_tcp.h"
+#include "core/reimpresion.h"
 #include "core/servidor.h"
 #include "instancia.h"
+#include "lista_tickets.h"
 #include "opciones.h"
 #include "printing/devices/cups_printer_system.h"
 #include "printing/devices/picture_size.h"
@@ -121,6 +123,20 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    // Both work beside a running server: they never take its lock.
+    if (o.tickets) return app::listarTickets(o.carpeta, stdout, stderr);
+    if (o.reprint) {
+        QString respuesta;
+        const auto r =
+            core::pedirReimpresion(core::rutaSocket(app::carpetaEjecucion(o.carpeta), o.carpeta),
+                                   *o.reprint, o.reprintTo, respuesta);
+        if (r == core::RespuestaReimpresion::SinServidor)
+            error(QStringLiteral("No hay un servidor en ejecucion para ") + o.carpeta);
+        else if (r == core::RespuestaReimpresion::Rechazada)
+            error(respuesta);
+        return static_cast<int>(r);
+    }
+
     shell::DialogosReales dialogos;
     QLockFile bloqueo(app::rutaBloqueo(o.carpeta));
     if (!app::tomarBloqueo(bloqueo)) {
@@ -171,6 +187,8 @@ int main(int argc, char* argv[]) {
     enlace.hostTrabajos = o.jobHost;
     enlace.watchdogMs = o.watchdogMs;
     enlace.heartbeatMs = o.heartbeatMs;
+    enlace.reintentoMs = o.retryMs;
+    enlace.limiteReintentoMs = o.retryLimitMs;
     core::Servidor servidor(conexion, buscador, entorno, enlace);
     for (const QString& linea : o.avisosAjustes) servidor.agregarLog(linea);
     if (auto* cups = dynamic_cast<printing::CupsPrinterSystem*>(impresoras.get()))
@@ -182,6 +200,15 @@ int main(int argc, char* argv[]) {
                                     [](int codigo) { QCoreApplication::exit(codigo); });
     dialogos.setVentana(&ventana);
     ventana.iniciar();
+    // Before the link connects: what a crash left unprinted prints first.
+    servidor.abrirDiario(o.carpeta);
+    ventana.actualizarTickets();
+    core::ServicioReimpresion reimpresion([&servidor](qint64 id, const QString& impresora) {
+        return servidor.reimprimir(id, impresora);
+    });
+    if (!reimpresion.escuchar(core::rutaSocket(app::carpetaEjecucion(o.carpeta), o.carpeta)))
+        servidor.agregarLog(QStringLiteral("No se pudo abrir el canal de reimpresion: ") +
+                            reimpresion.error());
     const int estado = QApplication::exec();
     servidor.detenerTemporizadores();
     return estado;

@@ -63,6 +63,13 @@ void declararOpciones(QCommandLineParser& p) {
          QStringLiteral("MS")},
         {QStringLiteral("fetch-timeout-ms"),
          QStringLiteral("Job fetch time-out (30000). Key fetch_timeout_ms."), QStringLiteral("MS")},
+        {QStringLiteral("retry-ms"),
+         QStringLiteral("Retry period of a ticket that printed nowhere (60000). Key retry_ms."),
+         QStringLiteral("MS")},
+        {QStringLiteral("retry-limit-ms"),
+         QStringLiteral("How long such a ticket is retried before it fails (1800000). Key "
+                        "retry_limit_ms."),
+         QStringLiteral("MS")},
         {QStringLiteral("link-timeout-ms"),
          QStringLiteral("Longest silence of the notification link before it is dropped and "
                         "reconnected (60000). Key link_timeout_ms."),
@@ -77,6 +84,15 @@ void declararOpciones(QCommandLineParser& p) {
          QStringLiteral("MS")},
         {QStringLiteral("set-code"),
          QStringLiteral("Validate and store the branch code, then exit."), QStringLiteral("CODE")},
+        {QStringLiteral("tickets"),
+         QStringLiteral("List the journal's tickets, oldest first, one tab-separated line each "
+                        "(id, received, kind, printer, state, title), then exit.")},
+        {QStringLiteral("reprint"),
+         QStringLiteral("Have the server running on this folder print a ticket again, then "
+                        "exit (0 accepted, 1 unknown id or printer, 3 no server)."),
+         QStringLiteral("ID")},
+        {QStringLiteral("to"), QStringLiteral("With --reprint: the printer to print it on."),
+         QStringLiteral("PRINTER")},
     });
 }
 
@@ -150,10 +166,9 @@ std::optional<QString> leerOpciones(const QCommandLineParser& p,
     struct Periodo {
         const char* opcion;
         int* destino;
-    } periodos[] = {{"watchdog-ms", &o.watchdogMs},
-                    {"heartbeat-ms", &o.heartbeatMs},
-                    {"fetch-timeout-ms", &o.fetchTimeoutMs},
-                    {"link-timeout-ms", &o.linkTimeoutMs}};
+    } periodos[] = {{"watchdog-ms", &o.watchdogMs},          {"heartbeat-ms", &o.heartbeatMs},
+                    {"fetch-timeout-ms", &o.fetchTimeoutMs}, {"retry-ms", &o.retryMs},
+                    {"retry-limit-ms", &o.retryLimitMs},     {"link-timeout-ms", &o.linkTimeoutMs}};
     for (const auto& per : periodos) {
         const QString t = valor(QLatin1String(per.opcion));
         if (t.isEmpty()) continue;
@@ -169,6 +184,16 @@ std::optional<QString> leerOpciones(const QCommandLineParser& p,
         if (!ok) return QStringLiteral("bad --pending-notice-ms: ") + t;
     }
     if (p.isSet(QStringLiteral("set-code"))) o.setCode = p.value(QStringLiteral("set-code"));
+    o.tickets = p.isSet(QStringLiteral("tickets"));
+    if (p.isSet(QStringLiteral("reprint"))) {
+        const QString t = p.value(QStringLiteral("reprint"));
+        const qint64 id = t.trimmed().toLongLong(&ok);
+        if (!ok || id <= 0) return QStringLiteral("bad --reprint: ") + t;
+        o.reprint = id;
+    }
+    o.reprintTo = p.value(QStringLiteral("to")).trimmed();
+    if (p.isSet(QStringLiteral("to")) && !o.reprint)
+        return QStringLiteral("--to goes with --reprint");
     o.nitSoftware = printing::valorIni(ini, QStringLiteral("factura/nit_software"));
     o.webSoftware = printing::valorIni(ini, QStringLiteral("factura/web_software"));
     o.ajustes = printing::AjustesImpresoras::leer(

@@ -34,11 +34,16 @@ struct Opciones {
     int watchdogMs = 1000;
     int heartbeatMs = 60000;
     int fetchTimeoutMs = 30000;
+    int retryMs = 60000;
+    int retryLimitMs = 1800000;
     int linkTimeoutMs = 60000;
     int maxAnswerMb = 64;
     /** A CUPS job not completed this long after submission is reported once; 0 never. */
     int pendingNoticeMs = 30000;
     std::optional<QString> setCode;
+    bool tickets = false;           // list the journal and exit
+    std::optional<qint64> reprint;  // hand a reprint to the running server and exit
+    QString reprintTo;
     QString nitSoftware;
     QString webSoftware;
     /** servidor.ini's [impresoras], and the log lines its unknown words gave. */

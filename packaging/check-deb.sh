@@ -32,7 +32,7 @@ done
 
 depends=$(dpkg-deb -f "$DEB" Depends)
 echo "check-deb: Depends: $depends"
-for dep in libqt6widgets6 libqt6network6 libqt6printsupport6 qt6-qpa-plugins libcups2 libssl3 fonts-dejavu-core; do
+for dep in libqt6widgets6 libqt6network6 libqt6printsupport6 qt6-qpa-plugins libcups2 libssl3 libsqlite3-0 fonts-dejavu-core; do
   if ! grep -q "\b$dep\b" <<<"$depends"; then
     echo "check-deb: $dep not declared" >&2
     status=1

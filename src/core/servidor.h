@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <memory>
 
 #include "core/bandeja.h"
 #include "core/conexion.h"
@@ -16,6 +18,10 @@ class JsonValue;
 }
 
 namespace core {
+
+class Diario;
+class DespachoDiario;
+struct TicketDiario;
 
 inline const QString kTituloGlobo = QStringLiteral("Sistema de impresora");
 
@@ -30,6 +36,9 @@ struct ConfigEnlace {
     QString hostTrabajos;
     int watchdogMs = 1000;
     int heartbeatMs = 60000;
+    /** A ticket that printed nowhere is retried this often, and fails after the limit. */
+    int reintentoMs = 60000;
+    int limiteReintentoMs = 1800000;
 };
 
 /**
@@ -42,6 +51,7 @@ class Servidor : public QObject, public printing::Avisos {
   public:
     Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& entorno,
              ConfigEnlace config, QObject* parent = nullptr);
+    ~Servidor() override;
 
     // Main-window state.
     QString codigoSucursalesAgencias;
@@ -69,8 +79,25 @@ class Servidor : public QObject, public printing::Avisos {
     void showBalloonTip(const QString& mensaje, int icono, const QString& titulo,
                         int tiempoMs) override;
 
-    /** One fetched text: drop the prefix, parse, dispatch, status back to 0. */
+    /** One fetched text: drop the prefix, parse, journal, dispatch, status. */
     void procesarRespuesta(const QString& texto);
+
+    /**
+     * Opens the journal in the application folder (balloon and log line when it cannot be
+     * opened or was set aside), prunes it, and resumes every document with tickets still to
+     * print, before the link connects. Without it the server prints as before, unjournaled.
+     */
+    void abrirDiario(const QString& carpetaAplicacion);
+    Diario* diario() const { return diario_.get(); }
+    /** Retries the tickets that printed nowhere; fails those past the limit. */
+    void reintentar();
+    /**
+     * Prints a journal ticket again as a new ticket, on `impresora` ("" for its own).
+     * Returns "" when accepted, else why not ("ticket desconocido", "impresora desconocida").
+     */
+    QString reimprimir(qint64 id, const QString& impresora);
+    /** 1 while a fetch runs or a ticket waits in the journal, else 0. */
+    int calcularEstado() const;
 
     /** True while a document is being dispatched. */
     bool despachando() const { return despachando_; }
@@ -89,6 +116,8 @@ class Servidor : public QObject, public printing::Avisos {
     void alFallarGrave(const QString& razon);
 
   signals:
+    /** The journal changed: a document came in or a ticket moved. */
+    void ticketsCambiados();
     /** "status " + the socket state, after every watchdog tick. */
     void etiquetaEstado(const QString& texto);
     /** An excerpt of the last fetched text (see Registro::extracto), for the status tab. */
@@ -103,6 +132,15 @@ class Servidor : public QObject, public printing::Avisos {
     void encolar(Completado c);
     void ejecutar(const Completado& c);
     void terminarDocumento(bool ticketSinImprimir = false);
+    void documentoIlegible(const QDateTime& recibido, const QString& texto, const QString& mensaje);
+    void imprimirSinDiario(const json::JsonValue& raiz);
+    void reanudar();
+    /** True when every ticket was sent. */
+    bool imprimirTickets(const json::JsonValue& raiz, const QDateTime& recibido,
+                         QList<TicketDiario> tickets, bool silencioso);
+    void actualizarEstado();
+    /** The clock the layouts print (tests set it). */
+    QDateTime ahora() const;
     void icono(IconoBandeja imagen, const QString& tip);
     bool enlaceConfigurado() const;
 
@@ -117,6 +155,11 @@ class Servidor : public QObject, public printing::Avisos {
     QTimer latido_;
     QList<Completado> pendientes_;
     bool despachando_ = false;
+    bool buscando_ = false;
+    std::unique_ptr<Diario> diario_;
+    std::unique_ptr<DespachoDiario> despacho_;
+    QTimer timerReintento_;
+    QTimer timerPoda_;
 };
 
 }  // namespace core

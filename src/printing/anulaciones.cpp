@@ -80,7 +80,8 @@ void imprimirAnulaciones(const Entorno& e, const JsonValue& anulaciones) {
             reportarFallo(e, TipoTicket::Anulacion, err.description());
             continue;
         }
-        imprimirTicket(e, TipoTicket::Anulacion, area, [&] { imprimirAnulacion(e, anulacion); });
+        imprimirTicket(e, TipoTicket::Anulacion, area, tituloMesa(e, anulacion),
+                       [&] { imprimirAnulacion(e, anulacion); });
     }
 }
 

@@ -148,7 +148,8 @@ void imprimirComandas(const Entorno& e, const JsonValue& comandas) {
             continue;
         }
         if (sinImpresora(area)) continue;
-        imprimirTicket(e, TipoTicket::Comanda, area, [&] { imprimirComanda(e, orden); });
+        imprimirTicket(e, TipoTicket::Comanda, area, tituloMesa(e, orden),
+                       [&] { imprimirComanda(e, orden); });
     }
 }
 

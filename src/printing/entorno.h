@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "json/value.h"
+#include "observador_tickets.h"
 #include "seleccion_impresora.h"
 
 namespace printing {
@@ -72,6 +73,8 @@ struct Entorno {
     /** The kept settings list (`config` of the latest document); Empty until the first. */
     json::JsonValue configuracion;
     bool hayConfiguracion = false;
+    /** Sees every ticket before and after it prints (the server's journal); none by default. */
+    ObservadorTickets* observador = nullptr;
     /** Software vendor's tax number and web address printed at the foot of invoices. */
     QString nitSoftware;
     QString webSoftware;

@@ -261,7 +261,13 @@ void imprimirFactura(const Entorno& e, const json::JsonValue& doc) {
         return;
     }
 
-    imprimirTicket(e, TipoTicket::Factura, predeterminada, [&] {
+    QString titulo;
+    try {
+        titulo = recortar(json::toText(campo(doc, "tipoCuenta"), e.locale) + u' ' +
+                          json::toText(campo(doc, "idFacturaCuenta"), e.locale));
+    } catch (const json::RuntimeError&) {
+    }
+    imprimirTicket(e, TipoTicket::Factura, predeterminada, titulo, [&] {
         cabecera(e, c, doc);
         imprimirProductosFactura(e, campo(doc, "pedido"));
         descuentos(e, doc);

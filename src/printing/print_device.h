@@ -81,6 +81,32 @@ class PrinterSystem {
     virtual QString defaultPrinterName() = 0;
     /** Writes raw bytes as one raw job to the named printer. Raises on failure. */
     virtual void writeRaw(const QString& deviceName, const QByteArray& bytes) = 0;
+
+    /**
+     * Where the next ended document (or, with `raw`, the next raw write) on `printer` will
+     * go, when that is known before it is sent (a file); "" otherwise. A journal records it
+     * first, so that after a crash it can tell a sent ticket from one never sent.
+     */
+    virtual QString nextJob(const QString& printer, bool raw) {
+        Q_UNUSED(printer);
+        Q_UNUSED(raw);
+        return {};
+    }
+
+    /** Names the next ended document or raw write (a CUPS job-name), so a restart can ask. */
+    virtual void setJobName(const QString& name) { Q_UNUSED(name); }
+    /**
+     * What became of a job sent to `printer` under a name given to setJobName; Unknown when
+     * the printer cannot be asked (a network printer fed straight through a socket).
+     */
+    enum class JobFate { Unknown, Missing, Waiting, Done, Unsent };
+    virtual JobFate jobFate(const QString& printer, const QString& name) {
+        Q_UNUSED(printer);
+        Q_UNUSED(name);
+        return JobFate::Unknown;
+    }
+    /** Cancels what is left of the jobs sent under that name. */
+    virtual void cancelJobs(const QString& name) { Q_UNUSED(name); }
 };
 
 }  // namespace printing

@@ -43,6 +43,8 @@ QString tituloFallo(TipoTicket tipo) {
             return QStringLiteral("Comanda");
         case TipoTicket::Anulacion:
             return QStringLiteral("Anulacion");
+        case TipoTicket::Cajon:
+            return QStringLiteral("Cajon");
         case TipoTicket::Factura:
             break;
     }
@@ -56,6 +58,14 @@ void reportarFallo(const Entorno& e, TipoTicket tipo, const QString& descripcion
     cancelarDocumento(e);
     mostrarGlobo(e, descripcion, kGloboAviso, titulo);
     registrarLog(e, titulo + QStringLiteral(": ") + descripcion);
+}
+
+QString tituloMesa(const Entorno& e, const JsonValue& orden) {
+    try {
+        return textoCampo(e, orden, "area") + u' ' + textoCampo(e, orden, "nomMesa");
+    } catch (const json::RuntimeError&) {
+        return {};
+    }
 }
 
 namespace {
@@ -72,9 +82,16 @@ void avisarRespaldo(const Entorno& e, const SeleccionImpresora::Fallo& fallo,
 
 }  // namespace
 
-ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString& destino,
-                               const std::function<void()>& cuerpo) {
+ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString& destinoPedido,
+                               const QString& titulo, const std::function<void()>& cuerpo) {
     ResultadoTicket resultado;
+    TicketEnCurso ticket{tipo, destinoPedido, titulo};
+    if (e.observador && !e.observador->antesDeImprimir(ticket)) return resultado;
+    const QString& destino = ticket.destino;
+    const auto terminar = [&] {
+        if (e.observador) e.observador->alTerminar(ticket, resultado);
+        return resultado;
+    };
     // Only a printer installed under the ticket's own name, other than the default, falls
     // back with a warning: areas without a printer of their own rely on the quiet fall-back.
     const int propia = indiceInstalada(e, destino);
@@ -84,7 +101,7 @@ ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString&
     auto sinImpresora = [&] {
         resultado.motivo = QStringLiteral("Error al imprimir");  // its balloon is shown
         ++*e.ticketsSinImprimir;
-        return resultado;
+        return terminar();
     };
     try {
         if (!seleccionarImpresora(e, indiceImpresora(e, destino), 0, destino))
@@ -92,6 +109,7 @@ ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString&
         if (respaldoVisible) fallo = e.seleccion->ultimoFallo();
         cuerpo();
         PrintDevice* p = &impresora(e);
+        if (e.observador) e.observador->alEnviar(ticket, p->deviceName());
         try {
             p->endDoc();
         } catch (const json::RuntimeError& err) {
@@ -105,6 +123,7 @@ ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString&
                 return sinImpresora();
             cuerpo();
             p = &impresora(e);
+            if (e.observador) e.observador->alEnviar(ticket, p->deviceName());
             p->endDoc();
         }
         const QString nombre = p->deviceName();
@@ -123,7 +142,7 @@ ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString&
         ++*e.ticketsSinImprimir;
         reportarFallo(e, tipo, resultado.motivo);
     }
-    return resultado;
+    return terminar();
 }
 
 }  // namespace printing

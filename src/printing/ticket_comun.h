@@ -12,7 +12,7 @@ namespace printing {
 // cancellation tickets have in common.
 
 /** What a ticket is; its frame names it in balloons and reports. */
-enum class TipoTicket { Comanda, Anulacion, Factura };
+enum class TipoTicket { Comanda, Anulacion, Factura, Cajon };
 
 /** How a ticket ended: sent to `impresora`, or not sent because of `motivo`. */
 struct ResultadoTicket {
@@ -26,10 +26,14 @@ struct ResultadoTicket {
  * `cuerpo` on it, ends the document and shows the sent balloon ("Comanda enviada a " or
  * "Factura enviada a " + the printer). A RuntimeError from the body or the end of the
  * document cancels the document, so it never merges with the next ticket, and is reported
- * like reportarFallo under the ticket's kind. Never raises a RuntimeError.
+ * like reportarFallo under the ticket's kind. Never raises a RuntimeError. The Entorno's
+ * observer, when there is one, sees the ticket first and may skip it.
  */
 ResultadoTicket imprimirTicket(const Entorno& e, TipoTicket tipo, const QString& destino,
-                               const std::function<void()>& cuerpo);
+                               const QString& titulo, const std::function<void()>& cuerpo);
+
+/** The title a journal shows for a kitchen order or cancellation: area + " " + table. */
+QString tituloMesa(const Entorno& e, const json::JsonValue& orden);
 
 /** Per-ticket failure: cancel the open document, warning balloon titled after the kind
  *  ("Comanda", "Anulacion", "Factura"), one log line. */

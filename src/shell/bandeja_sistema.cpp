@@ -29,6 +29,10 @@ bool BandejaSistema::init(QWidget* ventana, const QString& tooltip) {
     return false;
 }
 
+void BandejaSistema::setMenu(QMenu* menu) {
+    if (iconoSistema_) iconoSistema_->setContextMenu(menu);
+}
+
 void BandejaSistema::modificar() {
     if (!iconoSistema_ || !datos_.presente) return;
     iconoSistema_->setIcon(datos_.imagen);

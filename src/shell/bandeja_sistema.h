@@ -8,6 +8,7 @@
 
 #include "core/bandeja.h"
 
+class QMenu;
 class QWidget;
 
 namespace shell {
@@ -49,6 +50,8 @@ class BandejaSistema : public QObject, public core::Bandeja {
     QString tooltipText() const { return tooltip_; }
     void setTooltipText(const QString& texto);
     void delIcon();
+    /** The icon's context menu (kept by its owner). */
+    void setMenu(QMenu* menu);
 
     const Datos& datos() const { return datos_; }
     /** Where balloons are copied; stderr by default, null for none. */

@@ -5,17 +5,22 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTextCursor>
 #include <QVBoxLayout>
 
 #include "core/acceso.h"
+#include "core/diario.h"
 #include "printing/devices/picture_size.h"
+#include "printing/print_device.h"
 #include "shell/iconos.h"
 
 namespace shell {
@@ -37,6 +42,8 @@ VentanaPrincipal::VentanaPrincipal(core::Servidor& servidor, core::Dialogos& dia
     auto* status = new QWidget;
     pestanas->addTab(panel, QStringLiteral("Panel"));
     pestanas->addTab(status, QStringLiteral("Status"));
+    auto* lista = new QWidget;
+    pestanas->addTab(lista, QStringLiteral("Tickets"));
 
     marcoSucursal = new QGroupBox(QStringLiteral("Frame1"), panel);
     etiquetaCodigo = new QLabel(QStringLiteral("Codigo Sucursal"));
@@ -82,6 +89,29 @@ VentanaPrincipal::VentanaPrincipal(core::Servidor& servidor, core::Dialogos& dia
     columnaStatus->addWidget(cajaRegistro, 2);
     columnaStatus->addWidget(cajaRespuesta, 1);
 
+    tablaTickets = new QTableWidget(0, 5);
+    tablaTickets->setHorizontalHeaderLabels({QStringLiteral("Hora"), QStringLiteral("Tipo"),
+                                             QStringLiteral("Impresora"), QStringLiteral("Estado"),
+                                             QStringLiteral("Titulo")});
+    tablaTickets->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tablaTickets->setSelectionMode(QAbstractItemView::SingleSelection);
+    tablaTickets->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tablaTickets->verticalHeader()->setVisible(false);
+    tablaTickets->horizontalHeader()->setStretchLastSection(true);
+    botonReimprimir = new QPushButton(QStringLiteral("Reimprimir"));
+    botonReimprimirEn = new QPushButton(QStringLiteral("Reimprimir en..."));
+    menuImpresoras = new QMenu(this);
+    auto* columnaLista = new QVBoxLayout(lista);
+    columnaLista->addWidget(tablaTickets, 1);
+    auto* filaLista = new QHBoxLayout;
+    filaLista->addWidget(botonReimprimir);
+    filaLista->addWidget(botonReimprimirEn);
+    filaLista->addStretch(1);
+    columnaLista->addLayout(filaLista);
+    menuBandeja = new QMenu(this);
+    connect(menuBandeja->addAction(QStringLiteral("Reimprimir ultimo ticket")), &QAction::triggered,
+            this, &VentanaPrincipal::reimprimirUltimo);
+
     etiquetaEstado = new QLabel(QStringLiteral("status 0"));
     auto* raiz = new QVBoxLayout(this);
     raiz->addWidget(pestanas, 1);
@@ -93,6 +123,19 @@ VentanaPrincipal::VentanaPrincipal(core::Servidor& servidor, core::Dialogos& dia
     connect(botonCerrarVentana, &QPushButton::clicked, this, &VentanaPrincipal::cerrarVentana);
     connect(botonApagarServidor, &QPushButton::clicked, this, &VentanaPrincipal::apagarServidor);
     connect(botonEnviarEstado, &QPushButton::clicked, &servidor_, &core::Servidor::enviarEstado);
+    connect(botonReimprimir, &QPushButton::clicked, this, [this] { reimprimirSeleccionado(); });
+    connect(botonReimprimirEn, &QPushButton::clicked, this, [this] {
+        menuImpresoras->clear();
+        const printing::Entorno& e = servidor_.entorno();
+        for (const QString& p : e.impresoras ? e.impresoras->printers() : QStringList()) {
+            connect(menuImpresoras->addAction(p), &QAction::triggered, this,
+                    [this, p] { reimprimirSeleccionado(p); });
+        }
+        menuImpresoras->popup(
+            botonReimprimirEn->mapToGlobal(QPoint(0, botonReimprimirEn->height())));
+    });
+    connect(&servidor_, &core::Servidor::ticketsCambiados, this,
+            &VentanaPrincipal::actualizarTickets);
     connect(&servidor_, &core::Servidor::etiquetaEstado, etiquetaEstado, &QLabel::setText);
     connect(&servidor_, &core::Servidor::textoBuscado, cajaRespuesta,
             &QPlainTextEdit::setPlainText);
@@ -101,6 +144,50 @@ VentanaPrincipal::VentanaPrincipal(core::Servidor& servidor, core::Dialogos& dia
         cajaRegistro->appendPlainText(t);
         cajaRegistro->moveCursor(QTextCursor::End);
     });
+}
+
+void VentanaPrincipal::actualizarTickets() {
+    core::Diario* diario = servidor_.diario();
+    const QList<core::TicketDiario> tickets = diario && diario->disponible()
+                                                  ? diario->ultimos(kTicketsVisibles)
+                                                  : QList<core::TicketDiario>();
+    tablaTickets->setRowCount(static_cast<int>(tickets.size()));
+    for (int fila = 0; fila < tickets.size(); ++fila) {
+        const core::TicketDiario& t = tickets[fila];
+        const QStringList celdas{t.creado.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                 core::textoTipo(t.tipo), t.impresora, core::textoEstado(t.estado),
+                                 t.titulo};
+        for (int col = 0; col < celdas.size(); ++col) {
+            auto* celda = new QTableWidgetItem(celdas[col]);
+            celda->setData(Qt::UserRole, t.id);
+            tablaTickets->setItem(fila, col, celda);
+        }
+    }
+}
+
+void VentanaPrincipal::reimprimirSeleccionado(const QString& impresora) {
+    const QList<QTableWidgetItem*> elegidos = tablaTickets->selectedItems();
+    if (elegidos.isEmpty()) return;
+    reimprimir(elegidos.first()->data(Qt::UserRole).toLongLong(), impresora);
+}
+
+void VentanaPrincipal::reimprimirUltimo() {
+    core::Diario* diario = servidor_.diario();
+    if (!diario || !diario->disponible()) return;
+    for (const core::TicketDiario& t : diario->ultimos(20)) {
+        if (t.tipo == core::TipoTicket::Documento) continue;
+        reimprimir(t.id, {});
+        return;
+    }
+}
+
+void VentanaPrincipal::reimprimir(qint64 id, const QString& impresora) {
+    const QString motivo = servidor_.reimprimir(id, impresora);
+    if (motivo.isEmpty()) return;
+    const QString texto = QStringLiteral("No se pudo reimprimir el ticket %1: ").arg(id) + motivo;
+    servidor_.agregarLog(texto);
+    servidor_.showBalloonTip(texto, printing::kGloboAviso, core::kTituloGlobo,
+                             printing::kTiempoGlobo);
 }
 
 VentanaPrincipal::~VentanaPrincipal() {
@@ -141,6 +228,7 @@ void VentanaPrincipal::iniciar() {
     bandeja->setIcon(core::IconoBandeja::Desconectado, QStringLiteral("Conectando"));
     bandeja->showBalloonTip(QStringLiteral("Conectando al servidor de impresion "),
                             printing::kGloboInfo, core::kTituloGlobo, printing::kTiempoGlobo);
+    bandeja->setMenu(menuBandeja);
     servidor_.setBandeja(bandeja);
     for (const QString& texto : rechazados)
         bandeja->showBalloonTip(texto, printing::kGloboAviso, core::kTituloGlobo,

@@ -12,6 +12,8 @@
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QTableWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
@@ -63,9 +65,24 @@ class VentanaPrincipal : public QWidget {
     QPlainTextEdit* cajaRegistro;
     QPlainTextEdit* cajaRespuesta;
     QLabel* etiquetaEstado;
+    QTableWidget* tablaTickets;
+    QPushButton* botonReimprimir;
+    QPushButton* botonReimprimirEn;
+    /** One entry a printer, shown by "Reimprimir en...". */
+    QMenu* menuImpresoras;
+    QMenu* menuBandeja;
+
+    /** The journal's newest tickets, newest first. */
+    static constexpr int kTicketsVisibles = 200;
 
   public slots:
     void cambiarCodigo();
+    /** Reads the list of tickets again from the journal. */
+    void actualizarTickets();
+    /** The selected ticket again, on its printer or on `impresora`. */
+    void reimprimirSeleccionado(const QString& impresora = {});
+    /** The newest ticket again, on its printer (the tray's entry). */
+    void reimprimirUltimo();
     void cargarImagenLogo();
     void cerrarVentana();
     void apagarServidor();
@@ -78,6 +95,7 @@ class VentanaPrincipal : public QWidget {
   private:
     void mostrarImagen(const QImage& imagen);
     void avisarCodigoNoGuardado(const QString& motivo);
+    void reimprimir(qint64 id, const QString& impresora);
 
     core::Servidor& servidor_;
     core::Dialogos& dialogos_;

@@ -12,7 +12,9 @@
 #include <QTest>
 
 #include "../core/servidores_prueba.h"
+#include "core/diario.h"
 #include "instancia.h"
+#include "lista_tickets.h"
 #include "opciones.h"
 
 namespace {
@@ -93,6 +95,73 @@ TEST(Opciones, TheCommandLineWinsOverTheIniFile) {
     app::Opciones porDefecto;
     ASSERT_FALSE(opciones({"--pending-notice-ms", "1500"}, porDefecto, dir.filePath("otra")));
     EXPECT_EQ(porDefecto.pendingNoticeMs, 1500);
+}
+
+TEST(Opciones, RetriesAndReprint) {
+    QTemporaryDir dir;
+    escribir(dir.filePath("servidor.ini"), "[servidor]\nretry_ms=5000\nretry_limit_ms=60000\n");
+    app::Opciones o;
+    ASSERT_FALSE(opciones({"--app-dir", dir.path(), "--retry-limit-ms", "9000"}, o));
+    EXPECT_EQ(o.retryMs, 5000);
+    EXPECT_EQ(o.retryLimitMs, 9000);
+    EXPECT_FALSE(o.tickets);
+    EXPECT_FALSE(o.reprint);
+
+    app::Opciones r;
+    ASSERT_FALSE(opciones({"--app-dir", dir.path(), "--reprint", "17", "--to", " Bar "}, r));
+    EXPECT_EQ(r.reprint, 17);
+    EXPECT_EQ(r.reprintTo, "Bar");
+    app::Opciones mal;
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--reprint", "x"}, mal));
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--reprint", "0"}, mal));
+    EXPECT_TRUE(opciones({"--app-dir", dir.path(), "--to", "Bar"}, mal));
+}
+
+QByteArray listar(const QString& carpeta, int& codigo) {
+    std::FILE* salida = std::tmpfile();
+    std::FILE* errores = std::tmpfile();
+    codigo = app::listarTickets(carpeta, salida, errores);
+    QFile f;
+    f.open(salida, QIODevice::ReadOnly);
+    f.seek(0);
+    const QByteArray texto = f.readAll();
+    f.close();
+    std::fclose(salida);
+    std::fclose(errores);
+    return texto;
+}
+
+TEST(ListaTickets, OneEscapedLinePerTicketOldestFirst) {
+    QTemporaryDir dir;
+    int codigo = -1;
+    EXPECT_EQ(listar(dir.path(), codigo), "");
+    EXPECT_EQ(codigo, 0) << "no journal: nothing listed";
+
+    const QDateTime recibido(QDate(2026, 5, 2), QTime(9, 15, 0));
+    {
+        core::Diario d(dir.path());
+        ASSERT_TRUE(d.abrir());
+        const auto ids =
+            d.registrarDocumento(recibido, "{}",
+                                 {{core::TipoTicket::Comanda, "Cocina", "COCINA Mesa\t4", "c"},
+                                  {core::TipoTicket::Cajon, "Caja", "Cajon", "d"}})
+                .value();
+        d.marcar(ids[0], core::EstadoTicket::Impreso, "001-Cocina.txt");
+        d.registrarIlegible(recibido.addSecs(1), "<html>", "Error: se esperaba {");
+    }
+    EXPECT_EQ(listar(dir.path(), codigo),
+              "1\t2026-05-02T09:15:00\tcomanda\tCocina\timpreso\tCOCINA Mesa\\t4\n"
+              "2\t2026-05-02T09:15:00\tcajon\tCaja\tpendiente\tCajon\n"
+              "3\t2026-05-02T09:15:01\tdocumento\t\tilegible\tError: se esperaba {\n");
+    EXPECT_EQ(codigo, 0);
+
+    QFile basura(core::Diario::rutaArchivo(dir.path()));
+    ASSERT_TRUE(basura.open(QIODevice::WriteOnly));
+    basura.write(QByteArray(4096, 'x'));
+    basura.close();
+    listar(dir.path(), codigo);
+    EXPECT_EQ(codigo, 2) << "an unreadable journal is an I/O error, and is left as it is";
+    EXPECT_EQ(QFileInfo(core::Diario::rutaArchivo(dir.path())).size(), 4096);
 }
 
 TEST(Opciones, AnswerLimitAndLinkTimeout) {

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <algorithm>
 
 #include "cups_raster.h"
@@ -198,6 +199,36 @@ TEST_F(CupsEndToEnd, BothQueuesFailingGiveOneBalloonWithTheReason) {
     EXPECT_EQ(notices_.balloons.size(), 1u);
     cups_->admin("cupsenable", {"Cocina"});
     cups_->admin("cupsaccept", {"Facturas"});
+}
+
+// A restart finds a ticket's job by its name: completed, or never sent at all.
+TEST_F(CupsEndToEnd, JobsCarryTheTicketNameAndARestartCanAskForThem) {
+    const int bar = int(cups_->captured("Bar").size());
+    system_.setJobName("ticket-prueba-1");
+    system_.writeRaw("Bar", kPulse);
+    ASSERT_TRUE(cups_->waitCaptured("Bar", bar + 1)) << cups_->errorLog().toStdString();
+    using Fate = printing::PrinterSystem::JobFate;
+    Fate fate = Fate::Unknown;
+    for (int i = 0; i < 50 && fate != Fate::Done; ++i) {
+        fate = system_.jobFate("Bar", "ticket-prueba-1");
+        if (fate != Fate::Done) QThread::msleep(100);
+    }
+    EXPECT_EQ(fate, Fate::Done);
+    EXPECT_EQ(system_.jobFate("Bar", "ticket-prueba-2"), Fate::Missing);
+
+    // A job that never got its document is held, then cancelled before the ticket goes again.
+    ASSERT_EQ(cups_->admin("cupsdisable", {"Bar"}), QString());
+    QTemporaryDir dir;
+    QFile datos(dir.filePath("pulso.raw"));
+    ASSERT_TRUE(datos.open(QIODevice::WriteOnly));
+    datos.write(kPulse);
+    datos.close();
+    cups_->admin(
+        "lp", {"-d", "Bar", "-t", "ticket-prueba-3", "-H", "hold", "-o", "raw", datos.fileName()});
+    EXPECT_EQ(system_.jobFate("Bar", "ticket-prueba-3"), Fate::Unsent);
+    system_.cancelJobs("ticket-prueba-3");
+    EXPECT_EQ(system_.jobFate("Bar", "ticket-prueba-3"), Fate::Unsent) << "cancelled: sent again";
+    ASSERT_EQ(cups_->admin("cupsenable", {"Bar"}), QString());
 }
 
 TEST_F(CupsEndToEnd, DrawerPulseGoesRawToFacturasElseToTheDefault) {

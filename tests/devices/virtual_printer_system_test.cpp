@@ -128,6 +128,47 @@ TEST_F(VirtualPrintersTest, AFolderThatCannotBeWrittenIsAPrinterError) {
     EXPECT_THROW(sys.printer(0).endDoc(), json::RuntimeError);
 }
 
+TEST_F(VirtualPrintersTest, ARestartGoesOnAfterTheFolderAndNeverReplacesAFile) {
+    {
+        VirtualPrinterSystem first(dir_.path(), {});
+        first.addPrinter("Cocina");
+        first.printer(0).print({PrintItem::ofText("uno")});
+        first.printer(0).endDoc();
+        first.writeRaw("Cocina", "x");
+    }
+    QFile other(dir_.filePath("0041-Bar.txt"));  // written by someone else, numbers above 999 too
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write("ajeno");
+    other.close();
+    EXPECT_EQ(VirtualPrinterSystem::highestNumber(dir_.path()), 41);
+
+    VirtualPrinterSystem again(dir_.path(), {});
+    again.addPrinter("Cocina");
+    const QString expected = again.nextJob("Cocina", false);
+    EXPECT_EQ(again.nextJob("Cocina", false), expected) << "looking ahead takes no number";
+    EXPECT_EQ(QFileInfo(again.nextJob("Cocina", true)).fileName(), "042-Cocina.raw");
+    again.printer(0).print({PrintItem::ofText("dos")});
+    again.printer(0).endDoc();
+    EXPECT_EQ(names(again.writtenFiles()), QStringList{"042-Cocina.txt"});
+    EXPECT_EQ(again.lastJob(), expected);
+    EXPECT_EQ(QFileInfo(expected).fileName(), "042-Cocina.txt");
+    EXPECT_EQ(readFile(dir_.filePath("001-Cocina.txt")), QByteArray("10|uno\n"));
+
+    // A name taken behind the server's back fails the ticket; the file there stays.
+    QFile taken(dir_.filePath("043-Cocina.txt"));
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    taken.write("previo");
+    taken.close();
+    again.printer(0).print({PrintItem::ofText("tres")});
+    EXPECT_THROW(again.printer(0).endDoc(), json::RuntimeError);
+    EXPECT_EQ(readFile(dir_.filePath("043-Cocina.txt")), QByteArray("previo"));
+    EXPECT_TRUE(again.writeError().contains("ya existe"));
+    // Nothing half written is left under any name.
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"001-Cocina.txt", "002-Cocina.raw", "0041-Bar.txt", "042-Cocina.txt",
+                           "043-Cocina.txt"}));
+}
+
 // A ticket longer than 10 m of paper is never painted as one picture: it fails as a printer
 // error before anything is allocated for it, and the next ticket prints as usual.
 TEST_F(VirtualPrintersTest, ATicketTooLongForOnePictureFailsAndTheNextOnePrints) {

@@ -8,12 +8,14 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -205,6 +207,41 @@ TEST_F(Ventana, HasEveryControlWithItsCaption) {
     v->show();
     EXPECT_FALSE(v->close());  // the close event is ignored
     EXPECT_TRUE(v->isVisible());
+}
+
+TEST_F(Ventana, TheTicketsTabListsTheJournalAndReprints) {
+    impresoras.addPrinter("Bar");
+    servidor->abrirDiario(dir.path());
+    auto v = ventana();
+    EXPECT_EQ(v->pestanas->tabText(2), "Tickets");
+    EXPECT_EQ(v->botonReimprimir->text(), "Reimprimir");
+    EXPECT_EQ(v->botonReimprimirEn->text(), "Reimprimir en...");
+    EXPECT_EQ(v->menuBandeja->actions().value(0)->text(), "Reimprimir ultimo ticket");
+
+    conexion.estadoActual = 7;
+    conexion.llegar("_endMessage_");
+    emit buscador.completo(
+        R"(XXXXX{"config":[],"comanda":[{"area":"Cocina","nomMesa":"Mesa 4","productos":[]},)"
+        R"({"area":"Bar","nomMesa":"Barra","productos":[]}],"anulaciones":[],"factura":[],)"
+        R"("idsLeidos":[1]})");
+    ASSERT_EQ(v->tablaTickets->rowCount(), 2) << "the list follows the journal";
+    EXPECT_EQ(v->tablaTickets->item(0, 4)->text(), "Bar Barra") << "newest first";
+    EXPECT_EQ(v->tablaTickets->item(1, 1)->text(), "comanda");
+    EXPECT_EQ(v->tablaTickets->item(1, 2)->text(), "Cocina");
+    EXPECT_EQ(v->tablaTickets->item(1, 3)->text(), "impreso");
+    impresoras.clearOutputs();
+
+    v->tablaTickets->selectRow(1);
+    v->botonReimprimir->click();
+    v->botonReimprimirEn->click();
+    ASSERT_EQ(v->menuImpresoras->actions().size(), 2);
+    v->menuImpresoras->actions()[1]->trigger();  // Bar
+    v->menuImpresoras->hide();
+    v->menuBandeja->actions()[0]->trigger();  // the newest: Bar's order again
+    QCoreApplication::processEvents();
+    EXPECT_EQ(impresoras.tapesOf("Cocina").size(), 1);
+    EXPECT_EQ(impresoras.tapesOf("Bar").size(), 2);
+    EXPECT_EQ(v->tablaTickets->rowCount(), 5);
 }
 
 TEST_F(Ventana, StartUpHidesUnlessTheSupportMarkerAndShowsTheTray) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cups_trabajos.h"
 #include "escpos_device.h"
 #include "json/runtime_error.h"
 #include "painter_device.h"
@@ -281,7 +282,10 @@ std::shared_ptr<PrintDevice> CupsPrinterSystem::makeDevice(const QString& name,
             const QString problem = socket.probe();
             if (!problem.isEmpty()) throw printerError(problem);
         });
-        device->setSink([socket](const QByteArray& bytes) { socket.send(bytes); });
+        device->setSink([this, socket](const QByteArray& bytes) {
+            takeJobName({});  // a network printer cannot be asked about a job by its name
+            socket.send(bytes);
+        });
         device->setLog([this](const QString& line) { log(line); });
         return device;
     }
@@ -292,7 +296,7 @@ std::shared_ptr<PrintDevice> CupsPrinterSystem::makeDevice(const QString& name,
             if (!problem.isEmpty()) throw printerError(problem);
         });
         device->setSink([this, name](const QByteArray& bytes) {
-            submitWatched(name, QStringLiteral("Ticket"), bytes, true);
+            submitWatched(name, takeJobName(QStringLiteral("Ticket")), bytes, true);
         });
         device->setLog([this](const QString& line) { log(line); });
         return device;
@@ -337,7 +341,7 @@ std::shared_ptr<PrintDevice> CupsPrinterSystem::makeDevice(const QString& name,
         QList<QPair<QByteArray, QByteArray>> options = {{"print-scaling", "none"},
                                                         {"nopdfAutoRotate", "true"}};
         if (!place.mediaOption.isEmpty()) options.append({"media", place.mediaOption.toUtf8()});
-        submitWatched(name, QStringLiteral("Ticket"), pdf, false, options);
+        submitWatched(name, takeJobName(QStringLiteral("Ticket")), pdf, false, options);
     });
     return device;
 }
@@ -490,12 +494,28 @@ void CupsPrinterSystem::writeRaw(const QString& deviceName, const QByteArray& by
     const QString address = addressOf(deviceName);
     if (!address.isEmpty()) {
         const AjustesImpresora ajustes = ajustes_.de(deviceName);
+        takeJobName({});
         SocketPrinter(ajustes.host, ajustes.puerto).send(bytes);
         return;
     }
     const QString problem = queueProblem(deviceName);
     if (!problem.isEmpty()) throw printerError(problem);
-    submitJob(deviceName, QStringLiteral("Cajon"), bytes, true);
+    submitJob(deviceName, takeJobName(QStringLiteral("Cajon")), bytes, true);
+}
+
+QString CupsPrinterSystem::takeJobName(const QString& otherwise) {
+    QString name = jobName_.isEmpty() ? otherwise : jobName_;
+    jobName_.clear();
+    return name;
+}
+
+PrinterSystem::JobFate CupsPrinterSystem::jobFate(const QString& printer, const QString& name) {
+    if (!addressOf(printer).isEmpty()) return JobFate::Unknown;
+    return cupsJobFate(name);
+}
+
+void CupsPrinterSystem::cancelJobs(const QString& name) {
+    cupsCancelJobs(name);
 }
 
 }  // namespace printing

@@ -40,6 +40,9 @@ class CupsPrinterSystem : public PrinterSystem {
     PrintDevice& printer(int index) override;
     QString defaultPrinterName() override;
     void writeRaw(const QString& deviceName, const QByteArray& bytes) override;
+    void setJobName(const QString& name) override { jobName_ = name; }
+    JobFate jobFate(const QString& printer, const QString& name) override;
+    void cancelJobs(const QString& name) override;
 
     /** Names the default printer instead of the CUPS default destination; "" restores it. */
     void setDefaultPrinterName(const QString& name) { defaultName_ = name; }
@@ -96,6 +99,7 @@ class CupsPrinterSystem : public PrinterSystem {
                       const QList<QPair<QByteArray, QByteArray>>& options = {});
     void watch(const QString& queue, int job);
     void log(const QString& line) const;
+    QString takeJobName(const QString& otherwise);
 
     FontTable fonts_;
     AjustesImpresoras ajustes_;
@@ -110,6 +114,7 @@ class CupsPrinterSystem : public PrinterSystem {
     // hold a reference to them.
     QList<std::shared_ptr<PrintDevice>> retired_;
     std::unique_ptr<QObject> timers_;  // owns the late-job checks; they die with us
+    QString jobName_;                  // the next job's name, used once
 };
 
 }  // namespace printing

@@ -1,8 +1,14 @@
 #include "virtual_printer_system.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QBuffer>
 #include <QDir>
-#include <QSaveFile>
+#include <QFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "escpos_device.h"
 #include "json/runtime_error.h"
@@ -11,6 +17,23 @@
 #include "printing/seleccion_impresora.h"
 
 namespace printing {
+
+namespace {
+
+// Puts a finished file in place, failing rather than replacing one already there.
+bool renameNoReplace(const QString& from, const QString& to) {
+    const QByteArray a = QFile::encodeName(from);
+    const QByteArray b = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without the flag: a hard link fails on an existing name as well.
+    if (::link(a.constData(), b.constData()) != 0) return false;
+    ::unlink(a.constData());
+    return true;
+}
+
+}  // namespace
 
 /**
  * One virtual printer: the tape device leads (it decides every measure and every failure)
@@ -373,22 +396,71 @@ void VirtualPrinterSystem::writeRaw(const QString& deviceName, const QByteArray&
     tapes_.clearOutputs();
 }
 
+int VirtualPrinterSystem::highestNumber(const QString& folder) {
+    int highest = 0;
+    for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+        const qsizetype dash = name.indexOf(u'-');
+        if (dash < 3) continue;
+        bool ok = false;
+        const int n = name.left(dash).toInt(&ok);
+        if (ok && name.at(0).isDigit()) highest = std::max(highest, n);
+    }
+    return highest;
+}
+
+QString VirtualPrinterSystem::nextJob(const QString& printer, bool raw) {
+    const int number = nextNumber();
+    --sequence_;  // only a look ahead
+    const QString extension = raw             ? QStringLiteral("raw")
+                              : formats_.text ? QStringLiteral("txt")
+                              : formats_.pdf  ? QStringLiteral("pdf")
+                                              : QStringLiteral("png");
+    return QDir(folder_).filePath(fileName(number, printer, extension));
+}
+
+int VirtualPrinterSystem::nextNumber() {
+    // A restart on the same folder goes on after the files already there.
+    if (!scanned_) {
+        sequence_ = std::max(sequence_, highestNumber(folder_));
+        scanned_ = true;
+    }
+    return ++sequence_;
+}
+
 void VirtualPrinterSystem::writeFile(const QString& name, const QByteArray& data) {
     const QString path = QDir(folder_).filePath(name);
-    QSaveFile file(path);
-    QString problem;
-    if (!QDir().mkpath(folder_)) {
-        problem = QStringLiteral("No se pudo crear la carpeta ") + folder_;
-    } else if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() ||
-               !file.commit()) {
-        problem = QStringLiteral("No se pudo escribir ") + path + QStringLiteral(": ") +
-                  file.errorString();
-    }
+    // Written under a hidden name and renamed into place: a file with a ticket's name is
+    // always a whole ticket, and an earlier file is never replaced.
+    const QString temporary = QDir(folder_).filePath(u'.' + name + QStringLiteral(".tmp"));
+    const auto problem = [&]() -> QString {
+        if (!QDir().mkpath(folder_))
+            return QStringLiteral("No se pudo crear la carpeta ") + folder_;
+        QFile::remove(temporary);  // a torn leftover of an earlier run
+        QFile file(temporary);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+            file.write(data) != data.size() || !file.flush()) {
+            const QString reason = file.errorString();
+            file.remove();
+            return QStringLiteral("No se pudo escribir ") + path + QStringLiteral(": ") + reason;
+        }
+        file.close();
+        if (renameNoReplace(temporary, path)) return {};
+        const int code = errno;
+        QFile::remove(temporary);
+        return QStringLiteral("No se pudo escribir ") + path + QStringLiteral(": ") +
+               (code == EEXIST ? QStringLiteral("ya existe")
+                               : QString::fromLocal8Bit(std::strerror(code)));
+    }();
     if (!problem.isEmpty()) {
         if (writeError_.isEmpty()) writeError_ = problem;
         throw json::RuntimeError(json::err::PrinterError, problem);
     }
     written_.append(path);
+    const int number = name.section(u'-', 0, 0).toInt();
+    if (number != lastJobNumber_) {
+        lastJobNumber_ = number;
+        lastJob_ = path;
+    }
 }
 
 }  // namespace printing

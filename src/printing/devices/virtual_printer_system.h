@@ -17,8 +17,9 @@ namespace printing {
 
 /**
  * Printers that write their tickets as files into a folder instead of onto paper. Every
- * ended document and every raw write takes the next number of one sequence (001, 002, ...)
- * and becomes NNN-PRINTER.txt (the text tape), .pdf, .png and/or .escpos, or NNN-PRINTER.raw
+ * ended document and every raw write takes the next number of one sequence (001, 002, ...,
+ * going on after the highest number already in the folder; no file is ever replaced) and
+ * becomes NNN-PRINTER.txt (the text tape), .pdf, .png and/or .escpos, or NNN-PRINTER.raw
  * (the raw bytes exactly). One document gives the same number in every format.
  *
  * The text tape is always laid out, whatever the formats: its metrics decide every wrap, so
@@ -45,6 +46,9 @@ class VirtualPrinterSystem : public PrinterSystem {
     static QString safeName(const QString& printer);
     /** "NNN-PRINTER.EXT". */
     static QString fileName(int number, const QString& printer, const QString& extension);
+
+    /** The highest NNN of the NNN-... files in a folder; 0 when there is none. */
+    static int highestNumber(const QString& folder);
 
     static constexpr int kPngDpi = 203;  // thermal printers' resolution
 
@@ -75,6 +79,14 @@ class VirtualPrinterSystem : public PrinterSystem {
     QString defaultPrinterName() override;
     void writeRaw(const QString& deviceName, const QByteArray& bytes) override;
 
+    /**
+     * The file the next ended document (or, with `raw`, the next raw write) on `printer`
+     * becomes: known before it is sent, so a journal can record it first.
+     */
+    QString nextJob(const QString& printer, bool raw) override;
+    /** The first file of the last ended document or raw write; "" before any. */
+    QString lastJob() const { return lastJob_; }
+
     QString folder() const { return folder_; }
     /** Paths of the files written so far, in print order. */
     const QStringList& writtenFiles() const { return written_; }
@@ -89,7 +101,7 @@ class VirtualPrinterSystem : public PrinterSystem {
 
     void layOutAgain(const json::JsonValue& document, const Entorno& first);
 
-    int nextNumber() { return ++sequence_; }
+    int nextNumber();
     void writeFile(const QString& name, const QByteArray& data);
 
     QString folder_;
@@ -101,8 +113,11 @@ class VirtualPrinterSystem : public PrinterSystem {
     std::unique_ptr<TextPass> textPass_;
     std::shared_ptr<QList<QDateTime>> clockReadings_;
     int sequence_ = 0;
+    bool scanned_ = false;   // the folder's highest number has been read
     int pendingNumber_ = 0;  // number of the document being ended
     QStringList written_;
+    QString lastJob_;
+    int lastJobNumber_ = 0;
     QString writeError_;
 };
 

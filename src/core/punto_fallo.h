@@ -1,0 +1,13 @@
+#pragma once
+
+namespace core {
+
+/**
+ * For the crash tests only: when SERVIDOR_IMPRESORAS_FALLO names this step ("PASO", or
+ * "PASO:N" for its N-th time), the process ends at once with _exit(97), as a kill would
+ * end it. Steps: "diario" after the document's journal commit, "trabajo" after a job is
+ * created, "envio" after a ticket's document is sent, "marca" after its state is marked.
+ */
+void puntoFallo(const char* paso);
+
+}  // namespace core

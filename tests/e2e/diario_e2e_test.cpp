@@ -1,0 +1,374 @@
+// The server killed again and again while it prints a batch: every ticket of every document
+// it received prints exactly once, counted from the printed files.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
+#include <memory>
+
+#include "harness.h"
+
+#ifndef SI_SERVER_BIN
+#define SI_SERVER_BIN ""
+#endif
+#ifndef SI_SIM_BIN
+#define SI_SIM_BIN ""
+#endif
+
+using e2e::Child;
+using e2e::waitUntil;
+
+namespace {
+
+const QString kCode = QStringLiteral("123456789012345");
+constexpr int kDeadline = 15000;
+constexpr int kTicketsPerDocument = 3;
+
+QRegularExpression re(const QString& pattern) {
+    return QRegularExpression(pattern);
+}
+
+// Two kitchen orders and a cancellation; each ticket's table says which document and which
+// ticket it is ("D7T2").
+QByteArray batchDocument(int n) {
+    const auto orden = [n](int t, const char* area) {
+        return QStringLiteral(
+                   R"({"area":"%1","titulo":null,"nomMesa":"D%2T%3","productos":[)"
+                   R"({"nombre":"Arepa","cantidad":1,"valor":1000,"detalle":[]}],)"
+                   R"("responsable":"Ana","nPedido":"%2","fecha":"2026-12-08 12:00:00",)"
+                   R"("clienteNombre":"","clienteTelefono":"","clienteDireccion":"","codPlataforma":""})")
+            .arg(QLatin1String(area))
+            .arg(n)
+            .arg(t);
+    };
+    const QString anulacion = QStringLiteral(R"({"area":"Bar","nomMesa":"D%1T3","productos":[)"
+                                             R"({"nombre":"Cerveza","cantidad":-1,"detalle":[]}]})")
+                                  .arg(n);
+    return (QStringLiteral(R"({"config":[],"comanda":[)") + orden(1, "Cocina") + u',' +
+            orden(2, "Bar") + QStringLiteral(R"(],"anulaciones":[)") + anulacion +
+            QStringLiteral(R"(],"factura":[],"abrirCajon":false,"idsLeidos":[%1]})").arg(n))
+        .toUtf8();
+}
+
+class Journal : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "diario_e2e_tests";
+            static char* argv[] = {name, nullptr};
+            new QCoreApplication(argc, argv);
+        }
+    }
+
+    void SetUp() override {
+        if (QString::fromUtf8(SI_SERVER_BIN).isEmpty()) GTEST_SKIP() << "no server binary";
+        clock_.start();
+        root_ = tmp_.path();
+        for (const char* d : {"cert", "app", "out", "docs"}) QDir(root_).mkpath(QLatin1String(d));
+        ASSERT_TRUE(e2e::makeCertificate(root_ + QStringLiteral("/cert")));
+        QFile access(root_ + QStringLiteral("/app/Acceso"));
+        ASSERT_TRUE(access.open(QIODevice::WriteOnly));
+        access.write(kCode.toUtf8() + "\r\n");
+        access.close();
+
+        sim_ = std::make_unique<Child>(QStringLiteral("suite-sim"), clock_);
+        sim_->start(QString::fromUtf8(SI_SIM_BIN),
+                    {QStringLiteral("--notify-port"), QStringLiteral("0"),
+                     QStringLiteral("--job-port"), QStringLiteral("0"), QStringLiteral("--cert"),
+                     root_ + QStringLiteral("/cert/cert.pem"), QStringLiteral("--key"),
+                     root_ + QStringLiteral("/cert/key.pem")});
+        ASSERT_TRUE(waitUntil(
+            [&] { return sim_->find(re(QStringLiteral(" listening jobs "))) >= 0; }, kDeadline));
+        const auto port = [&](const char* which) {
+            const int i =
+                sim_->find(re(QStringLiteral(" listening %1 ").arg(QLatin1String(which))));
+            return i < 0 ? QString() : sim_->lines()[i].text.section(QLatin1Char(':'), -1);
+        };
+        notifyPort_ = port("notify");
+        jobPort_ = port("jobs");
+    }
+
+    void TearDown() override {
+        if (server_) server_->stop();
+        if (sim_) sim_->stop(QStringLiteral("quit"));
+        if (HasFailure()) {
+            if (server_) std::fprintf(stderr, "%s", qPrintable(server_->tail(60)));
+            if (sim_) std::fprintf(stderr, "%s", qPrintable(sim_->tail(40)));
+        }
+    }
+
+    QStringList serverArgs() const {
+        return {QStringLiteral("--app-dir"),      root_ + QStringLiteral("/app"),
+                QStringLiteral("--notify-host"),  QStringLiteral("127.0.0.1"),
+                QStringLiteral("--notify-port"),  notifyPort_,
+                QStringLiteral("--job-host"),     QStringLiteral("127.0.0.1:") + jobPort_,
+                QStringLiteral("--ca-file"),      root_ + QStringLiteral("/cert/cert.pem"),
+                QStringLiteral("--printers"),     QStringLiteral("virtual"),
+                QStringLiteral("--printer"),      QStringLiteral("Cocina"),
+                QStringLiteral("--printer"),      QStringLiteral("Bar"),
+                QStringLiteral("--printer"),      QStringLiteral("Facturas"),
+                QStringLiteral("--default"),      QStringLiteral("Facturas"),
+                QStringLiteral("--print-output"), root_ + QStringLiteral("/out")};
+    }
+
+    void startServer(const QStringList& env = {}) {
+        if (server_) server_->stop();
+        server_ = std::make_unique<Child>(QStringLiteral("servidor-impresoras"), clock_);
+        const int from = static_cast<int>(sim_->lines().size());
+        server_->start(QString::fromUtf8(SI_SERVER_BIN), serverArgs(), env);
+        // Notified only once it has identified: a notification to nobody is lost.
+        waitUntil([&] { return sim_->find(re(QStringLiteral(" identify ")), from) >= 0; },
+                  kDeadline);
+    }
+
+    // kill -9, as a power cut would end it; the time is noted for the hand-over rule.
+    void killServer() {
+        ASSERT_TRUE(server_ && server_->running());
+        ::kill(static_cast<pid_t>(server_->pid()), SIGKILL);
+        kills_.append(clock_.elapsed());
+        waitUntil([&] { return !server_->running(); }, kDeadline);
+        server_.reset();
+    }
+
+    void queueBatch(int documents) {
+        for (int n = 1; n <= documents; ++n) {
+            const QString path = root_ + QStringLiteral("/docs/%1.json").arg(n);
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(batchDocument(n));
+            f.close();
+            sim_->write(QStringLiteral("queue ") + path + u' ' + kCode);
+        }
+    }
+
+    // Document number -> when the job service finished writing its answer.
+    QMap<int, qint64> served() const {
+        QMap<int, qint64> out;
+        const QRegularExpression line(QStringLiteral(" served \\S+ \\S+ \\S*/(\\d+)\\.json "));
+        for (const auto& l : sim_->lines()) {
+            const auto m = line.match(l.text);
+            if (m.hasMatch()) out.insert(m.captured(1).toInt(), l.at);
+        }
+        return out;
+    }
+
+    // "D7T2" -> how many printed files carry it.
+    QMap<QString, int> printed() const {
+        QMap<QString, int> seen;
+        const QDir out(root_ + QStringLiteral("/out"));
+        const QRegularExpression mark(QStringLiteral("D(\\d+)T(\\d)"));
+        for (const QString& name : out.entryList({QStringLiteral("*.txt")}, QDir::Files)) {
+            QFile f(out.filePath(name));
+            if (!f.open(QIODevice::ReadOnly)) continue;
+            const QString text = QString::fromUtf8(f.readAll());
+            QSet<QString> inFile;  // a table name may show more than once on one ticket
+            auto it = mark.globalMatch(text);
+            while (it.hasNext()) inFile.insert(it.next().captured(0));
+            for (const QString& m : inFile) ++seen[m];
+        }
+        return seen;
+    }
+
+    QSet<int> listedByTickets() const {
+        QProcess p;
+        p.start(QString::fromUtf8(SI_SERVER_BIN),
+                {QStringLiteral("--app-dir"), root_ + QStringLiteral("/app"),
+                 QStringLiteral("--tickets")});
+        p.waitForFinished(10000);
+        QSet<int> docs;
+        const QRegularExpression mark(QStringLiteral("D(\\d+)T\\d$"));
+        for (const QByteArray& l : p.readAllStandardOutput().split('\n')) {
+            const auto m = mark.match(QString::fromUtf8(l).toUpper());
+            if (m.hasMatch()) docs.insert(m.captured(1).toInt());
+        }
+        return docs;
+    }
+
+    // A document counts as received when the journal lists it, or when its answer was
+    // written whole at least 0.3 s before a kill (or before the end, with no kill after).
+    void expectEveryReceivedTicketOnce(int documents) {
+        const QMap<int, qint64> s = served();
+        const QSet<int> listed = listedByTickets();
+        const QMap<QString, int> seen = printed();
+        int received = 0;
+        for (int n = 1; n <= documents; ++n) {
+            bool isReceived = listed.contains(n);
+            if (!isReceived && s.contains(n)) {
+                const qint64 at = s.value(n);
+                isReceived = true;
+                for (const qint64 k : kills_) {
+                    if (k >= at && k - at < 300) isReceived = false;
+                }
+            }
+            for (int t = 1; t <= kTicketsPerDocument; ++t) {
+                const QString key = QStringLiteral("D%1T%2").arg(n).arg(t);
+                EXPECT_LE(seen.value(key), 1) << key.toStdString() << " printed twice";
+                if (isReceived) {
+                    EXPECT_EQ(seen.value(key), 1) << key.toStdString() << " lost";
+                }
+            }
+            received += isReceived ? 1 : 0;
+        }
+        std::printf("[figure] %d of %d documents received, %d kills\n", received, documents,
+                    int(kills_.size()));
+    }
+
+    void notify() { sim_->write(QStringLiteral("notify ") + kCode); }
+
+    int servedCount() const { return static_cast<int>(served().size()); }
+
+    QTemporaryDir tmp_;
+    QString root_;
+    QElapsedTimer clock_;
+    QString notifyPort_;
+    QString jobPort_;
+    std::unique_ptr<Child> sim_;
+    std::unique_ptr<Child> server_;
+    QList<qint64> kills_;
+};
+
+TEST_F(Journal, KilledTenTimesOverABatchEveryReceivedTicketPrintsOnce) {
+    constexpr int kDocuments = 40;
+    queueBatch(kDocuments);
+    startServer();
+    notify();
+    QRandomGenerator random(12);
+    for (int kill = 1; kill <= 10; ++kill) {
+        const int target = kill * kDocuments / 12;
+        ASSERT_TRUE(waitUntil([&] { return servedCount() >= target; }, 4 * kDeadline))
+            << "served " << servedCount();
+        waitUntil([] { return false; }, static_cast<int>(random.bounded(250)));
+        killServer();
+        startServer();
+        notify();  // the suite notifies on new work; a restart inside its quiet time hears none
+    }
+    ASSERT_TRUE(waitUntil([&] { return servedCount() >= kDocuments; }, 6 * kDeadline));
+    waitUntil([&] { return printed().size() >= kDocuments * kTicketsPerDocument; }, kDeadline);
+    waitUntil([] { return false; }, 1500);
+    expectEveryReceivedTicketOnce(kDocuments);
+}
+
+TEST_F(Journal, EndedAtEachStepOfATicketItResumesWithoutLossOrDouble) {
+    constexpr int kDocuments = 12;
+    queueBatch(kDocuments);
+    for (const char* step : {"diario:2", "trabajo:4", "envio:5", "marca:7"}) {
+        const int before = servedCount();
+        startServer({QStringLiteral("SERVIDOR_IMPRESORAS_FALLO=") + QLatin1String(step)});
+        notify();
+        ASSERT_TRUE(waitUntil([&] { return !server_->running(); }, 4 * kDeadline))
+            << "never reached " << step;
+        server_.reset();
+        kills_.append(clock_.elapsed());
+        EXPECT_GT(servedCount(), before);
+    }
+    startServer();
+    notify();
+    ASSERT_TRUE(waitUntil([&] { return servedCount() >= kDocuments; }, 6 * kDeadline));
+    waitUntil([&] { return printed().size() >= kDocuments * kTicketsPerDocument; }, kDeadline);
+    waitUntil([] { return false; }, 1500);
+    // Each step ends the process after a document was journaled: nothing of it may be lost.
+    const QMap<QString, int> seen = printed();
+    for (int n = 1; n <= kDocuments; ++n) {
+        for (int t = 1; t <= kTicketsPerDocument; ++t) {
+            EXPECT_EQ(seen.value(QStringLiteral("D%1T%2").arg(n).arg(t)), 1)
+                << "D" << n << "T" << t;
+        }
+    }
+}
+
+TEST_F(Journal, TicketsAndReprintWorkBesideTheRunningServer) {
+    queueBatch(1);
+    startServer();
+    notify();
+    ASSERT_TRUE(waitUntil([&] { return printed().size() >= kTicketsPerDocument; }, kDeadline));
+    const auto cli = [&](const QStringList& args, QByteArray* out = nullptr) {
+        QProcess p;
+        p.start(QString::fromUtf8(SI_SERVER_BIN),
+                QStringList{QStringLiteral("--app-dir"), root_ + QStringLiteral("/app")} + args);
+        p.waitForFinished(15000);
+        if (out) *out = p.readAllStandardOutput();
+        return p.exitCode();
+    };
+    QByteArray listing;
+    EXPECT_EQ(cli({QStringLiteral("--tickets")}, &listing), 0);
+    const QList<QByteArray> lines = listing.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), kTicketsPerDocument);
+    const QList<QByteArray> first = lines[0].split('\t');
+    ASSERT_EQ(first.size(), 6);
+    EXPECT_EQ(first[2], "comanda");
+    EXPECT_EQ(first[3], "Cocina");
+    EXPECT_EQ(first[4], "impreso");
+    EXPECT_EQ(first[5], "Cocina D1T1");
+
+    const QString id = QString::fromUtf8(first[0]);
+    EXPECT_EQ(cli({QStringLiteral("--reprint"), id, QStringLiteral("--to"), QStringLiteral("bar")}),
+              0);
+    EXPECT_EQ(cli({QStringLiteral("--reprint"), QStringLiteral("9999")}), 1);
+    EXPECT_EQ(
+        cli({QStringLiteral("--reprint"), id, QStringLiteral("--to"), QStringLiteral("Parrilla")}),
+        1);
+    ASSERT_TRUE(waitUntil([&] { return printed().value(QStringLiteral("D1T1")) == 2; }, kDeadline));
+    EXPECT_TRUE(server_->running()) << "no second server took over";
+    const auto copia = re(QStringLiteral("^Reimpresion del ticket %1 en Bar \\(copia").arg(id));
+    EXPECT_TRUE(waitUntil([&] { return server_->count(copia) == 1; }, kDeadline))
+        << "the log marks the reprint as a copy";
+
+    server_->stop();
+    server_.reset();
+    EXPECT_EQ(cli({QStringLiteral("--reprint"), id}), 3);
+    EXPECT_EQ(cli({QStringLiteral("--tickets")}, &listing), 0);
+    EXPECT_EQ(listing.trimmed().split('\n').size(), kTicketsPerDocument + 1);
+}
+
+// An output folder that cannot be written fails every virtual printer, the default included.
+TEST_F(Journal, PrintersDownForAWhileThenBackPrintEachTicketOnce) {
+    queueBatch(2);
+    server_ = std::make_unique<Child>(QStringLiteral("servidor-impresoras"), clock_);
+    const int simFrom = static_cast<int>(sim_->lines().size());
+    server_->start(
+        QString::fromUtf8(SI_SERVER_BIN),
+        serverArgs() + QStringList{QStringLiteral("--retry-ms"), QStringLiteral("1000")});
+    ASSERT_TRUE(waitUntil(
+        [&] { return sim_->find(re(QStringLiteral(" identify ")), simFrom) >= 0; }, kDeadline));
+    const QString out = root_ + QStringLiteral("/out");
+    ASSERT_TRUE(QDir(out).removeRecursively());
+    QFile blocker(out);  // a file where the folder should be
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    notify();
+    const auto status = [&](const char* value) {
+        return re(QStringLiteral(" status \\S+ %1 %2$").arg(kCode, QLatin1String(value)));
+    };
+    ASSERT_TRUE(waitUntil([&] { return sim_->find(status("1"), simFrom) >= 0; }, 3 * kDeadline))
+        << "tickets wait: status 1";
+    ASSERT_TRUE(waitUntil([&] { return servedCount() >= 2; }, 3 * kDeadline));
+    // Both documents in (each failure told once, with its balloon), then retries fail quietly.
+    const QRegularExpression answer(QStringLiteral("^Respuesta: $"));
+    ASSERT_TRUE(waitUntil([&] { return server_->count(answer) >= 2; }, kDeadline));
+    const int second = server_->find(answer, server_->find(answer) + 1);
+    const QRegularExpression retry(QStringLiteral("^Reintento sin exito"));
+    ASSERT_TRUE(waitUntil([&] { return server_->count(retry, second) >= 12; }, kDeadline));
+    const int firstRetry = server_->find(retry, second);
+    EXPECT_EQ(server_->count(re(QStringLiteral("^balloon ")), firstRetry), 0)
+        << "a failed retry shows no balloon";
+
+    ASSERT_TRUE(QFile::remove(out));
+    const int back = static_cast<int>(sim_->lines().size());
+    ASSERT_TRUE(waitUntil([&] { return printed().size() >= 2 * kTicketsPerDocument; }, kDeadline));
+    ASSERT_TRUE(waitUntil([&] { return sim_->find(status("0"), back) >= 0; }, kDeadline))
+        << "the last waiting ticket printed: status 0 at once";
+    waitUntil([] { return false; }, 1500);
+    for (const int n : printed()) EXPECT_EQ(n, 1);
+    EXPECT_GT(
+        server_->count(re(QStringLiteral("^balloon 1 Impresion de comanda: Comanda enviada a "))),
+        0);
+}
+
+}  // namespace
