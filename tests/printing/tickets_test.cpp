@@ -348,85 +348,87 @@ TEST_F(TicketsTest, TicketsPrintedNowhereAreCounted) {
     ASSERT_EQ(b.sistema.outputs().size(), 1u);
     EXPECT_EQ(b.sistema.outputs()[0].printer, QStringLiteral("Parrilla"));
     for (const Globo& g : b.avisos.globos) EXPECT_NE(g.titulo, kNoDisponible);
-    // A journal watches each ticket: it may skip it or send it elsewhere, and hears of the send
-    // just before it happens and of the outcome after.
-    TEST_F(TicketsTest, TicketFrameLetsItsObserverSkipRedirectAndFollowEachTicket) {
-        struct Observador : ObservadorTickets {
-            QStringList vistos;
-            bool antesDeImprimir(TicketEnCurso& t) override {
-                vistos << "antes " + t.destino + " " + t.titulo;
-                if (t.titulo == "saltar") return false;
-                if (t.titulo == "desviar") t.destino = "Cocina";
-                return true;
-            }
-            void alEnviar(const TicketEnCurso& t, const QString& impresora) override {
-                vistos << "enviar " + t.titulo + " " + impresora;
-            }
-            void alTerminar(const TicketEnCurso& t, const ResultadoTicket& r) override {
-                vistos << "fin " + t.titulo + " " + (r.enviado ? r.impresora : "no: " + r.motivo);
-            }
-        } observador;
-        b.e.observador = &observador;
-        bool corrio = false;
-        const auto linea = [&] {
-            corrio = true;
-            impresora(b.e).print({PrintItem::ofText(QStringLiteral("x"))});
-        };
-        imprimirTicket(b.e, TipoTicket::Comanda, "Bar", "saltar", linea);
-        EXPECT_FALSE(corrio);
-        imprimirTicket(b.e, TipoTicket::Comanda, "Bar", "desviar", linea);
-        imprimirTicket(b.e, TipoTicket::Factura, "Parrilla", "roto",
-                       [] { throw json::RuntimeError::objectRequired(); });
-        b.e.observador = nullptr;
-        EXPECT_EQ(observador.vistos,
-                  (QStringList{"antes Bar saltar", "antes Bar desviar", "enviar desviar Cocina",
-                               "fin desviar Cocina", "antes Parrilla roto",
-                               "fin roto no: Object required"}));
-        EXPECT_TRUE(b.sistema.tapesOf("Bar").isEmpty());
-        EXPECT_EQ(b.sistema.tapesOf("Cocina").size(), 1);
-    }
+}
 
-    TEST(SinImpresoras, LayoutsWithSomethingToPrintSayItOnce) {
+// A journal watches each ticket: it may skip it or send it elsewhere, and hears of the send
+// just before it happens and of the outcome after.
+TEST_F(TicketsTest, TicketFrameLetsItsObserverSkipRedirectAndFollowEachTicket) {
+    struct Observador : ObservadorTickets {
+        QStringList vistos;
+        bool antesDeImprimir(TicketEnCurso& t) override {
+            vistos << "antes " + t.destino + " " + t.titulo;
+            if (t.titulo == "saltar") return false;
+            if (t.titulo == "desviar") t.destino = "Cocina";
+            return true;
+        }
+        void alEnviar(const TicketEnCurso& t, const QString& impresora) override {
+            vistos << "enviar " + t.titulo + " " + impresora;
+        }
+        void alTerminar(const TicketEnCurso& t, const ResultadoTicket& r) override {
+            vistos << "fin " + t.titulo + " " + (r.enviado ? r.impresora : "no: " + r.motivo);
+        }
+    } observador;
+    b.e.observador = &observador;
+    bool corrio = false;
+    const auto linea = [&] {
+        corrio = true;
+        impresora(b.e).print({PrintItem::ofText(QStringLiteral("x"))});
+    };
+    imprimirTicket(b.e, TipoTicket::Comanda, "Bar", "saltar", linea);
+    EXPECT_FALSE(corrio);
+    imprimirTicket(b.e, TipoTicket::Comanda, "Bar", "desviar", linea);
+    imprimirTicket(b.e, TipoTicket::Factura, "Parrilla", "roto",
+                   [] { throw json::RuntimeError::objectRequired(); });
+    b.e.observador = nullptr;
+    EXPECT_EQ(
+        observador.vistos,
+        (QStringList{"antes Bar saltar", "antes Bar desviar", "enviar desviar Cocina",
+                     "fin desviar Cocina", "antes Parrilla roto", "fin roto no: Object required"}));
+    EXPECT_TRUE(b.sistema.tapesOf("Bar").isEmpty());
+    EXPECT_EQ(b.sistema.tapesOf("Cocina").size(), 1);
+}
+
+TEST(SinImpresoras, LayoutsWithSomethingToPrintSayItOnce) {
+    Banco b;
+    b.configurar(QStringLiteral("[]"));
+    imprimirComandas(b.e, parsear(QStringLiteral(R"([{"area":"NN"},{"area":""}])")));
+    imprimirAnulaciones(b.e, parsear(QStringLiteral("[]")));
+    EXPECT_TRUE(b.avisos.globos.empty());
+
+    imprimirComandas(b.e, parsear(QStringLiteral(R"([{"area":"Cocina"},{"area":"Bar"}])")));
+    imprimirAnulaciones(b.e, parsear(QStringLiteral(R"([{"area":"Bar"}])")));
+    imprimirAperturaCajon(b.e);
+    const Globo sin{3, "Error al imprimir", "No hay impresoras instaladas"};
+    EXPECT_EQ(b.avisos.globos, (std::vector<Globo>{sin, sin}));
+    EXPECT_EQ(b.avisos.log,
+              QStringList({"No hay impresoras instaladas", "No hay impresoras instaladas"}));
+    EXPECT_TRUE(b.sistema.outputs().empty());
+}
+
+TEST(Cajon, PulseGoesToFacturasOrTheDefaultAndFailsSilently) {
+    const QByteArray pulso("\x1B\x70\x00\x3C\xF0", 5);
+    {
         Banco b;
-        b.configurar(QStringLiteral("[]"));
-        imprimirComandas(b.e, parsear(QStringLiteral(R"([{"area":"NN"},{"area":""}])")));
-        imprimirAnulaciones(b.e, parsear(QStringLiteral("[]")));
-        EXPECT_TRUE(b.avisos.globos.empty());
-
-        imprimirComandas(b.e, parsear(QStringLiteral(R"([{"area":"Cocina"},{"area":"Bar"}])")));
-        imprimirAnulaciones(b.e, parsear(QStringLiteral(R"([{"area":"Bar"}])")));
+        b.agregar(QStringLiteral("Caja"), 4535);
+        b.agregar(QStringLiteral("facturas "), 5669);
         imprimirAperturaCajon(b.e);
-        const Globo sin{3, "Error al imprimir", "No hay impresoras instaladas"};
-        EXPECT_EQ(b.avisos.globos, (std::vector<Globo>{sin, sin}));
-        EXPECT_EQ(b.avisos.log,
-                  QStringList({"No hay impresoras instaladas", "No hay impresoras instaladas"}));
-        EXPECT_TRUE(b.sistema.outputs().empty());
+        ASSERT_EQ(b.sistema.outputs().size(), 1u);
+        EXPECT_EQ(b.sistema.outputs()[0].printer, QStringLiteral("facturas "));
+        EXPECT_EQ(b.sistema.outputs()[0].kind, TapeOutput::Kind::Raw);
+        EXPECT_EQ(b.sistema.outputs()[0].content, pulso);
     }
-
-    TEST(Cajon, PulseGoesToFacturasOrTheDefaultAndFailsSilently) {
-        const QByteArray pulso("\x1B\x70\x00\x3C\xF0", 5);
-        {
-            Banco b;
-            b.agregar(QStringLiteral("Caja"), 4535);
-            b.agregar(QStringLiteral("facturas "), 5669);
-            imprimirAperturaCajon(b.e);
-            ASSERT_EQ(b.sistema.outputs().size(), 1u);
-            EXPECT_EQ(b.sistema.outputs()[0].printer, QStringLiteral("facturas "));
-            EXPECT_EQ(b.sistema.outputs()[0].kind, TapeOutput::Kind::Raw);
-            EXPECT_EQ(b.sistema.outputs()[0].content, pulso);
-        }
-        {
-            Banco b;
-            b.agregar(QStringLiteral("Cocina"), 4535);
-            b.agregar(QStringLiteral("Caja"), 4535);
-            b.sistema.setDefaultPrinterName(QStringLiteral("Caja"));
-            imprimirAperturaCajon(b.e);
-            ASSERT_EQ(b.sistema.outputs().size(), 1u);
-            EXPECT_EQ(b.sistema.outputs()[0].printer, QStringLiteral("Caja"));
-            EXPECT_EQ(b.sistema.outputs()[0].content, pulso);
-            EXPECT_TRUE(b.avisos.globos.empty());
-        }
+    {
+        Banco b;
+        b.agregar(QStringLiteral("Cocina"), 4535);
+        b.agregar(QStringLiteral("Caja"), 4535);
+        b.sistema.setDefaultPrinterName(QStringLiteral("Caja"));
+        imprimirAperturaCajon(b.e);
+        ASSERT_EQ(b.sistema.outputs().size(), 1u);
+        EXPECT_EQ(b.sistema.outputs()[0].printer, QStringLiteral("Caja"));
+        EXPECT_EQ(b.sistema.outputs()[0].content, pulso);
+        EXPECT_TRUE(b.avisos.globos.empty());
     }
+}
 
 }  // namespace
 }  // namespace printing::test
