@@ -69,6 +69,8 @@ class ServicioInterminable : public QObject {
     QByteArray pedido_;
 
     void seguir(QSslSocket* s) {
+        // The handshake writes too: nothing of the body goes before the answer's head.
+        if (!respondido_) return;
         // Keeps a few MB in flight, never the whole body.
         const QByteArray trozo(1024 * 1024, 'x');
         while (enviado < total && s->state() == QAbstractSocket::ConnectedState &&
@@ -85,11 +87,7 @@ class ServicioInterminable : public QObject {
 
 // A 600 MB answer without Content-Length is cut off at the default limit of 64 MB while it
 // is read: nothing prints, the log and an error balloon say why, the status goes back to 0.
-// Disabled: on an idle machine the client side closes this test service's chunked answer
-// after a few MB ("Connection closed", the request retried four times) before the limit is
-// reached; under load it passes. The limit itself is covered by
-// Red.AnAnswerOverTheLimitIsRefusedAndOneUpToItPrints. To be investigated.
-TEST(Respuesta, DISABLED_AnAnswerOfSixHundredMegabytesIsCutOffAtTheLimit) {
+TEST(Respuesta, AnAnswerOfSixHundredMegabytesIsCutOffAtTheLimit) {
     QTemporaryDir certificados;
     QString error;
     ASSERT_TRUE(pruebas::crearCertificado(certificados.path(), &error)) << error.toStdString();
