@@ -355,6 +355,7 @@ std::optional<QList<qint64>> Diario::registrarDocumento(const QDateTime& recibid
         fallo(QStringLiteral("No se pudo escribir el diario"));
         return std::nullopt;
     }
+    sinAsegurar_ = false;  // the commit flushed the log, earlier changes with it
     return ids;
 }
 
@@ -380,6 +381,7 @@ std::optional<qint64> Diario::registrarIlegible(const QDateTime& recibido, const
         fallo(QStringLiteral("No se pudo escribir el diario"));
         return std::nullopt;
     }
+    sinAsegurar_ = false;
     return id;
 }
 
@@ -399,13 +401,19 @@ std::optional<qint64> Diario::registrarCopia(qint64 original, const QString& imp
         fallo(QStringLiteral("No se pudo escribir el diario"));
         return std::nullopt;
     }
+    sinAsegurar_ = false;
     return sqlite3_last_insert_rowid(db_);
 }
 
 bool Diario::marcar(const QList<CambioEstado>& cambios) {
     if (!db_) return false;
     if (cambios.isEmpty()) return true;
-    if (!ejecutar("BEGIN IMMEDIATE")) return fallo(QStringLiteral("No se pudo escribir el diario"));
+    // In WAL mode a commit without the flush is written to the log all the same: a crash of
+    // the program keeps it, and the log stays readable after a power cut.
+    if (!ejecutar("PRAGMA synchronous=NORMAL") || !ejecutar("BEGIN IMMEDIATE")) {
+        ejecutar("PRAGMA synchronous=FULL");
+        return fallo(QStringLiteral("No se pudo escribir el diario"));
+    }
     bool ok = true;
     {
         Sentencia s(db_, QStringLiteral("UPDATE tickets SET estado = ?, envio = "
@@ -419,8 +427,35 @@ bool Diario::marcar(const QList<CambioEstado>& cambios) {
     }
     if (!ok || !ejecutar("COMMIT")) {
         ejecutar("ROLLBACK");
+        ejecutar("PRAGMA synchronous=FULL");
         return fallo(QStringLiteral("No se pudo escribir el diario"));
     }
+    if (!ejecutar("PRAGMA synchronous=FULL"))
+        return fallo(QStringLiteral("No se pudo preparar el diario"));
+    if (!sinAsegurar_) {
+        sinAsegurar_ = true;
+        if (alQuedarSinAsegurar_) alQuedarSinAsegurar_();
+    }
+    return true;
+}
+
+bool Diario::asegurar() {
+    if (!db_) return false;
+    if (!sinAsegurar_) return true;
+    // The log holds every commit not yet copied into the database file: flushing it makes
+    // them all durable, exactly as a commit with the flush would have.
+    sqlite3_file* log = nullptr;
+    int codigo = sqlite3_file_control(db_, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log);
+    if (codigo == SQLITE_OK && log && log->pMethods) {
+        codigo = log->pMethods->xSync(log, SQLITE_SYNC_FULL);
+    } else {
+        // No log open: copying it into the database flushes both.
+        codigo =
+            sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    }
+    if (codigo != SQLITE_OK)
+        return fallo(QStringLiteral("No se pudo asegurar el diario en el disco"));
+    sinAsegurar_ = false;
     return true;
 }
 

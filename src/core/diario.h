@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <optional>
 
 struct sqlite3;
@@ -107,9 +108,24 @@ class Diario {
     std::optional<qint64> registrarCopia(qint64 original, const QString& impresora,
                                          const QDateTime& ahora);
 
-    /** Commits every change in one transaction. */
+    /**
+     * Commits every change in one transaction. A state change survives a crash of the
+     * program at once, and a power cut once asegurar() has run or the next document, reading
+     * or copy was stored: those commits flush the journal's log, and this one does not. A
+     * flush costs up to milliseconds on a busy disk, and a document's tickets change state
+     * several times; what must never be lost, the received document, is flushed before its
+     * first ticket prints.
+     */
     bool marcar(const QList<CambioEstado>& cambios);
     bool marcar(qint64 ticket, EstadoTicket estado, const QString& envio = {});
+    /** Flushes every commit so far to the disk. False with error() set. */
+    bool asegurar();
+    /** A state change was committed and not flushed yet. */
+    bool sinAsegurar() const { return sinAsegurar_; }
+    /** Called when a committed change first waits for a flush (to schedule asegurar()). */
+    void setAlQuedarSinAsegurar(std::function<void()> aviso) {
+        alQuedarSinAsegurar_ = std::move(aviso);
+    }
 
     std::optional<TicketDiario> ticket(qint64 id);
     std::optional<DocumentoDiario> documento(qint64 id);
@@ -153,6 +169,8 @@ class Diario {
     QString apartado_;
     QString instancia_;
     bool danado_ = false;  // the last preparar() found a damaged file
+    bool sinAsegurar_ = false;
+    std::function<void()> alQuedarSinAsegurar_;
 };
 
 }  // namespace core

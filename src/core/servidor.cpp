@@ -56,6 +56,10 @@ Servidor::Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& en
         if (diario_ && diario_->disponible()) diario_->podar(ahora());
     });
     connect(buscador_, &Buscador::falloGrave, this, &Servidor::alFallarGrave);
+    // A power cut loses at most this much of the tickets' progress, never a document.
+    aseguramiento_.setSingleShot(true);
+    aseguramiento_.setInterval(kAseguramientoMs);
+    connect(&aseguramiento_, &QTimer::timeout, this, &Servidor::asegurarDiario);
 }
 
 Servidor::~Servidor() = default;
@@ -89,6 +93,7 @@ void Servidor::detenerTemporizadores() {
     latido_.stop();
     timerReintento_.stop();
     timerPoda_.stop();
+    asegurarDiario();
 }
 
 void Servidor::icono(IconoBandeja imagen, const QString& tip) {
@@ -365,6 +370,9 @@ bool Servidor::imprimirTickets(const json::JsonValue& raiz, const QDateTime& rec
 
 void Servidor::abrirDiario(const QString& carpetaAplicacion) {
     diario_ = std::make_unique<Diario>(carpetaAplicacion);
+    diario_->setAlQuedarSinAsegurar([this] {
+        if (!aseguramiento_.isActive()) aseguramiento_.start();
+    });
     despacho_ = std::make_unique<DespachoDiario>(*diario_, entorno_);
     if (!diario_->abrir()) {
         const QString aviso =
@@ -387,6 +395,15 @@ void Servidor::abrirDiario(const QString& carpetaAplicacion) {
     actualizarEstado();
     timerReintento_.start();
     timerPoda_.start();
+}
+
+void Servidor::asegurarDiario() {
+    aseguramiento_.stop();
+    if (!diario_ || !diario_->disponible() || diario_->asegurar()) return;
+    const QString aviso =
+        QStringLiteral("No se pudo escribir el diario de trabajos: ") + diario_->error();
+    agregarLog(aviso);
+    showBalloonTip(aviso, printing::kGloboError, kTituloGlobo, printing::kTiempoGlobo);
 }
 
 void Servidor::reanudar() {

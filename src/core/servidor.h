@@ -71,7 +71,11 @@ class Servidor : public QObject, public printing::Avisos {
 
     /** Starts the watchdog and the heartbeat. */
     void iniciarTemporizadores();
+    /** Stops every timer; the journal's last state changes are flushed to the disk. */
     void detenerTemporizadores();
+
+    /** How long a ticket's state change may wait before it is flushed to the disk. */
+    static constexpr int kAseguramientoMs = 1000;
 
     void conectarServidor();
     void enviarEstado();
@@ -135,6 +139,7 @@ class Servidor : public QObject, public printing::Avisos {
     void documentoIlegible(const QDateTime& recibido, const QString& texto, const QString& mensaje);
     void imprimirSinDiario(const json::JsonValue& raiz);
     void reanudar();
+    void asegurarDiario();
     /** True when every ticket was sent. */
     bool imprimirTickets(const json::JsonValue& raiz, const QDateTime& recibido,
                          QList<TicketDiario> tickets, bool silencioso);
@@ -160,6 +165,7 @@ class Servidor : public QObject, public printing::Avisos {
     std::unique_ptr<DespachoDiario> despacho_;
     QTimer timerReintento_;
     QTimer timerPoda_;
+    QTimer aseguramiento_;  // flushes the journal's state changes soon after they are made
 };
 
 }  // namespace core

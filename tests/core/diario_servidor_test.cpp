@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include "core/despacho_diario.h"
@@ -71,6 +72,25 @@ TEST_F(DiarioServidor, EveryTicketIsJournaledWithItsKindTitlePrinterAndState) {
     EXPECT_EQ(ultimoEstado(), estado0);
     EXPECT_EQ(tapes("Cocina").size(), 1);
     EXPECT_EQ(tapes("Bar").size(), 2);
+}
+
+TEST_F(DiarioServidor, TheTicketsProgressIsFlushedSoonAfterADocumentAndAtTheEnd) {
+    servidor->abrirDiario(dir.path());
+    recibir(documento(4));
+    // The document was flushed before its first ticket; its tickets' progress follows soon.
+    EXPECT_TRUE(servidor->diario()->sinAsegurar());
+    QElapsedTimer espera;
+    espera.start();
+    while (servidor->diario()->sinAsegurar() &&
+           espera.elapsed() < 10 * core::Servidor::kAseguramientoMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_FALSE(servidor->diario()->sinAsegurar());
+    EXPECT_GE(espera.elapsed(), core::Servidor::kAseguramientoMs / 2) << "one flush for a burst";
+
+    recibir(documento(5));
+    EXPECT_TRUE(servidor->diario()->sinAsegurar());
+    servidor->detenerTemporizadores();  // the server is closing
+    EXPECT_FALSE(servidor->diario()->sinAsegurar());
 }
 
 TEST_F(DiarioServidor, ATicketThatPrintedNowhereWaitsIsRetriedQuietlyAndPrintsAsItWouldHave) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -228,6 +229,50 @@ TEST_F(DiarioTest, FailedWriteKeepsWhatWasCommittedAndNothingHalfDone) {
     const auto todos = otra.todos();
     ASSERT_EQ(todos.size(), 4) << "the failed document left no rows";
     EXPECT_EQ(todos[0].id, primero[0]);
+}
+
+TEST_F(DiarioTest, StateChangesSurviveACrashBeforeTheirFlush) {
+    QList<qint64> ids;
+    {
+        Diario d(dir.path());
+        ASSERT_TRUE(d.abrir());
+        ids = d.registrarDocumento(kRecibido, "{\"a\":1}", plan()).value();
+    }
+    // A child process marks a ticket and dies at once, as a kill -9 would end it: no flush,
+    // no close, no checkpoint.
+    const pid_t hijo = ::fork();
+    ASSERT_GE(hijo, 0);
+    if (hijo == 0) {
+        Diario d(dir.path());
+        const bool ok = d.abrir() && d.marcar(ids[0], EstadoTicket::Enviado, "007-Cocina.txt") &&
+                        d.sinAsegurar();
+        ::_exit(ok ? 0 : 1);
+    }
+    int estado = 0;
+    ASSERT_EQ(::waitpid(hijo, &estado, 0), hijo);
+    ASSERT_TRUE(WIFEXITED(estado));
+    ASSERT_EQ(WEXITSTATUS(estado), 0);
+
+    Diario d(dir.path());
+    ASSERT_TRUE(d.abrir());
+    EXPECT_EQ(d.ticket(ids[0])->estado, EstadoTicket::Enviado);
+    EXPECT_EQ(d.ticket(ids[0])->envio, "007-Cocina.txt");
+
+    // Each change after a flush asks for one: the server schedules it then.
+    int pedidos = 0;
+    d.setAlQuedarSinAsegurar([&pedidos] { ++pedidos; });
+    EXPECT_FALSE(d.sinAsegurar());
+    ASSERT_TRUE(d.marcar(ids[1], EstadoTicket::Impreso));
+    ASSERT_TRUE(d.marcar(ids[2], EstadoTicket::Impreso));
+    EXPECT_TRUE(d.sinAsegurar());
+    EXPECT_EQ(pedidos, 1);
+    ASSERT_TRUE(d.asegurar()) << d.error().toStdString();
+    EXPECT_FALSE(d.sinAsegurar());
+    ASSERT_TRUE(d.marcar(ids[3], EstadoTicket::Fallido));
+    EXPECT_EQ(pedidos, 2);
+    // A stored document flushes the log, and every change before it with it.
+    ASSERT_TRUE(d.registrarDocumento(kRecibido, "{\"b\":2}", plan()).has_value());
+    EXPECT_FALSE(d.sinAsegurar());
 }
 
 TEST_F(DiarioTest, PruningKeepsUnfinishedTicketsAndTheNewest) {
