@@ -50,10 +50,12 @@ Servidor::Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& en
     connect(buscador_, &Buscador::completo, this, &Servidor::alCompletar);
     connect(buscador_, &Buscador::fallo, this, &Servidor::alFallar);
     timerReintento_.setInterval(config_.reintentoMs);
-    timerPoda_.setInterval(3600000);
+    timerPoda_.setInterval(config_.podaMs);
     connect(&timerReintento_, &QTimer::timeout, this, &Servidor::reintentar);
     connect(&timerPoda_, &QTimer::timeout, this, [this] {
-        if (diario_ && diario_->disponible()) diario_->podar(ahora());
+        // The list of tickets drops what went.
+        if (diario_ && diario_->disponible() && diario_->podar(ahora()) > 0)
+            emit ticketsCambiados();
     });
     connect(buscador_, &Buscador::falloGrave, this, &Servidor::alFallarGrave);
 }

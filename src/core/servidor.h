@@ -39,6 +39,8 @@ struct ConfigEnlace {
     /** A ticket that printed nowhere is retried this often, and fails after the limit. */
     int reintentoMs = 60000;
     int limiteReintentoMs = 1800000;
+    /** Finished tickets past the journal's retention are pruned at start and this often. */
+    int podaMs = 3600000;
 };
 
 /**

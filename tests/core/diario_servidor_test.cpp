@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "core/despacho_diario.h"
 #include "core/diario.h"
@@ -32,6 +34,16 @@ QString documento(int n) {
 
 class DiarioServidor : public pruebas::ConServidor {
   protected:
+    static void SetUpTestSuite() {
+        // Timers need an event loop.
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "core_tests";
+            static char* argv[] = {name, nullptr};
+            new QCoreApplication(argc, argv);
+        }
+    }
+
     DiarioServidor() {
         impresoras.addPrinter("Bar");
         entorno.locale = QLocale(QLocale::Spanish, QLocale::Colombia);
@@ -203,6 +215,33 @@ TEST_F(DiarioServidor, WithoutAJournalItPrintsAndSaysSoForEveryDocument) {
     EXPECT_EQ(log.filter("Sin diario de trabajos").size(), 2);
     EXPECT_EQ(tapes("Cocina").size(), 2);
     EXPECT_EQ(ultimoEstado(), estado0);
+}
+
+TEST_F(DiarioServidor, FinishedTicketsArePrunedAtStartAndThenByTheTimer) {
+    {
+        core::Diario d(dir.path());
+        ASSERT_TRUE(d.abrir());
+        const auto viejo =
+            d.registrarDocumento(kRecibido.addDays(-30), "{}",
+                                 {{TipoTicket::Comanda, "Cocina", "Cocina Mesa 1", "comanda:1"}});
+        ASSERT_TRUE(d.marcar(viejo.value()[0], EstadoTicket::Impreso));
+    }
+    crear([](core::ConfigEnlace& c) { c.podaMs = 20; });
+    servidor->abrirDiario(dir.path());
+    EXPECT_TRUE(tickets().isEmpty()) << "pruned at start";
+
+    recibir(documento(4));  // printed
+    impresoras.setOffline("Bar", true, "Sin papel");
+    impresoras.setOffline("Cocina", true, "Sin papel");
+    recibir(documento(5));  // three tickets wait, the drawer failed
+    ASSERT_EQ(tickets().size(), 8);
+    QSignalSpy cambios(servidor.get(), &core::Servidor::ticketsCambiados);
+
+    // A week later, with no restart, the timer's pass takes what finished.
+    reloj = reloj.addDays(core::Diario::kDiasRetencion + 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tickets().size() == 3; }, 5000)) << tickets().size();
+    for (const auto& t : tickets()) EXPECT_EQ(t.estado, EstadoTicket::Pendiente);
+    EXPECT_GE(cambios.count(), 1) << "the list of tickets refreshes";
 }
 
 }  // namespace
