@@ -190,6 +190,10 @@ void Servidor::alFallarGrave(const QString& razon) {
 // events run) waits with its own text and runs after it: tickets of two documents never mix.
 void Servidor::encolar(Completado c) {
     pendientes_.append(std::move(c));
+    drenar();
+}
+
+void Servidor::drenar() {
     if (despachando_) return;
     despachando_ = true;
     while (!pendientes_.isEmpty()) {
@@ -482,8 +486,8 @@ void Servidor::reintentar() {
     actualizarEstado();
     // The last waiting ticket printed: said at once, not at the next heartbeat.
     if (antes == 1 && estadoTrabajo == 0) enviarEstado();
-    // A completion that came in meanwhile runs now.
-    if (!pendientes_.isEmpty()) encolar(pendientes_.takeFirst());
+    // Completions that came in meanwhile run now, in the order they came.
+    drenar();
 }
 
 QString Servidor::reimprimir(qint64 id, const QString& impresora) {

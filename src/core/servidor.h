@@ -132,6 +132,8 @@ class Servidor : public QObject, public printing::Avisos {
         bool avisar = false;  // a failure also shown in an error balloon
     };
     void encolar(Completado c);
+    /** Runs every waiting completion, oldest first, unless a dispatch is under way. */
+    void drenar();
     void ejecutar(const Completado& c);
     void terminarDocumento(bool ticketSinImprimir = false);
     void documentoIlegible(const QDateTime& recibido, const QString& texto, const QString& mensaje);

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <utility>
 
 #include "core/despacho_diario.h"
 #include "core/diario.h"
@@ -242,6 +243,36 @@ TEST_F(DiarioServidor, FinishedTicketsArePrunedAtStartAndThenByTheTimer) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return tickets().size() == 3; }, 5000)) << tickets().size();
     for (const auto& t : tickets()) EXPECT_EQ(t.estado, EstadoTicket::Pendiente);
     EXPECT_GE(cambios.count(), 1) << "the list of tickets refreshes";
+}
+
+TEST_F(DiarioServidor, DocumentsFetchedDuringARetryPrintAfterItInTheOrderTheyCame) {
+    servidor->abrirDiario(dir.path());
+    impresoras.setOffline("Bar", true, "Sin papel");
+    impresoras.setOffline("Cocina", true, "Sin papel");
+    recibir(documento(5));
+    impresoras.setOffline("Bar", false);
+    impresoras.setOffline("Cocina", false);
+    impresoras.clearOutputs();
+
+    // Two fetches complete while the retry prints (a layout lets events run).
+    bool llegaron = false;
+    impresoras.setListener([&](const printing::TapeOutput&) {
+        if (std::exchange(llegaron, true)) return;
+        emit buscador.completo(documento(20));
+        emit buscador.completo(documento(21));
+    });
+    servidor->reintentar();
+    impresoras.setListener({});
+    ASSERT_TRUE(llegaron);
+
+    QStringList mesas;
+    for (const QString& t : tapes("Cocina")) {
+        for (const char* m : {"MESA 5", "MESA 20", "MESA 21"})
+            if (t.contains(m, Qt::CaseInsensitive)) mesas << m;
+    }
+    EXPECT_EQ(mesas, (QStringList{"MESA 5", "MESA 20", "MESA 21"}));
+    EXPECT_EQ(servidor->completadosEnEspera(), 0);
+    EXPECT_EQ(ultimoEstado(), estado0);
 }
 
 }  // namespace
