@@ -396,50 +396,53 @@ void Servidor::abrirDiario(const QString& carpetaAplicacion) {
 }
 
 void Servidor::reanudar() {
+    // Every ticket left `enviado` is settled before anything prints again: a file written now
+    // may take the name an unwritten one was given, and would then pass for it.
     QMap<qint64, QList<TicketDiario>> porDocumento;
-    for (const TicketDiario& t : diario_->sinTerminar()) porDocumento[t.documento].append(t);
-    for (auto it = porDocumento.begin(); it != porDocumento.end(); ++it) {
-        const auto doc = diario_->documento(it.key());
-        if (!doc) continue;
-        agregarLog(QStringLiteral("Reanudando documento de ") +
-                   doc->recibido.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        QList<TicketDiario> aImprimir;
-        QList<CambioEstado> cambios;
-        for (TicketDiario t : it.value()) {
-            if (t.estado == EstadoTicket::Enviado) {
-                if (!t.envio.isEmpty() && QFileInfo::exists(t.envio)) {
-                    // Its file is there, and files only appear whole: it printed.
+    QMap<qint64, DocumentoDiario> documentos;
+    QList<CambioEstado> cambios;
+    for (TicketDiario t : diario_->sinTerminar()) {
+        if (!documentos.contains(t.documento)) {
+            const auto doc = diario_->documento(t.documento);
+            if (!doc) continue;
+            documentos.insert(t.documento, *doc);
+            agregarLog(QStringLiteral("Reanudando documento de ") +
+                       doc->recibido.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        }
+        if (t.estado == EstadoTicket::Enviado) {
+            if (!t.envio.isEmpty() && QFileInfo::exists(t.envio)) {
+                // Its file is there, and files only appear whole: it printed.
+                cambios.append({t.id, EstadoTicket::Impreso, {}, {}});
+                continue;
+            }
+            if (t.envio.isEmpty()) {
+                // CUPS knows its jobs by name; a printer that cannot be asked may have
+                // the ticket already.
+                const QString nombre = diario_->nombreTrabajo(t.id);
+                const auto destino = entorno_.impresoras->jobFate(t.impresora, nombre);
+                if (destino == printing::PrinterSystem::JobFate::Done ||
+                    destino == printing::PrinterSystem::JobFate::Waiting) {
                     cambios.append({t.id, EstadoTicket::Impreso, {}, {}});
                     continue;
                 }
-                if (t.envio.isEmpty()) {
-                    // CUPS knows its jobs by name; a printer that cannot be asked may have
-                    // the ticket already.
-                    const QString nombre = diario_->nombreTrabajo(t.id);
-                    const auto destino = entorno_.impresoras->jobFate(t.impresora, nombre);
-                    if (destino == printing::PrinterSystem::JobFate::Done ||
-                        destino == printing::PrinterSystem::JobFate::Waiting) {
-                        cambios.append({t.id, EstadoTicket::Impreso, {}, {}});
-                        continue;
-                    }
-                    if (destino == printing::PrinterSystem::JobFate::Unsent)
-                        entorno_.impresoras->cancelJobs(nombre);
-                    if (destino == printing::PrinterSystem::JobFate::Unknown) {
-                        agregarLog(
-                            QStringLiteral("Ticket %1 enviado de nuevo, posible duplicado en ")
-                                .arg(t.id) +
-                            t.impresora);
-                    }
+                if (destino == printing::PrinterSystem::JobFate::Unsent)
+                    entorno_.impresoras->cancelJobs(nombre);
+                if (destino == printing::PrinterSystem::JobFate::Unknown) {
+                    agregarLog(QStringLiteral("Ticket %1 enviado de nuevo, posible duplicado en ")
+                                   .arg(t.id) +
+                               t.impresora);
                 }
-                t.estado = EstadoTicket::Pendiente;
             }
-            aImprimir.append(t);
+            t.estado = EstadoTicket::Pendiente;
         }
-        diario_->marcar(cambios);
-        if (aImprimir.isEmpty()) continue;
-        const auto [raiz, errores] = json::parse(doc->texto);
+        porDocumento[t.documento].append(t);
+    }
+    diario_->marcar(cambios);
+    for (auto it = porDocumento.begin(); it != porDocumento.end(); ++it) {
+        const DocumentoDiario& doc = documentos[it.key()];
+        const auto [raiz, errores] = json::parse(doc.texto);
         try {
-            imprimirTickets(raiz, doc->recibido, aImprimir, false);
+            imprimirTickets(raiz, doc.recibido, it.value(), false);
         } catch (const printing::DocumentoNoProcesado& e) {
             agregarLog(QStringLiteral("Documento no procesado: ") + e.motivo());
         } catch (const std::exception& e) {

@@ -275,4 +275,43 @@ TEST_F(DiarioServidor, DocumentsFetchedDuringARetryPrintAfterItInTheOrderTheyCam
     EXPECT_EQ(ultimoEstado(), estado0);
 }
 
+// A file printed at start may take the name that a ticket left unwritten was given.
+TEST_F(DiarioServidor, AtStartAFileOfAnotherTicketDoesNotPassForOneNeverWritten) {
+    const QString nombre = dir.filePath("005-Cocina.txt");
+    {
+        core::Diario d(dir.path());
+        ASSERT_TRUE(d.abrir());
+        core::DespachoDiario despacho(d, entorno);
+        const auto registrar = [&](int n) {
+            const auto [raiz, errores] = json::parse(documento(n).mid(5));
+            return d.registrarDocumento(kRecibido, documento(n).mid(5), despacho.planear(raiz))
+                .value();
+        };
+        // An earlier document waits for Cocina; the next one was sending its Cocina ticket
+        // to a file when the process ended.
+        const auto espera = registrar(30);
+        const auto enCurso = registrar(31);
+        QList<core::CambioEstado> cambios;
+        for (const qint64 id : espera.mid(1)) cambios.append({id, EstadoTicket::Impreso, {}, {}});
+        cambios.append({enCurso[0], EstadoTicket::Enviado, nombre, {}});
+        ASSERT_TRUE(d.marcar(cambios));
+    }
+    // The waiting ticket prints first, into the name the other one had been given.
+    impresoras.setListener([&](const printing::TapeOutput& o) {
+        if (o.printer != "Cocina" || QFileInfo::exists(nombre)) return;
+        QFile f(nombre);
+        if (f.open(QIODevice::WriteOnly)) f.write(o.content);
+    });
+    servidor->abrirDiario(dir.path());
+    impresoras.setListener({});
+
+    QStringList mesas;
+    for (const QString& t : tapes("Cocina")) {
+        for (const char* m : {"MESA 30", "MESA 31"})
+            if (t.contains(m, Qt::CaseInsensitive)) mesas << m;
+    }
+    EXPECT_EQ(mesas, (QStringList{"MESA 30", "MESA 31"}));
+    for (const auto& x : tickets()) EXPECT_NE(x.estado, EstadoTicket::Pendiente);
+}
+
 }  // namespace
