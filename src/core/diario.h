@@ -73,10 +73,20 @@ class Diario {
     static constexpr int kDiasRetencion = 7;
     static constexpr int kTicketsRetencion = 20000;
 
+    /**
+     * The SQL steps that build the journal: step i takes it from version i to version i + 1,
+     * in one transaction with every later step. A newer program appends steps and never
+     * changes old ones.
+     */
+    using Migraciones = QList<QByteArray>;
+    /** This program's steps: kVersion of them. */
+    static const Migraciones& migracionesPrograma();
+
     static QString rutaCarpeta(const QString& carpetaAplicacion);
     static QString rutaArchivo(const QString& carpetaAplicacion);
 
-    explicit Diario(QString carpetaAplicacion);
+    /** `migraciones` stands for another program's steps (an older or a newer one). */
+    explicit Diario(QString carpetaAplicacion, Migraciones migraciones = migracionesPrograma());
     ~Diario();
     Diario(const Diario&) = delete;
     Diario& operator=(const Diario&) = delete;
@@ -94,6 +104,8 @@ class Diario {
     const QString& error() const { return error_; }
     /** Where a corrupt journal was moved by the last abrir(); "" when none was. */
     const QString& apartado() const { return apartado_; }
+    /** The version this program reads and writes: how many steps it knows. */
+    int versionPrograma() const { return static_cast<int>(migraciones_.size()); }
 
     /**
      * Stores a received document and the tickets it will print, all `pendiente`, in one
@@ -164,6 +176,7 @@ class Diario {
     QList<TicketDiario> consultar(const QString& donde, const QList<QVariant>& valores = {});
 
     QString carpeta_;
+    Migraciones migraciones_;
     sqlite3* db_ = nullptr;
     QString error_;
     QString apartado_;

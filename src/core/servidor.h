@@ -39,6 +39,8 @@ struct ConfigEnlace {
     /** A ticket that printed nowhere is retried this often, and fails after the limit. */
     int reintentoMs = 60000;
     int limiteReintentoMs = 1800000;
+    /** Finished tickets past the journal's retention are pruned at start and this often. */
+    int podaMs = 3600000;
 };
 
 /**
@@ -134,6 +136,8 @@ class Servidor : public QObject, public printing::Avisos {
         bool avisar = false;  // a failure also shown in an error balloon
     };
     void encolar(Completado c);
+    /** Runs every waiting completion, oldest first, unless a dispatch is under way. */
+    void drenar();
     void ejecutar(const Completado& c);
     void terminarDocumento(bool ticketSinImprimir = false);
     void documentoIlegible(const QDateTime& recibido, const QString& texto, const QString& mensaje);
