@@ -185,8 +185,8 @@ int main(int argc, char* argv[]) {
     enlace.hostNotificaciones = o.notifyHost;
     enlace.puertoNotificaciones = o.notifyPort;
     enlace.hostTrabajos = o.jobHost;
-    enlace.watchdogMs = o.watchdogMs;
-    enlace.heartbeatMs = o.heartbeatMs;
+    enlace.vigilanciaMs = o.vigilanciaMs;
+    enlace.latidoMs = o.latidoMs;
     enlace.reintentoMs = o.retryMs;
     enlace.limiteReintentoMs = o.retryLimitMs;
     core::Servidor servidor(conexion, buscador, entorno, enlace);

@@ -166,7 +166,7 @@ std::optional<QString> leerOpciones(const QCommandLineParser& p,
     struct Periodo {
         const char* opcion;
         int* destino;
-    } periodos[] = {{"watchdog-ms", &o.watchdogMs},          {"heartbeat-ms", &o.heartbeatMs},
+    } periodos[] = {{"watchdog-ms", &o.vigilanciaMs},        {"heartbeat-ms", &o.latidoMs},
                     {"fetch-timeout-ms", &o.fetchTimeoutMs}, {"retry-ms", &o.retryMs},
                     {"retry-limit-ms", &o.retryLimitMs},     {"link-timeout-ms", &o.linkTimeoutMs}};
     for (const auto& per : periodos) {

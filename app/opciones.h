@@ -31,8 +31,8 @@ struct Opciones {
     QString printOutput;
     QString printFormat = QStringLiteral("text");
     QString locale;
-    int watchdogMs = 1000;
-    int heartbeatMs = 60000;
+    int vigilanciaMs = 1000;
+    int latidoMs = 60000;
     int fetchTimeoutMs = 30000;
     int retryMs = 60000;
     int retryLimitMs = 1800000;

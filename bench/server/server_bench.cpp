@@ -104,7 +104,7 @@ void correr(benchmark::State& state, const QString& archivo, const char* formato
     });
     const int conexionesAntes = red.notificaciones.conexiones;
     red.notificaciones.recibido.clear();
-    servidor.tickWatchdog();
+    servidor.alVigilar();
     if (!pruebas::esperar([&] {
             return red.notificaciones.conexiones > conexionesAntes &&
                    red.notificaciones.recibido.contains("\"type\":\"id\"");

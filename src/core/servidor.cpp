@@ -38,10 +38,10 @@ Servidor::Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& en
       entorno_(entorno),
       config_(std::move(config)) {
     entorno_.avisos = this;
-    vigilancia_.setInterval(config_.watchdogMs);
-    latido_.setInterval(config_.heartbeatMs);
-    connect(&vigilancia_, &QTimer::timeout, this, &Servidor::tickWatchdog);
-    connect(&latido_, &QTimer::timeout, this, &Servidor::tickHeartbeat);
+    vigilancia_.setInterval(config_.vigilanciaMs);
+    latido_.setInterval(config_.latidoMs);
+    connect(&vigilancia_, &QTimer::timeout, this, &Servidor::alVigilar);
+    connect(&latido_, &QTimer::timeout, this, &Servidor::alLatir);
     connect(conexion_, &Conexion::conectado, this, &Servidor::alConectar);
     connect(conexion_, &Conexion::datos, this, &Servidor::alRecibir);
     connect(conexion_, &Conexion::cerradoPorPar, this, &Servidor::alCerrarPar);
@@ -123,7 +123,7 @@ void Servidor::enviarEstado() {
     agregarLog(m);
 }
 
-void Servidor::tickWatchdog() {
+void Servidor::alVigilar() {
     const int antes = conexion_->estado();
     // Never identify with an empty code: the link waits until the code is known.
     if (conexionHabilitada && !codigoSucursalesAgencias.isEmpty() && enlaceConfigurado() &&
@@ -132,7 +132,7 @@ void Servidor::tickWatchdog() {
     emit etiquetaEstado(QStringLiteral("status ") + QString::number(conexion_->estado()));
 }
 
-void Servidor::tickHeartbeat() {
+void Servidor::alLatir() {
     enviarEstado();
 }
 

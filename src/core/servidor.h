@@ -34,8 +34,8 @@ struct ConfigEnlace {
     quint16 puertoNotificaciones = 3002;
     /** HOST[:PORT] of the job service, always reached over HTTPS. */
     QString hostTrabajos;
-    int watchdogMs = 1000;
-    int heartbeatMs = 60000;
+    int vigilanciaMs = 1000;
+    int latidoMs = 60000;
     /** A ticket that printed nowhere is retried this often, and fails after the limit. */
     int reintentoMs = 60000;
     int limiteReintentoMs = 1800000;
@@ -110,8 +110,8 @@ class Servidor : public QObject, public printing::Avisos {
     int completadosEnEspera() const { return int(pendientes_.size()); }
 
   public slots:
-    void tickWatchdog();
-    void tickHeartbeat();
+    void alVigilar();
+    void alLatir();
     void alConectar();
     void alRecibir();
     void alCerrarPar();

@@ -10,7 +10,7 @@ namespace shell {
 BandejaSistema::BandejaSistema(QObject* parent) : QObject(parent) {}
 
 BandejaSistema::~BandejaSistema() {
-    delIcon();
+    quitarIcono();
 }
 
 QString BandejaSistema::lineaGlobo(int icono, const QString& titulo, const QString& texto) {
@@ -86,7 +86,7 @@ void BandejaSistema::showBalloonTip(const QString& mensaje, int icono, const QSt
     }
 }
 
-void BandejaSistema::delIcon() {
+void BandejaSistema::quitarIcono() {
     datos_.presente = false;
     if (iconoSistema_) {
         iconoSistema_->hide();

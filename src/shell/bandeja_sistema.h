@@ -49,7 +49,7 @@ class BandejaSistema : public QObject, public core::Bandeja {
                         int tiempoMs) override;
     QString tooltipText() const { return tooltip_; }
     void setTooltipText(const QString& texto);
-    void delIcon();
+    void quitarIcono();
     /** The icon's context menu (kept by its owner). */
     void setMenu(QMenu* menu);
 

@@ -291,7 +291,7 @@ void VentanaPrincipal::cambiarCodigo() {
     }
     cajaCodigo->setText(codigo);
     dialogos_.msgBox(core::kMensajeCodigoActualizado, core::IconoMensaje::Informacion);
-    if (bandeja) bandeja->delIcon();
+    if (bandeja) bandeja->quitarIcono();
     servidor_.detenerTemporizadores();
     salir_(kEstadoReinicio);
 }
@@ -327,7 +327,7 @@ void VentanaPrincipal::cerrarVentana() {
 }
 
 void VentanaPrincipal::apagarServidor() {
-    if (bandeja) bandeja->delIcon();
+    if (bandeja) bandeja->quitarIcono();
     servidor_.detenerTemporizadores();
     salir_(0);
 }

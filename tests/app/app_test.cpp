@@ -80,8 +80,8 @@ TEST(Opciones, TheCommandLineWinsOverTheIniFile) {
     ASSERT_EQ(o.printer.size(), 2);
     EXPECT_EQ(o.printer[0].ancho, 3288);
     EXPECT_TRUE(o.printer[1].offline);
-    EXPECT_EQ(o.heartbeatMs, 500);
-    EXPECT_EQ(o.watchdogMs, 1000);
+    EXPECT_EQ(o.latidoMs, 500);
+    EXPECT_EQ(o.vigilanciaMs, 1000);
     EXPECT_EQ(o.pendingNoticeMs, 0);  // 0 turns the late-job watch off
     EXPECT_EQ(o.printOutput, dir.filePath("tickets"));
     EXPECT_EQ(o.nitSoftware, "900.123.456-7");

@@ -57,27 +57,27 @@ class Enlace : public pruebas::ConServidor {
 
 TEST_F(Enlace, WatchdogConnectsOnlyWhenLostAndShowsTheState) {
     QSignalSpy etiqueta(servidor.get(), &core::Servidor::etiquetaEstado);
-    servidor->tickWatchdog();
+    servidor->alVigilar();
     EXPECT_EQ(conexion.conexiones, 1);
     EXPECT_EQ(etiqueta.takeLast().at(0).toString(), "status 6");
-    servidor->tickWatchdog();  // still connecting
+    servidor->alVigilar();  // still connecting
     conexion.estadoActual = 7;
-    servidor->tickWatchdog();
+    servidor->alVigilar();
     EXPECT_EQ(conexion.conexiones, 1);
     EXPECT_EQ(etiqueta.takeLast().at(0).toString(), "status 7");
     for (int estado : {0, 4, 8, 9}) {
         conexion.estadoActual = estado;
-        servidor->tickWatchdog();
+        servidor->alVigilar();
     }
     EXPECT_EQ(conexion.conexiones, 5);
 }
 
 TEST_F(Enlace, NoConnectionWhileDisabledWithoutCodeOrWithoutHosts) {
     servidor->conexionHabilitada = false;
-    servidor->tickWatchdog();
+    servidor->alVigilar();
     servidor->conexionHabilitada = true;
     servidor->codigoSucursalesAgencias.clear();  // the code prompt is still open
-    servidor->tickWatchdog();
+    servidor->alVigilar();
     EXPECT_EQ(conexion.conexiones, 0);
 
     pruebas::ConexionFalsa otra;
@@ -91,7 +91,7 @@ TEST_F(Enlace, NoConnectionWhileDisabledWithoutCodeOrWithoutHosts) {
     sinHosts.conexionHabilitada = true;
     sinHosts.codigoSucursalesAgencias = "123456789012345";
     sinHosts.avisarFaltantes();
-    sinHosts.tickWatchdog();
+    sinHosts.alVigilar();
     EXPECT_EQ(otra.conexiones, 0);
     EXPECT_EQ(lineas,
               (QStringList{"Falta configurar --notify-host", "Falta configurar --job-host"}));
@@ -99,7 +99,7 @@ TEST_F(Enlace, NoConnectionWhileDisabledWithoutCodeOrWithoutHosts) {
 }
 
 TEST_F(Enlace, ConnectIdentifiesAndShowsTheOkIcon) {
-    servidor->tickWatchdog();
+    servidor->alVigilar();
     conexion.abrir();
     EXPECT_EQ(conexion.enviados, QStringList{R"({"idSyA":"123456789012345","type":"id"})"});
     EXPECT_EQ(log, conexion.enviados);
@@ -112,12 +112,12 @@ TEST_F(Enlace, ConnectIdentifiesAndShowsTheOkIcon) {
 }
 
 TEST_F(Enlace, StatusGoesOutOnlyWhileConnected) {
-    servidor->tickHeartbeat();
+    servidor->alLatir();
     servidor->enviarEstado();
     EXPECT_TRUE(conexion.enviados.isEmpty());
     EXPECT_TRUE(log.isEmpty());
     conexion.estadoActual = 7;
-    servidor->tickHeartbeat();
+    servidor->alLatir();
     conexion.llegar("hay trabajo_endMessage_");  // a fetch is now running
     servidor->enviarEstado();                    // "Send Status Free"
     EXPECT_EQ(conexion.enviados, (QStringList{R"({"idSyA":"123456789012345","status":"0"})",

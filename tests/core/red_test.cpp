@@ -58,8 +58,8 @@ class Red : public ::testing::Test {
         c.hostNotificaciones = hostNotificaciones;
         c.puertoNotificaciones = puerto;
         c.hostTrabajos = hostTrabajos;
-        c.watchdogMs = 50;
-        c.heartbeatMs = 150;
+        c.vigilanciaMs = 50;
+        c.latidoMs = 150;
         conexion = new core::ConexionTcp;
         servidor = std::make_unique<core::Servidor>(conexion, buscador, entorno, c);
         conexion->setParent(servidor.get());

@@ -64,7 +64,7 @@ TEST(Bandeja, RecordFieldsAreCutAndTheTooltipReadBackStays) {
     EXPECT_EQ(t.tooltipText(), "otro");
     EXPECT_EQ(t.datos().tip, "otro");
     EXPECT_TRUE(t.datos().presente);
-    t.delIcon();
+    t.quitarIcono();
     EXPECT_FALSE(t.datos().presente);
 }
 
@@ -403,7 +403,7 @@ TEST_F(Ventana, StartUpShowsAStoredLogoAndTheLogAndFetchedText) {
     EXPECT_EQ(v->cajaRegistro->toPlainText(), "una linea");
     emit buscador.completo("XXXXX[");
     EXPECT_EQ(v->cajaRespuesta->toPlainText(), "XXXXX[");
-    servidor->tickWatchdog();
+    servidor->alVigilar();
     EXPECT_EQ(v->etiquetaEstado->text(), "status 6");
     servidor->setBandeja(nullptr);
 }
@@ -491,7 +491,7 @@ TEST_F(Ventana, Screenshots) {
     auto v = ventana();
     v->iniciar();
     conexion.estadoActual = 7;
-    servidor->tickWatchdog();
+    servidor->alVigilar();
     for (const char* l : {R"({"idSyA":"123456789012345","type":"id"})",
                           R"({"idSyA":"123456789012345","status":"0"})", "nuevo_endMessage_",
                           "-------------------------------", "Conectando con pedidos.example:8443",
