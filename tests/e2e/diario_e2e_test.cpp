@@ -87,8 +87,14 @@ class Journal : public ::testing::Test {
                      QStringLiteral("--job-port"), QStringLiteral("0"), QStringLiteral("--cert"),
                      root_ + QStringLiteral("/cert/cert.pem"), QStringLiteral("--key"),
                      root_ + QStringLiteral("/cert/key.pem")});
+        // The simulator opens its job port first: the notification port's line may come
+        // later on a busy machine.
         ASSERT_TRUE(waitUntil(
-            [&] { return sim_->find(re(QStringLiteral(" listening jobs "))) >= 0; }, kDeadline));
+            [&] {
+                return sim_->find(re(QStringLiteral(" listening jobs "))) >= 0 &&
+                       sim_->find(re(QStringLiteral(" listening notify "))) >= 0;
+            },
+            kDeadline));
         const auto port = [&](const char* which) {
             const int i =
                 sim_->find(re(QStringLiteral(" listening %1 ").arg(QLatin1String(which))));
@@ -96,6 +102,8 @@ class Journal : public ::testing::Test {
         };
         notifyPort_ = port("notify");
         jobPort_ = port("jobs");
+        ASSERT_FALSE(notifyPort_.isEmpty());
+        ASSERT_FALSE(jobPort_.isEmpty());
     }
 
     void TearDown() override {
