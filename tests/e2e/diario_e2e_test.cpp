@@ -12,7 +12,8 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
-#include <QTextStream>
+#include <algorithm>
+#include <limits>
 #include <memory>
 
 #include "harness.h"
@@ -111,9 +112,20 @@ class Journal : public ::testing::Test {
         if (server_) server_->stop();
         if (sim_) sim_->stop(QStringLiteral("quit"));
         if (HasFailure()) {
-            if (server_) std::fprintf(stderr, "%s", qPrintable(server_->tail(60)));
-            if (sim_) std::fprintf(stderr, "%s", qPrintable(sim_->tail(40)));
+            // E2E_FULL_LOGS=1 shows every run of the server whole, and the simulator's log.
+            const bool full = qEnvironmentVariableIsSet("E2E_FULL_LOGS");
+            if (full) std::fprintf(stderr, "%s", qPrintable(earlierRuns_));
+            if (server_) std::fprintf(stderr, "%s", qPrintable(server_->tail(full ? 1 << 30 : 60)));
+            if (sim_) std::fprintf(stderr, "%s", qPrintable(sim_->tail(full ? 1 << 30 : 40)));
         }
+    }
+
+    // Forgets the ended server, keeping its log for a failure report.
+    void retireServer() {
+        if (!server_) return;
+        server_->stop();
+        earlierRuns_ += server_->tail(1 << 30);
+        server_.reset();
     }
 
     QStringList serverArgs() const {
@@ -136,7 +148,7 @@ class Journal : public ::testing::Test {
     }
 
     void startServer(const QStringList& env = {}) {
-        if (server_) server_->stop();
+        retireServer();
         server_ = std::make_unique<Child>(QStringLiteral("servidor-impresoras"), clock_);
         const int from = static_cast<int>(sim_->lines().size());
         server_->start(QString::fromUtf8(SI_SERVER_BIN), serverArgs(), env);
@@ -151,7 +163,7 @@ class Journal : public ::testing::Test {
         ::kill(static_cast<pid_t>(server_->pid()), SIGKILL);
         kills_.append(clock_.elapsed());
         waitUntil([&] { return !server_->running(); }, kDeadline);
-        server_.reset();
+        retireServer();
     }
 
     void queueBatch(int documents) {
@@ -166,12 +178,24 @@ class Journal : public ::testing::Test {
     }
 
     // Document number -> when the job service finished writing its answer.
+    // Document number -> when the job service finished writing its answer, on the harness
+    // clock. A line is stamped when the harness reads it, which on a busy machine may be well
+    // after it was written (after a kill that came later than the answer, say); the
+    // simulator's own clock at the start of each line says when it happened.
     QMap<int, qint64> served() const {
+        qint64 offset = std::numeric_limits<qint64>::max();
+        for (const auto& l : sim_->lines()) {
+            bool ok = false;
+            const qint64 at = l.text.section(u' ', 0, 0).toLongLong(&ok);
+            if (ok) offset = std::min(offset, l.at - at);
+        }
         QMap<int, qint64> out;
-        const QRegularExpression line(QStringLiteral(" served \\S+ \\S+ \\S*/(\\d+)\\.json "));
+        const QRegularExpression line(
+            QStringLiteral("^(\\d+) served \\S+ \\S+ \\S*/(\\d+)\\.json "));
         for (const auto& l : sim_->lines()) {
             const auto m = line.match(l.text);
-            if (m.hasMatch()) out.insert(m.captured(1).toInt(), l.at);
+            if (m.hasMatch())
+                out.insert(m.captured(2).toInt(), m.captured(1).toLongLong() + offset);
         }
         return out;
     }
@@ -240,13 +264,21 @@ class Journal : public ::testing::Test {
                 const QString key = QStringLiteral("D%1T%2").arg(n).arg(t);
                 EXPECT_LE(seen.value(key), 1) << key.toStdString() << " printed twice";
                 if (isReceived) {
-                    EXPECT_GE(seen.value(key), 1) << key.toStdString() << " lost";
+                    EXPECT_GE(seen.value(key), 1)
+                        << key.toStdString() << " lost; answered at " << s.value(n, -1)
+                        << " ms, kills at " << killTimes().toStdString();
                 }
             }
             received += isReceived ? 1 : 0;
         }
         std::printf("[figure] %d of %d documents received, %d kills\n", received, documents,
                     int(kills_.size()));
+    }
+
+    QString killTimes() const {
+        QStringList out;
+        for (const qint64 k : kills_) out.append(QString::number(k));
+        return out.join(u' ');
     }
 
     void notify() { sim_->write(QStringLiteral("notify ") + kCode); }
@@ -262,6 +294,7 @@ class Journal : public ::testing::Test {
     std::unique_ptr<Child> server_;
     QList<qint64> kills_;
     QStringList printerArgs_;  // empty: virtual printers writing text files
+    QString earlierRuns_;      // the logs of the servers ended so far
 };
 
 TEST_F(Journal, KilledTenTimesOverABatchEveryReceivedTicketPrintsOnce) {
@@ -423,7 +456,17 @@ class JournalOnCups : public Journal {
 
     void TearDown() override {
         Journal::TearDown();
-        if (HasFailure()) std::fprintf(stderr, "%s\n", qPrintable(cups_.errorLog()));
+        if (!HasFailure()) return;
+        std::fprintf(stderr, "---- the journal ----\n");
+        for (const QStringList& fields : ticketLines())
+            std::fprintf(stderr, "%s\n", qPrintable(fields.join(u' ')));
+        std::fprintf(stderr, "---- captured jobs ----\n");
+        for (const Job& job : jobs()) {
+            const QStringList marks(job.marks.cbegin(), job.marks.cend());
+            std::fprintf(stderr, "%s %s %s\n", qPrintable(job.queue), qPrintable(job.title),
+                         qPrintable(marks.join(u',')));
+        }
+        std::fprintf(stderr, "%s\n", qPrintable(cups_.errorLog()));
     }
 
     struct Job {
@@ -513,7 +556,7 @@ TEST_F(JournalOnCups, KilledAtEachStepAndAtRandomEveryReceivedTicketPrintsOnceBy
         notify();
         ASSERT_TRUE(waitUntil([&] { return !server_->running(); }, 4 * kDeadline))
             << "never reached " << step;
-        server_.reset();
+        retireServer();
         kills_.append(clock_.elapsed());
         EXPECT_GT(servedCount(), before) << step;
         unfinished = leaves;
@@ -534,7 +577,17 @@ TEST_F(JournalOnCups, KilledAtEachStepAndAtRandomEveryReceivedTicketPrintsOnceBy
         notify();
     }
     ASSERT_TRUE(waitUntil([&] { return servedCount() >= kDocuments; }, 6 * kDeadline));
-    waitUntil([&] { return jobs().size() >= kDocuments * kTicketsPerDocument; }, kDeadline);
+    // Until every journaled ticket is done and captured (a document handed over just before a
+    // kill never reached the journal, so there may be fewer than the batch's).
+    waitUntil(
+        [&] {
+            const QList<QStringList> listed = ticketLines();
+            for (const QStringList& fields : listed) {
+                if (fields.value(4) != QLatin1String("impreso")) return false;
+            }
+            return jobs().size() >= listed.size();
+        },
+        kDeadline);
     waitUntil([] { return false; }, 1500);
 
     // Journal id -> the ticket it is, from the journal's own listing.
