@@ -39,9 +39,11 @@ struct Resultado {
     int tickets = 0;
 };
 
-Resultado correr(const QList<QString>& documentos, int cuantos, bool conDiario) {
-    QTemporaryDir app;
-    QTemporaryDir salida;
+// Every run's folders live until the end: files deleted between runs make the file system
+// hunt for free inodes while the next run creates its own, which would bill one run for the
+// other's clean-up.
+Resultado correr(const QList<QString>& documentos, int cuantos, bool conDiario,
+                 const QTemporaryDir& app, const QTemporaryDir& salida) {
     printing::VirtualPrinterSystem impresoras(salida.path(), {true, false, false});
     for (const char* nombre : {"Cocina", "Bar", "Facturas", "Caja"}) impresoras.addPrinter(nombre);
     impresoras.setDefaultPrinterName("Facturas");
@@ -90,8 +92,19 @@ int main(int argc, char** argv) {
     }
     if (documentos.isEmpty() || cuantos < 20) return 2;
 
-    const Resultado sin = correr(documentos, cuantos, false);
-    const Resultado con = correr(documentos, cuantos, true);
+    // Two runs of each, alternated, the better of each kept: a disk's or a neighbour's hiccup
+    // then weighs on neither side alone.
+    QTemporaryDir carpetas[8];
+    Resultado sin;
+    Resultado con;
+    for (int vuelta = 0; vuelta < 2; ++vuelta) {
+        const Resultado s = correr(documentos, cuantos, false, carpetas[4 * vuelta],
+                                   carpetas[4 * vuelta + 1]);
+        const Resultado c = correr(documentos, cuantos, true, carpetas[4 * vuelta + 2],
+                                   carpetas[4 * vuelta + 3]);
+        if (s.porSegundo > sin.porSegundo) sin = s;
+        if (c.porSegundo > con.porSegundo) con = c;
+    }
     std::printf("documents: %d (%d tickets a run)\n", cuantos, con.tickets);
     std::printf("without journal: %.1f documents/s, memory %lld -> %lld KiB\n", sin.porSegundo,
                 sin.memoriaInicio, sin.memoriaFin);

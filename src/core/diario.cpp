@@ -106,22 +106,6 @@ const char* const kColumnas =
     "t.estado, t.envio, t.titulo, t.copia_de FROM tickets t JOIN documentos d ON d.id = "
     "t.documento ";
 
-// Each step takes the journal from the version before it to its own; a newer program adds
-// steps and never changes old ones.
-const char* const kMigraciones[] = {
-    // 1
-    "CREATE TABLE meta(clave TEXT PRIMARY KEY, valor TEXT NOT NULL);"
-    "CREATE TABLE documentos(id INTEGER PRIMARY KEY AUTOINCREMENT, recibido INTEGER NOT NULL,"
-    " texto BLOB NOT NULL, error TEXT);"
-    "CREATE TABLE tickets(id INTEGER PRIMARY KEY AUTOINCREMENT, documento INTEGER NOT NULL,"
-    " orden INTEGER NOT NULL, tipo TEXT NOT NULL, clave TEXT NOT NULL DEFAULT '',"
-    " impresora TEXT NOT NULL DEFAULT '', estado TEXT NOT NULL, envio TEXT NOT NULL DEFAULT '',"
-    " titulo TEXT NOT NULL DEFAULT '', copia_de INTEGER, creado INTEGER NOT NULL);"
-    "CREATE INDEX tickets_documento ON tickets(documento, orden);"
-    "CREATE INDEX tickets_estado ON tickets(estado);",
-};
-static_assert(std::size(kMigraciones) == Diario::kVersion);
-
 }  // namespace
 
 QString textoEstado(EstadoTicket estado) {
@@ -132,6 +116,23 @@ QString textoTipo(TipoTicket tipo) {
     return QLatin1String(kTipos[static_cast<int>(tipo)]);
 }
 
+const Diario::Migraciones& Diario::migracionesPrograma() {
+    static const Migraciones pasos = {
+        // 1
+        "CREATE TABLE meta(clave TEXT PRIMARY KEY, valor TEXT NOT NULL);"
+        "CREATE TABLE documentos(id INTEGER PRIMARY KEY AUTOINCREMENT, recibido INTEGER NOT NULL,"
+        " texto BLOB NOT NULL, error TEXT);"
+        "CREATE TABLE tickets(id INTEGER PRIMARY KEY AUTOINCREMENT, documento INTEGER NOT NULL,"
+        " orden INTEGER NOT NULL, tipo TEXT NOT NULL, clave TEXT NOT NULL DEFAULT '',"
+        " impresora TEXT NOT NULL DEFAULT '', estado TEXT NOT NULL, envio TEXT NOT NULL DEFAULT "
+        "'', titulo TEXT NOT NULL DEFAULT '', copia_de INTEGER, creado INTEGER NOT NULL);"
+        "CREATE INDEX tickets_documento ON tickets(documento, orden);"
+        "CREATE INDEX tickets_estado ON tickets(estado);",
+    };
+    Q_ASSERT(pasos.size() == kVersion);
+    return pasos;
+}
+
 QString Diario::rutaCarpeta(const QString& carpetaAplicacion) {
     return QDir(carpetaAplicacion).filePath(QStringLiteral("diario"));
 }
@@ -140,7 +141,8 @@ QString Diario::rutaArchivo(const QString& carpetaAplicacion) {
     return QDir(rutaCarpeta(carpetaAplicacion)).filePath(QStringLiteral("diario.db"));
 }
 
-Diario::Diario(QString carpetaAplicacion) : carpeta_(std::move(carpetaAplicacion)) {}
+Diario::Diario(QString carpetaAplicacion, Migraciones migraciones)
+    : carpeta_(std::move(carpetaAplicacion)), migraciones_(std::move(migraciones)) {}
 
 Diario::~Diario() {
     cerrar();
@@ -216,7 +218,7 @@ bool Diario::abrirLectura() {
     sqlite3_busy_timeout(db_, 2000);
     Sentencia version(db_, QStringLiteral("PRAGMA user_version"));
     if (version.paso() != SQLITE_ROW) return fallo(QStringLiteral("No se pudo leer el diario"));
-    if (version.entero(0) != kVersion) {
+    if (version.entero(0) != versionPrograma()) {
         error_ = QStringLiteral("El diario tiene otra version (%1)").arg(version.entero(0));
         cerrar();
         return false;
@@ -252,7 +254,7 @@ bool Diario::preparar() {
         if (v.paso() != SQLITE_ROW) return fallo(QStringLiteral("No se pudo leer el diario"));
         version = static_cast<int>(v.entero(0));
     }
-    if (version > kVersion) {
+    if (version > versionPrograma()) {
         error_ =
             QStringLiteral("El diario es de una version mas nueva del programa (%1) y no se usa")
                 .arg(version);
@@ -272,7 +274,7 @@ bool Diario::preparar() {
     if (!ejecutar("PRAGMA synchronous=FULL") || !ejecutar("PRAGMA journal_size_limit=4194304")) {
         return fallo(QStringLiteral("No se pudo preparar el diario"));
     }
-    if (version < kVersion && !migrar(version)) return false;
+    if (version < versionPrograma() && !migrar(version)) return false;
     Sentencia instancia(db_, QStringLiteral("SELECT valor FROM meta WHERE clave='instancia'"));
     if (instancia.paso() != SQLITE_ROW) return fallo(QStringLiteral("No se pudo leer el diario"));
     instancia_ = instancia.texto(0);
@@ -281,12 +283,16 @@ bool Diario::preparar() {
 
 bool Diario::migrar(int desde) {
     if (!ejecutar("BEGIN IMMEDIATE")) return fallo(QStringLiteral("No se pudo escribir el diario"));
-    for (int v = desde; v < kVersion; ++v) {
-        if (!ejecutar(kMigraciones[v])) {
-            const QString que =
-                QStringLiteral("No se pudo actualizar el diario a la version %1").arg(v + 1);
+    for (int v = desde; v < versionPrograma(); ++v) {
+        if (!ejecutar(migraciones_[v].constData())) {
+            // Taken before the rollback, which would leave its own (empty) message.
+            const QString detalle = QString::fromUtf8(sqlite3_errmsg(db_));
             ejecutar("ROLLBACK");
-            return fallo(que);
+            error_ = QStringLiteral("No se pudo actualizar el diario a la version %1: %2")
+                         .arg(v + 1)
+                         .arg(detalle);
+            cerrar();
+            return false;
         }
     }
     // A random name per journal keeps the CUPS job names of a new journal apart from those of
@@ -296,8 +302,9 @@ bool Diario::migrar(int desde) {
     Sentencia meta(
         db_, QStringLiteral("INSERT OR IGNORE INTO meta(clave, valor) VALUES('instancia', ?)"));
     meta.enlazar(1, instancia);
-    const QByteArray version = QStringLiteral("PRAGMA user_version=%1").arg(kVersion).toUtf8();
-    const bool ok = meta.ejecutar() && ejecutar(version.constData()) && ejecutar("COMMIT");
+    const QByteArray hasta =
+        QStringLiteral("PRAGMA user_version=%1").arg(versionPrograma()).toUtf8();
+    const bool ok = meta.ejecutar() && ejecutar(hasta.constData()) && ejecutar("COMMIT");
     if (!ok) {
         ejecutar("ROLLBACK");
         return fallo(QStringLiteral("No se pudo escribir el diario"));
@@ -355,6 +362,7 @@ std::optional<QList<qint64>> Diario::registrarDocumento(const QDateTime& recibid
         fallo(QStringLiteral("No se pudo escribir el diario"));
         return std::nullopt;
     }
+    sinAsegurar_ = false;  // the commit flushed the log, earlier changes with it
     return ids;
 }
 
@@ -380,6 +388,7 @@ std::optional<qint64> Diario::registrarIlegible(const QDateTime& recibido, const
         fallo(QStringLiteral("No se pudo escribir el diario"));
         return std::nullopt;
     }
+    sinAsegurar_ = false;
     return id;
 }
 
@@ -399,13 +408,19 @@ std::optional<qint64> Diario::registrarCopia(qint64 original, const QString& imp
         fallo(QStringLiteral("No se pudo escribir el diario"));
         return std::nullopt;
     }
+    sinAsegurar_ = false;
     return sqlite3_last_insert_rowid(db_);
 }
 
 bool Diario::marcar(const QList<CambioEstado>& cambios) {
     if (!db_) return false;
     if (cambios.isEmpty()) return true;
-    if (!ejecutar("BEGIN IMMEDIATE")) return fallo(QStringLiteral("No se pudo escribir el diario"));
+    // In WAL mode a commit without the flush is written to the log all the same: a crash of
+    // the program keeps it, and the log stays readable after a power cut.
+    if (!ejecutar("PRAGMA synchronous=NORMAL") || !ejecutar("BEGIN IMMEDIATE")) {
+        ejecutar("PRAGMA synchronous=FULL");
+        return fallo(QStringLiteral("No se pudo escribir el diario"));
+    }
     bool ok = true;
     {
         Sentencia s(db_, QStringLiteral("UPDATE tickets SET estado = ?, envio = "
@@ -419,8 +434,35 @@ bool Diario::marcar(const QList<CambioEstado>& cambios) {
     }
     if (!ok || !ejecutar("COMMIT")) {
         ejecutar("ROLLBACK");
+        ejecutar("PRAGMA synchronous=FULL");
         return fallo(QStringLiteral("No se pudo escribir el diario"));
     }
+    if (!ejecutar("PRAGMA synchronous=FULL"))
+        return fallo(QStringLiteral("No se pudo preparar el diario"));
+    if (!sinAsegurar_) {
+        sinAsegurar_ = true;
+        if (alQuedarSinAsegurar_) alQuedarSinAsegurar_();
+    }
+    return true;
+}
+
+bool Diario::asegurar() {
+    if (!db_) return false;
+    if (!sinAsegurar_) return true;
+    // The log holds every commit not yet copied into the database file: flushing it makes
+    // them all durable, exactly as a commit with the flush would have.
+    sqlite3_file* log = nullptr;
+    int codigo = sqlite3_file_control(db_, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log);
+    if (codigo == SQLITE_OK && log && log->pMethods) {
+        codigo = log->pMethods->xSync(log, SQLITE_SYNC_FULL);
+    } else {
+        // No log open: copying it into the database flushes both.
+        codigo =
+            sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    }
+    if (codigo != SQLITE_OK)
+        return fallo(QStringLiteral("No se pudo asegurar el diario en el disco"));
+    sinAsegurar_ = false;
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <optional>
 
 struct sqlite3;
@@ -72,10 +73,20 @@ class Diario {
     static constexpr int kDiasRetencion = 7;
     static constexpr int kTicketsRetencion = 20000;
 
+    /**
+     * The SQL steps that build the journal: step i takes it from version i to version i + 1,
+     * in one transaction with every later step. A newer program appends steps and never
+     * changes old ones.
+     */
+    using Migraciones = QList<QByteArray>;
+    /** This program's steps: kVersion of them. */
+    static const Migraciones& migracionesPrograma();
+
     static QString rutaCarpeta(const QString& carpetaAplicacion);
     static QString rutaArchivo(const QString& carpetaAplicacion);
 
-    explicit Diario(QString carpetaAplicacion);
+    /** `migraciones` stands for another program's steps (an older or a newer one). */
+    explicit Diario(QString carpetaAplicacion, Migraciones migraciones = migracionesPrograma());
     ~Diario();
     Diario(const Diario&) = delete;
     Diario& operator=(const Diario&) = delete;
@@ -93,6 +104,8 @@ class Diario {
     const QString& error() const { return error_; }
     /** Where a corrupt journal was moved by the last abrir(); "" when none was. */
     const QString& apartado() const { return apartado_; }
+    /** The version this program reads and writes: how many steps it knows. */
+    int versionPrograma() const { return static_cast<int>(migraciones_.size()); }
 
     /**
      * Stores a received document and the tickets it will print, all `pendiente`, in one
@@ -107,9 +120,24 @@ class Diario {
     std::optional<qint64> registrarCopia(qint64 original, const QString& impresora,
                                          const QDateTime& ahora);
 
-    /** Commits every change in one transaction. */
+    /**
+     * Commits every change in one transaction. A state change survives a crash of the
+     * program at once, and a power cut once asegurar() has run or the next document, reading
+     * or copy was stored: those commits flush the journal's log, and this one does not. A
+     * flush costs up to milliseconds on a busy disk, and a document's tickets change state
+     * several times; what must never be lost, the received document, is flushed before its
+     * first ticket prints.
+     */
     bool marcar(const QList<CambioEstado>& cambios);
     bool marcar(qint64 ticket, EstadoTicket estado, const QString& envio = {});
+    /** Flushes every commit so far to the disk. False with error() set. */
+    bool asegurar();
+    /** A state change was committed and not flushed yet. */
+    bool sinAsegurar() const { return sinAsegurar_; }
+    /** Called when a committed change first waits for a flush (to schedule asegurar()). */
+    void setAlQuedarSinAsegurar(std::function<void()> aviso) {
+        alQuedarSinAsegurar_ = std::move(aviso);
+    }
 
     std::optional<TicketDiario> ticket(qint64 id);
     std::optional<DocumentoDiario> documento(qint64 id);
@@ -148,11 +176,14 @@ class Diario {
     QList<TicketDiario> consultar(const QString& donde, const QList<QVariant>& valores = {});
 
     QString carpeta_;
+    Migraciones migraciones_;
     sqlite3* db_ = nullptr;
     QString error_;
     QString apartado_;
     QString instancia_;
     bool danado_ = false;  // the last preparar() found a damaged file
+    bool sinAsegurar_ = false;
+    std::function<void()> alQuedarSinAsegurar_;
 };
 
 }  // namespace core

@@ -50,12 +50,18 @@ Servidor::Servidor(Conexion* conexion, Buscador* buscador, printing::Entorno& en
     connect(buscador_, &Buscador::completo, this, &Servidor::alCompletar);
     connect(buscador_, &Buscador::fallo, this, &Servidor::alFallar);
     timerReintento_.setInterval(config_.reintentoMs);
-    timerPoda_.setInterval(3600000);
+    timerPoda_.setInterval(config_.podaMs);
     connect(&timerReintento_, &QTimer::timeout, this, &Servidor::reintentar);
     connect(&timerPoda_, &QTimer::timeout, this, [this] {
-        if (diario_ && diario_->disponible()) diario_->podar(ahora());
+        // The list of tickets drops what went.
+        if (diario_ && diario_->disponible() && diario_->podar(ahora()) > 0)
+            emit ticketsCambiados();
     });
     connect(buscador_, &Buscador::falloGrave, this, &Servidor::alFallarGrave);
+    // A power cut loses at most this much of the tickets' progress, never a document.
+    aseguramiento_.setSingleShot(true);
+    aseguramiento_.setInterval(kAseguramientoMs);
+    connect(&aseguramiento_, &QTimer::timeout, this, &Servidor::asegurarDiario);
 }
 
 Servidor::~Servidor() = default;
@@ -89,6 +95,7 @@ void Servidor::detenerTemporizadores() {
     latido_.stop();
     timerReintento_.stop();
     timerPoda_.stop();
+    asegurarDiario();
 }
 
 void Servidor::icono(IconoBandeja imagen, const QString& tip) {
@@ -188,6 +195,10 @@ void Servidor::alFallarGrave(const QString& razon) {
 // events run) waits with its own text and runs after it: tickets of two documents never mix.
 void Servidor::encolar(Completado c) {
     pendientes_.append(std::move(c));
+    drenar();
+}
+
+void Servidor::drenar() {
     if (despachando_) return;
     despachando_ = true;
     while (!pendientes_.isEmpty()) {
@@ -365,6 +376,9 @@ bool Servidor::imprimirTickets(const json::JsonValue& raiz, const QDateTime& rec
 
 void Servidor::abrirDiario(const QString& carpetaAplicacion) {
     diario_ = std::make_unique<Diario>(carpetaAplicacion);
+    diario_->setAlQuedarSinAsegurar([this] {
+        if (!aseguramiento_.isActive()) aseguramiento_.start();
+    });
     despacho_ = std::make_unique<DespachoDiario>(*diario_, entorno_);
     if (!diario_->abrir()) {
         const QString aviso =
@@ -389,51 +403,63 @@ void Servidor::abrirDiario(const QString& carpetaAplicacion) {
     timerPoda_.start();
 }
 
+void Servidor::asegurarDiario() {
+    aseguramiento_.stop();
+    if (!diario_ || !diario_->disponible() || diario_->asegurar()) return;
+    const QString aviso =
+        QStringLiteral("No se pudo escribir el diario de trabajos: ") + diario_->error();
+    agregarLog(aviso);
+    showBalloonTip(aviso, printing::kGloboError, kTituloGlobo, printing::kTiempoGlobo);
+}
+
 void Servidor::reanudar() {
+    // Every ticket left `enviado` is settled before anything prints again: a file written now
+    // may take the name an unwritten one was given, and would then pass for it.
     QMap<qint64, QList<TicketDiario>> porDocumento;
-    for (const TicketDiario& t : diario_->sinTerminar()) porDocumento[t.documento].append(t);
-    for (auto it = porDocumento.begin(); it != porDocumento.end(); ++it) {
-        const auto doc = diario_->documento(it.key());
-        if (!doc) continue;
-        agregarLog(QStringLiteral("Reanudando documento de ") +
-                   doc->recibido.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        QList<TicketDiario> aImprimir;
-        QList<CambioEstado> cambios;
-        for (TicketDiario t : it.value()) {
-            if (t.estado == EstadoTicket::Enviado) {
-                if (!t.envio.isEmpty() && QFileInfo::exists(t.envio)) {
-                    // Its file is there, and files only appear whole: it printed.
+    QMap<qint64, DocumentoDiario> documentos;
+    QList<CambioEstado> cambios;
+    for (TicketDiario t : diario_->sinTerminar()) {
+        if (!documentos.contains(t.documento)) {
+            const auto doc = diario_->documento(t.documento);
+            if (!doc) continue;
+            documentos.insert(t.documento, *doc);
+            agregarLog(QStringLiteral("Reanudando documento de ") +
+                       doc->recibido.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        }
+        if (t.estado == EstadoTicket::Enviado) {
+            if (!t.envio.isEmpty() && QFileInfo::exists(t.envio)) {
+                // Its file is there, and files only appear whole: it printed.
+                cambios.append({t.id, EstadoTicket::Impreso, {}, {}});
+                continue;
+            }
+            if (t.envio.isEmpty()) {
+                // CUPS knows its jobs by name; a printer that cannot be asked may have
+                // the ticket already.
+                const QString nombre = diario_->nombreTrabajo(t.id);
+                const auto destino = entorno_.impresoras->jobFate(t.impresora, nombre);
+                if (destino == printing::PrinterSystem::JobFate::Done ||
+                    destino == printing::PrinterSystem::JobFate::Waiting) {
                     cambios.append({t.id, EstadoTicket::Impreso, {}, {}});
                     continue;
                 }
-                if (t.envio.isEmpty()) {
-                    // CUPS knows its jobs by name; a printer that cannot be asked may have
-                    // the ticket already.
-                    const QString nombre = diario_->nombreTrabajo(t.id);
-                    const auto destino = entorno_.impresoras->jobFate(t.impresora, nombre);
-                    if (destino == printing::PrinterSystem::JobFate::Done ||
-                        destino == printing::PrinterSystem::JobFate::Waiting) {
-                        cambios.append({t.id, EstadoTicket::Impreso, {}, {}});
-                        continue;
-                    }
-                    if (destino == printing::PrinterSystem::JobFate::Unsent)
-                        entorno_.impresoras->cancelJobs(nombre);
-                    if (destino == printing::PrinterSystem::JobFate::Unknown) {
-                        agregarLog(
-                            QStringLiteral("Ticket %1 enviado de nuevo, posible duplicado en ")
-                                .arg(t.id) +
-                            t.impresora);
-                    }
+                if (destino == printing::PrinterSystem::JobFate::Unsent)
+                    entorno_.impresoras->cancelJobs(nombre);
+                if (destino == printing::PrinterSystem::JobFate::Unknown) {
+                    agregarLog(QStringLiteral("Ticket %1 enviado de nuevo, posible duplicado en ")
+                                   .arg(t.id) +
+                               t.impresora);
                 }
-                t.estado = EstadoTicket::Pendiente;
             }
-            aImprimir.append(t);
+            t.estado = EstadoTicket::Pendiente;
         }
-        diario_->marcar(cambios);
-        if (aImprimir.isEmpty()) continue;
-        const auto [raiz, errores] = json::parse(doc->texto);
+        porDocumento[t.documento].append(t);
+    }
+    diario_->marcar(cambios);
+    for (auto it = porDocumento.begin(); it != porDocumento.end(); ++it) {
+        const DocumentoDiario& doc = documentos[it.key()];
+        const auto [raiz, errores] = json::parse(doc.texto);
         try {
-            imprimirTickets(raiz, doc->recibido, aImprimir, false);
+            imprimirTickets(raiz, doc.recibido, it.value(), false);
         } catch (const printing::DocumentoNoProcesado& e) {
             agregarLog(QStringLiteral("Documento no procesado: ") + e.motivo());
         } catch (const std::exception& e) {
@@ -480,8 +506,8 @@ void Servidor::reintentar() {
     actualizarEstado();
     // The last waiting ticket printed: said at once, not at the next heartbeat.
     if (antes == 1 && estadoTrabajo == 0) enviarEstado();
-    // A completion that came in meanwhile runs now.
-    if (!pendientes_.isEmpty()) encolar(pendientes_.takeFirst());
+    // Completions that came in meanwhile run now, in the order they came.
+    drenar();
 }
 
 QString Servidor::reimprimir(qint64 id, const QString& impresora) {

@@ -39,6 +39,8 @@ struct ConfigEnlace {
     /** A ticket that printed nowhere is retried this often, and fails after the limit. */
     int reintentoMs = 60000;
     int limiteReintentoMs = 1800000;
+    /** Finished tickets past the journal's retention are pruned at start and this often. */
+    int podaMs = 3600000;
 };
 
 /**
@@ -71,7 +73,11 @@ class Servidor : public QObject, public printing::Avisos {
 
     /** Starts the watchdog and the heartbeat. */
     void iniciarTemporizadores();
+    /** Stops every timer; the journal's last state changes are flushed to the disk. */
     void detenerTemporizadores();
+
+    /** How long a ticket's state change may wait before it is flushed to the disk. */
+    static constexpr int kAseguramientoMs = 1000;
 
     void conectarServidor();
     void enviarEstado();
@@ -130,11 +136,14 @@ class Servidor : public QObject, public printing::Avisos {
         bool avisar = false;  // a failure also shown in an error balloon
     };
     void encolar(Completado c);
+    /** Runs every waiting completion, oldest first, unless a dispatch is under way. */
+    void drenar();
     void ejecutar(const Completado& c);
     void terminarDocumento(bool ticketSinImprimir = false);
     void documentoIlegible(const QDateTime& recibido, const QString& texto, const QString& mensaje);
     void imprimirSinDiario(const json::JsonValue& raiz);
     void reanudar();
+    void asegurarDiario();
     /** True when every ticket was sent. */
     bool imprimirTickets(const json::JsonValue& raiz, const QDateTime& recibido,
                          QList<TicketDiario> tickets, bool silencioso);
@@ -160,6 +169,7 @@ class Servidor : public QObject, public printing::Avisos {
     std::unique_ptr<DespachoDiario> despacho_;
     QTimer timerReintento_;
     QTimer timerPoda_;
+    QTimer aseguramiento_;  // flushes the journal's state changes soon after they are made
 };
 
 }  // namespace core

@@ -134,8 +134,13 @@ VentanaPrincipal::VentanaPrincipal(core::Servidor& servidor, core::Dialogos& dia
         menuImpresoras->popup(
             botonReimprimirEn->mapToGlobal(QPoint(0, botonReimprimirEn->height())));
     });
+    // A busy kitchen changes the journal many times a second; the list is read once a
+    // burst, and not at all while nobody can see it.
+    refrescoTickets_.setSingleShot(true);
+    refrescoTickets_.setInterval(kRefrescoTicketsMs);
+    connect(&refrescoTickets_, &QTimer::timeout, this, &VentanaPrincipal::actualizarTickets);
     connect(&servidor_, &core::Servidor::ticketsCambiados, this,
-            &VentanaPrincipal::actualizarTickets);
+            &VentanaPrincipal::pedirActualizacionTickets);
     connect(&servidor_, &core::Servidor::etiquetaEstado, etiquetaEstado, &QLabel::setText);
     connect(&servidor_, &core::Servidor::textoBuscado, cajaRespuesta,
             &QPlainTextEdit::setPlainText);
@@ -146,7 +151,22 @@ VentanaPrincipal::VentanaPrincipal(core::Servidor& servidor, core::Dialogos& dia
     });
 }
 
+void VentanaPrincipal::pedirActualizacionTickets() {
+    if (!isVisible()) {
+        ticketsVencidos_ = true;
+        return;
+    }
+    if (!refrescoTickets_.isActive()) refrescoTickets_.start();
+}
+
+void VentanaPrincipal::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (ticketsVencidos_) actualizarTickets();
+}
+
 void VentanaPrincipal::actualizarTickets() {
+    ticketsVencidos_ = false;
+    refrescoTickets_.stop();
     core::Diario* diario = servidor_.diario();
     const QList<core::TicketDiario> tickets = diario && diario->disponible()
                                                   ? diario->ultimos(kTicketsVisibles)

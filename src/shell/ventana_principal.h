@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -74,11 +75,18 @@ class VentanaPrincipal : public QWidget {
 
     /** The journal's newest tickets, newest first. */
     static constexpr int kTicketsVisibles = 200;
+    /** How long the list waits for more changes before it is read again. */
+    static constexpr int kRefrescoTicketsMs = 300;
 
   public slots:
     void cambiarCodigo();
     /** Reads the list of tickets again from the journal. */
     void actualizarTickets();
+    /**
+     * The journal changed: the list is read again shortly while the window shows, once for
+     * a burst of changes, and when the window is next shown otherwise.
+     */
+    void pedirActualizacionTickets();
     /** The selected ticket again, on its printer or on `impresora`. */
     void reimprimirSeleccionado(const QString& impresora = {});
     /** The newest ticket again, on its printer (the tray's entry). */
@@ -91,6 +99,7 @@ class VentanaPrincipal : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
   private:
     void mostrarImagen(const QImage& imagen);
@@ -102,6 +111,8 @@ class VentanaPrincipal : public QWidget {
     QString carpeta_;
     std::function<void(int)> salir_;
     std::unique_ptr<PintorFondo> fondo_;  // created on first use, then reused
+    QTimer refrescoTickets_;
+    bool ticketsVencidos_ = false;  // changed while the window was hidden
 };
 
 }  // namespace shell

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+#include <utility>
 
 #include "core/despacho_diario.h"
 #include "core/diario.h"
@@ -32,6 +36,16 @@ QString documento(int n) {
 
 class DiarioServidor : public pruebas::ConServidor {
   protected:
+    static void SetUpTestSuite() {
+        // Timers need an event loop.
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "core_tests";
+            static char* argv[] = {name, nullptr};
+            new QCoreApplication(argc, argv);
+        }
+    }
+
     DiarioServidor() {
         impresoras.addPrinter("Bar");
         entorno.locale = QLocale(QLocale::Spanish, QLocale::Colombia);
@@ -71,6 +85,25 @@ TEST_F(DiarioServidor, EveryTicketIsJournaledWithItsKindTitlePrinterAndState) {
     EXPECT_EQ(ultimoEstado(), estado0);
     EXPECT_EQ(tapes("Cocina").size(), 1);
     EXPECT_EQ(tapes("Bar").size(), 2);
+}
+
+TEST_F(DiarioServidor, TheTicketsProgressIsFlushedSoonAfterADocumentAndAtTheEnd) {
+    servidor->abrirDiario(dir.path());
+    recibir(documento(4));
+    // The document was flushed before its first ticket; its tickets' progress follows soon.
+    EXPECT_TRUE(servidor->diario()->sinAsegurar());
+    QElapsedTimer espera;
+    espera.start();
+    while (servidor->diario()->sinAsegurar() &&
+           espera.elapsed() < 10 * core::Servidor::kAseguramientoMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_FALSE(servidor->diario()->sinAsegurar());
+    EXPECT_GE(espera.elapsed(), core::Servidor::kAseguramientoMs / 2) << "one flush for a burst";
+
+    recibir(documento(5));
+    EXPECT_TRUE(servidor->diario()->sinAsegurar());
+    servidor->detenerTemporizadores();  // the server is closing
+    EXPECT_FALSE(servidor->diario()->sinAsegurar());
 }
 
 TEST_F(DiarioServidor, ATicketThatPrintedNowhereWaitsIsRetriedQuietlyAndPrintsAsItWouldHave) {
@@ -203,6 +236,102 @@ TEST_F(DiarioServidor, WithoutAJournalItPrintsAndSaysSoForEveryDocument) {
     EXPECT_EQ(log.filter("Sin diario de trabajos").size(), 2);
     EXPECT_EQ(tapes("Cocina").size(), 2);
     EXPECT_EQ(ultimoEstado(), estado0);
+}
+
+TEST_F(DiarioServidor, FinishedTicketsArePrunedAtStartAndThenByTheTimer) {
+    {
+        core::Diario d(dir.path());
+        ASSERT_TRUE(d.abrir());
+        const auto viejo =
+            d.registrarDocumento(kRecibido.addDays(-30), "{}",
+                                 {{TipoTicket::Comanda, "Cocina", "Cocina Mesa 1", "comanda:1"}});
+        ASSERT_TRUE(d.marcar(viejo.value()[0], EstadoTicket::Impreso));
+    }
+    crear([](core::ConfigEnlace& c) { c.podaMs = 20; });
+    servidor->abrirDiario(dir.path());
+    EXPECT_TRUE(tickets().isEmpty()) << "pruned at start";
+
+    recibir(documento(4));  // printed
+    impresoras.setOffline("Bar", true, "Sin papel");
+    impresoras.setOffline("Cocina", true, "Sin papel");
+    recibir(documento(5));  // three tickets wait, the drawer failed
+    ASSERT_EQ(tickets().size(), 8);
+    QSignalSpy cambios(servidor.get(), &core::Servidor::ticketsCambiados);
+
+    // A week later, with no restart, the timer's pass takes what finished.
+    reloj = reloj.addDays(core::Diario::kDiasRetencion + 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tickets().size() == 3; }, 5000)) << tickets().size();
+    for (const auto& t : tickets()) EXPECT_EQ(t.estado, EstadoTicket::Pendiente);
+    EXPECT_GE(cambios.count(), 1) << "the list of tickets refreshes";
+}
+
+TEST_F(DiarioServidor, DocumentsFetchedDuringARetryPrintAfterItInTheOrderTheyCame) {
+    servidor->abrirDiario(dir.path());
+    impresoras.setOffline("Bar", true, "Sin papel");
+    impresoras.setOffline("Cocina", true, "Sin papel");
+    recibir(documento(5));
+    impresoras.setOffline("Bar", false);
+    impresoras.setOffline("Cocina", false);
+    impresoras.clearOutputs();
+
+    // Two fetches complete while the retry prints (a layout lets events run).
+    bool llegaron = false;
+    impresoras.setListener([&](const printing::TapeOutput&) {
+        if (std::exchange(llegaron, true)) return;
+        emit buscador.completo(documento(20));
+        emit buscador.completo(documento(21));
+    });
+    servidor->reintentar();
+    impresoras.setListener({});
+    ASSERT_TRUE(llegaron);
+
+    QStringList mesas;
+    for (const QString& t : tapes("Cocina")) {
+        for (const char* m : {"MESA 5", "MESA 20", "MESA 21"})
+            if (t.contains(m, Qt::CaseInsensitive)) mesas << m;
+    }
+    EXPECT_EQ(mesas, (QStringList{"MESA 5", "MESA 20", "MESA 21"}));
+    EXPECT_EQ(servidor->completadosEnEspera(), 0);
+    EXPECT_EQ(ultimoEstado(), estado0);
+}
+
+// A file printed at start may take the name that a ticket left unwritten was given.
+TEST_F(DiarioServidor, AtStartAFileOfAnotherTicketDoesNotPassForOneNeverWritten) {
+    const QString nombre = dir.filePath("005-Cocina.txt");
+    {
+        core::Diario d(dir.path());
+        ASSERT_TRUE(d.abrir());
+        core::DespachoDiario despacho(d, entorno);
+        const auto registrar = [&](int n) {
+            const auto [raiz, errores] = json::parse(documento(n).mid(5));
+            return d.registrarDocumento(kRecibido, documento(n).mid(5), despacho.planear(raiz))
+                .value();
+        };
+        // An earlier document waits for Cocina; the next one was sending its Cocina ticket
+        // to a file when the process ended.
+        const auto espera = registrar(30);
+        const auto enCurso = registrar(31);
+        QList<core::CambioEstado> cambios;
+        for (const qint64 id : espera.mid(1)) cambios.append({id, EstadoTicket::Impreso, {}, {}});
+        cambios.append({enCurso[0], EstadoTicket::Enviado, nombre, {}});
+        ASSERT_TRUE(d.marcar(cambios));
+    }
+    // The waiting ticket prints first, into the name the other one had been given.
+    impresoras.setListener([&](const printing::TapeOutput& o) {
+        if (o.printer != "Cocina" || QFileInfo::exists(nombre)) return;
+        QFile f(nombre);
+        if (f.open(QIODevice::WriteOnly)) f.write(o.content);
+    });
+    servidor->abrirDiario(dir.path());
+    impresoras.setListener({});
+
+    QStringList mesas;
+    for (const QString& t : tapes("Cocina")) {
+        for (const char* m : {"MESA 30", "MESA 31"})
+            if (t.contains(m, Qt::CaseInsensitive)) mesas << m;
+    }
+    EXPECT_EQ(mesas, (QStringList{"MESA 30", "MESA 31"}));
+    for (const auto& x : tickets()) EXPECT_NE(x.estado, EstadoTicket::Pendiente);
 }
 
 }  // namespace

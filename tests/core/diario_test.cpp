@@ -1,8 +1,10 @@
 #include "core/diario.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -27,10 +29,63 @@ QList<TicketPlan> plan() {
             {TipoTicket::Cajon, "Caja", "Cajon", "cajon"}};
 }
 
+// A later program's steps: the present ones and then `mas`.
+Diario::Migraciones conPasos(const QList<QByteArray>& mas) {
+    return Diario::migracionesPrograma() + mas;
+}
+
+const QByteArray kPasoNota =
+    "ALTER TABLE tickets ADD COLUMN nota TEXT NOT NULL DEFAULT '';"
+    "CREATE INDEX tickets_creado ON tickets(creado);";
+
 class DiarioTest : public ::testing::Test {
   protected:
     QTemporaryDir dir;
     QString archivo() const { return Diario::rutaArchivo(dir.path()); }
+
+    // What the file says, read past the journal's own code.
+    int versionEnArchivo() const {
+        sqlite3* db = nullptr;
+        int version = -1;
+        if (sqlite3_open_v2(QFile::encodeName(archivo()).constData(), &db, SQLITE_OPEN_READONLY,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_stmt* s = nullptr;
+            sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &s, nullptr);
+            if (sqlite3_step(s) == SQLITE_ROW) version = sqlite3_column_int(s, 0);
+            sqlite3_finalize(s);
+        }
+        sqlite3_close_v2(db);
+        return version;
+    }
+
+    // A journal of this program with a document whose tickets are in every state, an
+    // unreadable document and a reprint; returns every row as the listing and the resume
+    // code see it.
+    QStringList llenarDiario() {
+        Diario d(dir.path());
+        EXPECT_TRUE(d.abrir()) << d.error().toStdString();
+        const auto ids = d.registrarDocumento(kRecibido, "{\"comanda\":[]}", plan()).value();
+        d.marcar({{ids[1], EstadoTicket::Enviado, "17", {}},
+                  {ids[2], EstadoTicket::Impreso, "003-Caja.txt", {}},
+                  {ids[3], EstadoTicket::Fallido, {}, {}}});
+        d.registrarIlegible(kRecibido.addSecs(5), "<html>", "Error en linea 1");
+        d.registrarCopia(ids[2], "Bar", kRecibido.addSecs(9));
+        return filas(d);
+    }
+
+    static QStringList filas(Diario& d) {
+        QStringList out;
+        for (const auto& t : d.todos()) {
+            out << Diario::lineaListado(t) + "|" + t.clave + "|" + t.envio + "|" +
+                       QString::number(t.copiaDe) + "|" + d.nombreTrabajo(t.id) + "|" +
+                       d.documento(t.documento)->texto;
+        }
+        return out;
+    }
+
+    QStringList apartados() const {
+        return QDir(Diario::rutaCarpeta(dir.path())).entryList({"*danado*"}, QDir::Files);
+    }
 };
 
 TEST_F(DiarioTest, KeepsDocumentsAndStatesAcrossReopening) {
@@ -149,6 +204,79 @@ TEST_F(DiarioTest, JournalFromANewerProgramIsLeftAlone) {
     EXPECT_TRUE(QFileInfo::exists(archivo()));
 }
 
+TEST_F(DiarioTest, ANewerProgramMigratesAnOlderJournalKeepingEveryRow) {
+    const QStringList antes = llenarDiario();
+    ASSERT_EQ(antes.size(), 6);
+    ASSERT_EQ(versionEnArchivo(), Diario::kVersion);
+
+    {
+        Diario d(dir.path(), conPasos({kPasoNota}));
+        ASSERT_TRUE(d.abrir()) << d.error().toStdString();
+        EXPECT_TRUE(d.error().isEmpty());
+        EXPECT_TRUE(d.apartado().isEmpty());
+        EXPECT_EQ(filas(d), antes) << "rows, states and job names survive the migration";
+        EXPECT_EQ(d.sinTerminar().size(), 3) << "pendiente and enviado still resume";
+        EXPECT_TRUE(d.registrarDocumento(kRecibido, "{}", plan())) << "and it takes new ones";
+    }
+    EXPECT_EQ(versionEnArchivo(), Diario::kVersion + 1);
+
+    // Opened again by the same newer program: nothing left to migrate.
+    Diario d(dir.path(), conPasos({kPasoNota}));
+    ASSERT_TRUE(d.abrir()) << d.error().toStdString();
+    EXPECT_EQ(d.todos().size(), antes.size() + 4);
+}
+
+TEST_F(DiarioTest, AFailedMigrationRollsBackAndLeavesTheJournalInPlace) {
+    const QStringList antes = llenarDiario();
+    {
+        // The first new step works, the second cannot: neither may stay.
+        Diario d(dir.path(), conPasos({kPasoNota, "CREATE TABLE tickets(x INTEGER);"}));
+        EXPECT_FALSE(d.abrir());
+        EXPECT_FALSE(d.disponible());
+        EXPECT_TRUE(
+            d.error().startsWith(QStringLiteral("No se pudo actualizar el diario a la version %1: ")
+                                     .arg(Diario::kVersion + 2)))
+            << d.error().toStdString();
+        EXPECT_TRUE(d.error().contains("already exists")) << "SQLite's own reason follows";
+        EXPECT_FALSE(d.registrarDocumento(kRecibido, "{}", plan())) << "fails softly";
+        EXPECT_TRUE(d.apartado().isEmpty()) << "a failed migration is not a damaged file";
+    }
+    EXPECT_TRUE(apartados().isEmpty()) << apartados().join(", ").toStdString();
+    EXPECT_EQ(versionEnArchivo(), Diario::kVersion);
+    {
+        Diario d(dir.path());
+        ASSERT_TRUE(d.abrir()) << d.error().toStdString();
+        EXPECT_EQ(filas(d), antes);
+    }
+    // The step that worked was rolled back too: adding its column again succeeds.
+    Diario d(dir.path(), conPasos({kPasoNota}));
+    ASSERT_TRUE(d.abrir()) << d.error().toStdString();
+    EXPECT_EQ(filas(d), antes);
+}
+
+TEST_F(DiarioTest, AJournalOfANewerVersionIsNeitherUsedNorSetAside) {
+    QStringList antes;
+    {
+        Diario d(dir.path(), conPasos({kPasoNota}));
+        ASSERT_TRUE(d.abrir());
+        const auto ids = d.registrarDocumento(kRecibido, "{}", plan()).value();
+        d.marcar(ids[0], EstadoTicket::Impreso);
+        antes = filas(d);
+    }
+    Diario viejo(dir.path());
+    EXPECT_FALSE(viejo.abrir());
+    EXPECT_TRUE(viejo.error().contains("mas nueva")) << viejo.error().toStdString();
+    EXPECT_FALSE(viejo.disponible());
+    EXPECT_FALSE(viejo.registrarDocumento(kRecibido, "{}", plan()));
+    EXPECT_FALSE(viejo.abrirLectura()) << "not listed either";
+    EXPECT_TRUE(apartados().isEmpty());
+    EXPECT_EQ(versionEnArchivo(), Diario::kVersion + 1);
+
+    Diario nuevo(dir.path(), conPasos({kPasoNota}));
+    ASSERT_TRUE(nuevo.abrir()) << nuevo.error().toStdString();
+    EXPECT_EQ(filas(nuevo), antes) << "the newer program finds it as it left it";
+}
+
 TEST_F(DiarioTest, NeverFollowsASymbolicLink) {
     QTemporaryDir otro;
     const QString destino = otro.filePath("real.db");
@@ -228,6 +356,50 @@ TEST_F(DiarioTest, FailedWriteKeepsWhatWasCommittedAndNothingHalfDone) {
     const auto todos = otra.todos();
     ASSERT_EQ(todos.size(), 4) << "the failed document left no rows";
     EXPECT_EQ(todos[0].id, primero[0]);
+}
+
+TEST_F(DiarioTest, StateChangesSurviveACrashBeforeTheirFlush) {
+    QList<qint64> ids;
+    {
+        Diario d(dir.path());
+        ASSERT_TRUE(d.abrir());
+        ids = d.registrarDocumento(kRecibido, "{\"a\":1}", plan()).value();
+    }
+    // A child process marks a ticket and dies at once, as a kill -9 would end it: no flush,
+    // no close, no checkpoint.
+    const pid_t hijo = ::fork();
+    ASSERT_GE(hijo, 0);
+    if (hijo == 0) {
+        Diario d(dir.path());
+        const bool ok = d.abrir() && d.marcar(ids[0], EstadoTicket::Enviado, "007-Cocina.txt") &&
+                        d.sinAsegurar();
+        ::_exit(ok ? 0 : 1);
+    }
+    int estado = 0;
+    ASSERT_EQ(::waitpid(hijo, &estado, 0), hijo);
+    ASSERT_TRUE(WIFEXITED(estado));
+    ASSERT_EQ(WEXITSTATUS(estado), 0);
+
+    Diario d(dir.path());
+    ASSERT_TRUE(d.abrir());
+    EXPECT_EQ(d.ticket(ids[0])->estado, EstadoTicket::Enviado);
+    EXPECT_EQ(d.ticket(ids[0])->envio, "007-Cocina.txt");
+
+    // Each change after a flush asks for one: the server schedules it then.
+    int pedidos = 0;
+    d.setAlQuedarSinAsegurar([&pedidos] { ++pedidos; });
+    EXPECT_FALSE(d.sinAsegurar());
+    ASSERT_TRUE(d.marcar(ids[1], EstadoTicket::Impreso));
+    ASSERT_TRUE(d.marcar(ids[2], EstadoTicket::Impreso));
+    EXPECT_TRUE(d.sinAsegurar());
+    EXPECT_EQ(pedidos, 1);
+    ASSERT_TRUE(d.asegurar()) << d.error().toStdString();
+    EXPECT_FALSE(d.sinAsegurar());
+    ASSERT_TRUE(d.marcar(ids[3], EstadoTicket::Fallido));
+    EXPECT_EQ(pedidos, 2);
+    // A stored document flushes the log, and every change before it with it.
+    ASSERT_TRUE(d.registrarDocumento(kRecibido, "{\"b\":2}", plan()).has_value());
+    EXPECT_FALSE(d.sinAsegurar());
 }
 
 TEST_F(DiarioTest, PruningKeepsUnfinishedTicketsAndTheNewest) {

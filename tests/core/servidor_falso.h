@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "core/servidor.h"
@@ -19,9 +20,16 @@ class ConServidor : public ::testing::Test {
         impresoras.addPrinter("Cocina");
         impresoras.setDefaultPrinterName("Cocina");
         entorno.impresoras = &impresoras;
+        crear();
+    }
+
+    // A new server in place of the last one, with the settings `ajustar` changes.
+    void crear(const std::function<void(core::ConfigEnlace&)>& ajustar = {}) {
         core::ConfigEnlace c;
         c.hostNotificaciones = "127.0.0.1";
         c.hostTrabajos = "jobs.test";
+        if (ajustar) ajustar(c);
+        servidor.reset();
         servidor = std::make_unique<core::Servidor>(&conexion, &buscador, entorno, c);
         servidor->registro().setSalida(nullptr);
         QObject::connect(&servidor->registro(), &core::Registro::lineaAgregada,

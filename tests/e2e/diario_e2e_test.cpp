@@ -12,8 +12,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
-#include <algorithm>
-#include <limits>
 #include <memory>
 
 #include "harness.h"
@@ -89,8 +87,7 @@ class Journal : public ::testing::Test {
                      QStringLiteral("--job-port"), QStringLiteral("0"), QStringLiteral("--cert"),
                      root_ + QStringLiteral("/cert/cert.pem"), QStringLiteral("--key"),
                      root_ + QStringLiteral("/cert/key.pem")});
-        // The simulator opens its job port first: the notification port's line may come
-        // later on a busy machine.
+        // Each service says so on a line of its own, and the two lines may be read apart.
         ASSERT_TRUE(waitUntil(
             [&] {
                 return sim_->find(re(QStringLiteral(" listening jobs "))) >= 0 &&
@@ -104,8 +101,6 @@ class Journal : public ::testing::Test {
         };
         notifyPort_ = port("notify");
         jobPort_ = port("jobs");
-        ASSERT_FALSE(notifyPort_.isEmpty());
-        ASSERT_FALSE(jobPort_.isEmpty());
     }
 
     void TearDown() override {
@@ -151,10 +146,14 @@ class Journal : public ::testing::Test {
         retireServer();
         server_ = std::make_unique<Child>(QStringLiteral("servidor-impresoras"), clock_);
         const int from = static_cast<int>(sim_->lines().size());
+        starts_.append(clock_.elapsed());
         server_->start(QString::fromUtf8(SI_SERVER_BIN), serverArgs(), env);
-        // Notified only once it has identified: a notification to nobody is lost.
-        waitUntil([&] { return sim_->find(re(QStringLiteral(" identify ")), from) >= 0; },
-                  kDeadline);
+        // Notified only once it has identified: a notification to nobody is lost, and the
+        // suite does not notify again within its quiet time. A loaded machine may take long
+        // to start it (the journal's check, what it resumes before connecting).
+        ASSERT_TRUE(waitUntil(
+            [&] { return sim_->find(re(QStringLiteral(" identify ")), from) >= 0; }, 4 * kDeadline))
+            << "the server never identified";
     }
 
     // kill -9, as a power cut would end it; the time is noted for the hand-over rule.
@@ -166,36 +165,26 @@ class Journal : public ::testing::Test {
         retireServer();
     }
 
+    void queueDocument(int n) {
+        const QString path = root_ + QStringLiteral("/docs/%1.json").arg(n);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(batchDocument(n));
+        f.close();
+        sim_->write(QStringLiteral("queue ") + path + u' ' + kCode);
+    }
+
     void queueBatch(int documents) {
-        for (int n = 1; n <= documents; ++n) {
-            const QString path = root_ + QStringLiteral("/docs/%1.json").arg(n);
-            QFile f(path);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(batchDocument(n));
-            f.close();
-            sim_->write(QStringLiteral("queue ") + path + u' ' + kCode);
-        }
+        for (int n = 1; n <= documents; ++n) queueDocument(n);
     }
 
     // Document number -> when the job service finished writing its answer.
-    // Document number -> when the job service finished writing its answer, on the harness
-    // clock. A line is stamped when the harness reads it, which on a busy machine may be well
-    // after it was written (after a kill that came later than the answer, say); the
-    // simulator's own clock at the start of each line says when it happened.
     QMap<int, qint64> served() const {
-        qint64 offset = std::numeric_limits<qint64>::max();
-        for (const auto& l : sim_->lines()) {
-            bool ok = false;
-            const qint64 at = l.text.section(u' ', 0, 0).toLongLong(&ok);
-            if (ok) offset = std::min(offset, l.at - at);
-        }
         QMap<int, qint64> out;
-        const QRegularExpression line(
-            QStringLiteral("^(\\d+) served \\S+ \\S+ \\S*/(\\d+)\\.json "));
+        const QRegularExpression line(QStringLiteral(" served \\S+ \\S+ \\S*/(\\d+)\\.json "));
         for (const auto& l : sim_->lines()) {
             const auto m = line.match(l.text);
-            if (m.hasMatch())
-                out.insert(m.captured(2).toInt(), m.captured(1).toLongLong() + offset);
+            if (m.hasMatch()) out.insert(m.captured(1).toInt(), l.at);
         }
         return out;
     }
@@ -231,54 +220,76 @@ class Journal : public ::testing::Test {
         return lines;
     }
 
-    QSet<int> listedByTickets() const {
-        QSet<int> docs;
+    // Document number -> its journal rows as --tickets lists them (state and title).
+    QMap<int, QStringList> listedByTickets() const {
+        QProcess p;
+        p.start(QString::fromUtf8(SI_SERVER_BIN),
+                {QStringLiteral("--app-dir"), root_ + QStringLiteral("/app"),
+                 QStringLiteral("--tickets")});
+        p.waitForFinished(10000);
+        QMap<int, QStringList> docs;
         const QRegularExpression mark(QStringLiteral("D(\\d+)T\\d$"));
-        for (const QStringList& fields : ticketLines()) {
-            const auto m = mark.match(fields.value(5).toUpper());
-            if (m.hasMatch()) docs.insert(m.captured(1).toInt());
+        for (const QByteArray& l : p.readAllStandardOutput().split('\n')) {
+            const QString line = QString::fromUtf8(l);
+            const auto m = mark.match(line.toUpper());
+            if (m.hasMatch())
+                docs[m.captured(1).toInt()].append(line.section(u'\t', 4, 5).replace(u'\t', u' '));
         }
         return docs;
     }
 
+    // When the server that a kill ended was started again; -1 when it was not.
+    qint64 restartAfter(qint64 kill) const {
+        for (const qint64 s : starts_)
+            if (s >= kill) return s;
+        return -1;
+    }
+
     // A document counts as received when the journal lists it, or when its answer was
     // written whole at least 0.3 s before a kill (or before the end, with no kill after).
+    // An answer written just before a kill may be read here only after it: any answer seen
+    // from 0.3 s before a kill until the restart went to the process that the kill ended.
     // Printed tickets are counted in `seen` ("D7T2" -> copies), by default from the files.
     void expectEveryReceivedTicketOnce(int documents) {
         expectEveryReceivedTicketOnce(documents, printed());
     }
     void expectEveryReceivedTicketOnce(int documents, const QMap<QString, int>& seen) {
         const QMap<int, qint64> s = served();
-        const QSet<int> listed = listedByTickets();
+        const QMap<int, QStringList> listed = listedByTickets();
         int received = 0;
+        int seenAfterKill = 0;
         for (int n = 1; n <= documents; ++n) {
             bool isReceived = listed.contains(n);
-            if (!isReceived && s.contains(n)) {
+            QString when = QStringLiteral("never served");
+            if (s.contains(n)) {
                 const qint64 at = s.value(n);
-                isReceived = true;
+                when = QStringLiteral("served at %1 ms").arg(at);
+                bool beforeAKill = false;
                 for (const qint64 k : kills_) {
-                    if (k >= at && k - at < 300) isReceived = false;
+                    const qint64 restart = restartAfter(k);
+                    if (at > k - 300 && (restart < 0 || at < restart)) {
+                        beforeAKill = true;
+                        when += QStringLiteral(", killed at %1 ms").arg(k);
+                        if (at >= k && !listed.contains(n)) ++seenAfterKill;
+                    }
                 }
+                isReceived = isReceived || !beforeAKill;
             }
             for (int t = 1; t <= kTicketsPerDocument; ++t) {
                 const QString key = QStringLiteral("D%1T%2").arg(n).arg(t);
                 EXPECT_LE(seen.value(key), 1) << key.toStdString() << " printed twice";
                 if (isReceived) {
-                    EXPECT_GE(seen.value(key), 1)
-                        << key.toStdString() << " lost; answered at " << s.value(n, -1)
-                        << " ms, kills at " << killTimes().toStdString();
+                    EXPECT_EQ(seen.value(key), 1)
+                        << key.toStdString() << " lost (" << when.toStdString()
+                        << "; journal: " << listed.value(n).join(", ").toStdString() << ")";
                 }
             }
             received += isReceived ? 1 : 0;
         }
-        std::printf("[figure] %d of %d documents received, %d kills\n", received, documents,
-                    int(kills_.size()));
-    }
-
-    QString killTimes() const {
-        QStringList out;
-        for (const qint64 k : kills_) out.append(QString::number(k));
-        return out.join(u' ');
+        std::printf(
+            "[figure] %d of %d documents received, %d kills, %d answers seen only after "
+            "their kill\n",
+            received, documents, int(kills_.size()), seenAfterKill);
     }
 
     void notify() { sim_->write(QStringLiteral("notify ") + kCode); }
@@ -293,6 +304,7 @@ class Journal : public ::testing::Test {
     std::unique_ptr<Child> sim_;
     std::unique_ptr<Child> server_;
     QList<qint64> kills_;
+    QList<qint64> starts_;
     QStringList printerArgs_;  // empty: virtual printers writing text files
     QString earlierRuns_;      // the logs of the servers ended so far
 };
@@ -392,7 +404,7 @@ TEST_F(Journal, TicketsAndReprintWorkBesideTheRunningServer) {
 
 // An output folder that cannot be written fails every virtual printer, the default included.
 TEST_F(Journal, PrintersDownForAWhileThenBackPrintEachTicketOnce) {
-    queueBatch(2);
+    queueDocument(1);
     server_ = std::make_unique<Child>(QStringLiteral("servidor-impresoras"), clock_);
     const int simFrom = static_cast<int>(sim_->lines().size());
     server_->start(
@@ -411,11 +423,15 @@ TEST_F(Journal, PrintersDownForAWhileThenBackPrintEachTicketOnce) {
     };
     ASSERT_TRUE(waitUntil([&] { return sim_->find(status("1"), simFrom) >= 0; }, 3 * kDeadline))
         << "tickets wait: status 1";
+    // New work while tickets wait. The suite does not push a queue to a branch that reports
+    // 1 until its next heartbeat, so the second document comes with a notification of its own.
+    queueDocument(2);
+    notify();
     ASSERT_TRUE(waitUntil([&] { return servedCount() >= 2; }, 3 * kDeadline));
     // Both documents in (each failure told once, with its balloon), then retries fail quietly.
-    const QRegularExpression answer(QStringLiteral("^Respuesta: $"));
-    ASSERT_TRUE(waitUntil([&] { return server_->count(answer) >= 2; }, kDeadline));
-    const int second = server_->find(answer, server_->find(answer) + 1);
+    const QRegularExpression answer(QStringLiteral("^XXXXX.*\"D2T1\""));
+    ASSERT_TRUE(waitUntil([&] { return server_->find(answer) >= 0; }, kDeadline));
+    const int second = server_->find(answer);
     const QRegularExpression retry(QStringLiteral("^Reintento sin exito"));
     ASSERT_TRUE(waitUntil([&] { return server_->count(retry, second) >= 12; }, kDeadline));
     const int firstRetry = server_->find(retry, second);

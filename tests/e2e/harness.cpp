@@ -83,7 +83,8 @@ int Child::find(const QRegularExpression& re, int from) const {
 QString Child::tail(int n) const {
     QString out = QStringLiteral("---- last lines of %1 ----\n").arg(name_);
     for (qsizetype i = std::max<qsizetype>(0, lines_.size() - n); i < lines_.size(); ++i)
-        out += lines_[i].text.left(300) + QLatin1Char('\n');
+        out += QString::number(lines_[i].at).rightJustified(7) + u' ' + lines_[i].text.left(300) +
+               QLatin1Char('\n');
     return out;
 }
 

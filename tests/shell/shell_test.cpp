@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -224,7 +225,9 @@ TEST_F(Ventana, TheTicketsTabListsTheJournalAndReprints) {
         R"(XXXXX{"config":[],"comanda":[{"area":"Cocina","nomMesa":"Mesa 4","productos":[]},)"
         R"({"area":"Bar","nomMesa":"Barra","productos":[]}],"anulaciones":[],"factura":[],)"
         R"("idsLeidos":[1]})");
-    ASSERT_EQ(v->tablaTickets->rowCount(), 2) << "the list follows the journal";
+    EXPECT_EQ(v->tablaTickets->rowCount(), 0) << "a hidden window reads nothing";
+    v->show();
+    ASSERT_EQ(v->tablaTickets->rowCount(), 2) << "shown, the list follows the journal";
     EXPECT_EQ(v->tablaTickets->item(0, 4)->text(), "Bar Barra") << "newest first";
     EXPECT_EQ(v->tablaTickets->item(1, 1)->text(), "comanda");
     EXPECT_EQ(v->tablaTickets->item(1, 2)->text(), "Cocina");
@@ -241,6 +244,11 @@ TEST_F(Ventana, TheTicketsTabListsTheJournalAndReprints) {
     QCoreApplication::processEvents();
     EXPECT_EQ(impresoras.tapesOf("Cocina").size(), 1);
     EXPECT_EQ(impresoras.tapesOf("Bar").size(), 2);
+    // Three changes while it shows: the list is read once, shortly after.
+    QElapsedTimer espera;
+    espera.start();
+    while (v->tablaTickets->rowCount() != 5 && espera.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     EXPECT_EQ(v->tablaTickets->rowCount(), 5);
 }
 
