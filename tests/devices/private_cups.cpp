@@ -35,12 +35,14 @@ bool writeText(const QString& path, const QByteArray& text,
     return ok && f.setPermissions(perms);
 }
 
-// Copies every job, raw or PDF, to DIR/QUEUE-JOBID; the scheduler runs it as root.
+// Copies every job, raw or PDF, to DIR/QUEUE-JOBID, and its title (job-name) to
+// DIR/../titles/QUEUE-JOBID before the job itself appears; the scheduler runs it as root.
 const char kBackend[] =
     "#!/bin/sh\n"
     "if [ $# -eq 0 ]; then echo 'direct capture \"Unknown\" \"Capture\"'; exit 0; fi\n"
     "dir=${DEVICE_URI#capture:}\n"
     "out=\"$dir/$PRINTER-$1\"\n"
+    "printf '%s' \"$3\" > \"$dir/../titles/$PRINTER-$1\"\n"
     "if [ -n \"$6\" ]; then cat \"$6\" > \"$out.part\"; else cat > \"$out.part\"; fi\n"
     "mv \"$out.part\" \"$out\"\n";
 
@@ -74,8 +76,8 @@ QString PrivateCups::start() {
     dir_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/cups-test-XXXXXX"));
     if (!dir_->isValid()) return QStringLiteral("no temporary folder");
     const QString root = dir_->path();
-    for (const char* sub :
-         {"conf", "conf/ppd", "lib/backend", "spool", "tmp", "cache", "state", "log", "out"}) {
+    for (const char* sub : {"conf", "conf/ppd", "lib/backend", "spool", "tmp", "cache", "state",
+                            "log", "out", "titles"}) {
         QDir().mkpath(root + u'/' + QLatin1String(sub));
     }
     // The scheduler starts filters and backends through its own helpers.
@@ -315,6 +317,11 @@ bool PrivateCups::waitCaptured(const QString& queue, int count, int timeoutMs) c
         QThread::msleep(50);
     }
     return true;
+}
+
+QString PrivateCups::jobTitle(const QString& capturedPath) const {
+    QFile f(dir_->filePath(QStringLiteral("titles/") + QFileInfo(capturedPath).fileName()));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
 QString PrivateCups::errorLog() const {

@@ -15,7 +15,8 @@ namespace testing_cups {
  * A CUPS scheduler of our own, for one test run: its configuration, spool and logs live in a
  * temporary folder, clients reach it through a private Unix socket (CUPS_SERVER), and every
  * queue created here prints through a capture backend that stores each job as a file named
- * QUEUE-JOBID in capturedFolder(). Needs root (the capture backend runs as root).
+ * QUEUE-JOBID in capturedFolder(), its title beside it (jobTitle()). Needs root (the capture
+ * backend runs as root).
  */
 class PrivateCups {
   public:
@@ -49,6 +50,8 @@ class PrivateCups {
     QStringList captured(const QString& queue) const;
     /** Waits until a queue has captured at least count jobs; false after the time-out. */
     bool waitCaptured(const QString& queue, int count, int timeoutMs = 15000) const;
+    /** The title (job-name) a captured job was submitted with; "" when unknown. */
+    QString jobTitle(const QString& capturedPath) const;
     QString errorLog() const;
     QString socketPath() const;
 

@@ -1,7 +1,9 @@
 // The server killed again and again while it prints a batch: every ticket of every document
 // it received prints exactly once, counted from the printed files.
+#include <cups/cups.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,6 +15,7 @@
 #include <memory>
 
 #include "harness.h"
+#include "private_cups.h"
 
 #ifndef SI_SERVER_BIN
 #define SI_SERVER_BIN ""
@@ -104,18 +107,34 @@ class Journal : public ::testing::Test {
         if (server_) server_->stop();
         if (sim_) sim_->stop(QStringLiteral("quit"));
         if (HasFailure()) {
-            if (server_) std::fprintf(stderr, "%s", qPrintable(server_->tail(60)));
-            if (sim_) std::fprintf(stderr, "%s", qPrintable(sim_->tail(40)));
+            // E2E_FULL_LOGS=1 shows every run of the server whole, and the simulator's log.
+            const bool full = qEnvironmentVariableIsSet("E2E_FULL_LOGS");
+            if (full) std::fprintf(stderr, "%s", qPrintable(earlierRuns_));
+            if (server_) std::fprintf(stderr, "%s", qPrintable(server_->tail(full ? 1 << 30 : 60)));
+            if (sim_) std::fprintf(stderr, "%s", qPrintable(sim_->tail(full ? 1 << 30 : 40)));
         }
     }
 
+    // Forgets the ended server, keeping its log for a failure report.
+    void retireServer() {
+        if (!server_) return;
+        server_->stop();
+        earlierRuns_ += server_->tail(1 << 30);
+        server_.reset();
+    }
+
     QStringList serverArgs() const {
-        return {QStringLiteral("--app-dir"),      root_ + QStringLiteral("/app"),
-                QStringLiteral("--notify-host"),  QStringLiteral("127.0.0.1"),
-                QStringLiteral("--notify-port"),  notifyPort_,
-                QStringLiteral("--job-host"),     QStringLiteral("127.0.0.1:") + jobPort_,
-                QStringLiteral("--ca-file"),      root_ + QStringLiteral("/cert/cert.pem"),
-                QStringLiteral("--printers"),     QStringLiteral("virtual"),
+        return QStringList{
+                   QStringLiteral("--app-dir"),     root_ + QStringLiteral("/app"),
+                   QStringLiteral("--notify-host"), QStringLiteral("127.0.0.1"),
+                   QStringLiteral("--notify-port"), notifyPort_,
+                   QStringLiteral("--job-host"),    QStringLiteral("127.0.0.1:") + jobPort_,
+                   QStringLiteral("--ca-file"),     root_ + QStringLiteral("/cert/cert.pem")} +
+               (printerArgs_.isEmpty() ? virtualPrinters() : printerArgs_);
+    }
+
+    QStringList virtualPrinters() const {
+        return {QStringLiteral("--printers"),     QStringLiteral("virtual"),
                 QStringLiteral("--printer"),      QStringLiteral("Cocina"),
                 QStringLiteral("--printer"),      QStringLiteral("Bar"),
                 QStringLiteral("--printer"),      QStringLiteral("Facturas"),
@@ -124,7 +143,7 @@ class Journal : public ::testing::Test {
     }
 
     void startServer(const QStringList& env = {}) {
-        if (server_) server_->stop();
+        retireServer();
         server_ = std::make_unique<Child>(QStringLiteral("servidor-impresoras"), clock_);
         const int from = static_cast<int>(sim_->lines().size());
         starts_.append(clock_.elapsed());
@@ -143,7 +162,7 @@ class Journal : public ::testing::Test {
         ::kill(static_cast<pid_t>(server_->pid()), SIGKILL);
         kills_.append(clock_.elapsed());
         waitUntil([&] { return !server_->running(); }, kDeadline);
-        server_.reset();
+        retireServer();
     }
 
     void queueDocument(int n) {
@@ -187,6 +206,20 @@ class Journal : public ::testing::Test {
         return seen;
     }
 
+    // The journal's tickets as --tickets lists them: one tab-separated line each.
+    QList<QStringList> ticketLines() const {
+        QProcess p;
+        p.start(QString::fromUtf8(SI_SERVER_BIN),
+                {QStringLiteral("--app-dir"), root_ + QStringLiteral("/app"),
+                 QStringLiteral("--tickets")});
+        p.waitForFinished(10000);
+        QList<QStringList> lines;
+        for (const QByteArray& l : p.readAllStandardOutput().split('\n')) {
+            if (!l.isEmpty()) lines.append(QString::fromUtf8(l).split(u'\t'));
+        }
+        return lines;
+    }
+
     // Document number -> its journal rows as --tickets lists them (state and title).
     QMap<int, QStringList> listedByTickets() const {
         QProcess p;
@@ -216,10 +249,13 @@ class Journal : public ::testing::Test {
     // written whole at least 0.3 s before a kill (or before the end, with no kill after).
     // An answer written just before a kill may be read here only after it: any answer seen
     // from 0.3 s before a kill until the restart went to the process that the kill ended.
+    // Printed tickets are counted in `seen` ("D7T2" -> copies), by default from the files.
     void expectEveryReceivedTicketOnce(int documents) {
+        expectEveryReceivedTicketOnce(documents, printed());
+    }
+    void expectEveryReceivedTicketOnce(int documents, const QMap<QString, int>& seen) {
         const QMap<int, qint64> s = served();
         const QMap<int, QStringList> listed = listedByTickets();
-        const QMap<QString, int> seen = printed();
         int received = 0;
         int seenAfterKill = 0;
         for (int n = 1; n <= documents; ++n) {
@@ -269,6 +305,8 @@ class Journal : public ::testing::Test {
     std::unique_ptr<Child> server_;
     QList<qint64> kills_;
     QList<qint64> starts_;
+    QStringList printerArgs_;  // empty: virtual printers writing text files
+    QString earlierRuns_;      // the logs of the servers ended so far
 };
 
 TEST_F(Journal, KilledTenTimesOverABatchEveryReceivedTicketPrintsOnce) {
@@ -410,6 +448,191 @@ TEST_F(Journal, PrintersDownForAWhileThenBackPrintEachTicketOnce) {
     EXPECT_GT(
         server_->count(re(QStringLiteral("^balloon 1 Impresion de comanda: Comanda enviada a "))),
         0);
+}
+
+// The same batch through a private CUPS scheduler: raw queues that take the printers' own
+// text, so each captured job says which ticket it carries, and its job-name says which
+// journal ticket it was sent as.
+class JournalOnCups : public Journal {
+  protected:
+    void SetUp() override {
+        if (geteuid() != 0) GTEST_SKIP() << "a private CUPS scheduler needs root";
+        Journal::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        ASSERT_EQ(cups_.start(), QString());  // points this process and its children at it
+        for (const char* q : {"Cocina", "Bar", "Facturas"})
+            ASSERT_EQ(cups_.addRawQueue(QLatin1String(q)), QString());
+        QFile ini(root_ + QStringLiteral("/app/servidor.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[impresoras]\nCocina=escpos-text\nBar=escpos-text\nFacturas=escpos-text\n");
+        ini.close();
+        printerArgs_ = {QStringLiteral("--printers"), QStringLiteral("cups"),
+                        QStringLiteral("--default"), QStringLiteral("Facturas")};
+    }
+
+    void TearDown() override {
+        Journal::TearDown();
+        if (!HasFailure()) return;
+        std::fprintf(stderr, "---- the journal ----\n");
+        for (const QStringList& fields : ticketLines())
+            std::fprintf(stderr, "%s\n", qPrintable(fields.join(u' ')));
+        std::fprintf(stderr, "---- captured jobs ----\n");
+        for (const Job& job : jobs()) {
+            const QStringList marks(job.marks.cbegin(), job.marks.cend());
+            std::fprintf(stderr, "%s %s %s\n", qPrintable(job.queue), qPrintable(job.title),
+                         qPrintable(marks.join(u',')));
+        }
+        std::fprintf(stderr, "%s\n", qPrintable(cups_.errorLog()));
+    }
+
+    struct Job {
+        QString queue;
+        QString title;        // job-name
+        QSet<QString> marks;  // the tickets its text names ("D7T2")
+    };
+
+    QList<Job> jobs() const {
+        QList<Job> out;
+        const QRegularExpression mark(QStringLiteral("D(\\d+)T(\\d)"));
+        for (const char* q : {"Cocina", "Bar", "Facturas"}) {
+            for (const QString& path : cups_.captured(QLatin1String(q))) {
+                QFile f(path);
+                if (!f.open(QIODevice::ReadOnly)) continue;
+                Job job{QLatin1String(q), cups_.jobTitle(path), {}};
+                // The printer's own text: the marks are plain ASCII among the commands.
+                auto it = mark.globalMatch(QString::fromLatin1(f.readAll()));
+                while (it.hasNext()) job.marks.insert(it.next().captured(0));
+                out.append(job);
+            }
+        }
+        return out;
+    }
+
+    // The kill after the journal named a ticket's job, as if it came between creating the
+    // job and sending its document: a job of that name that never gets one. Its CUPS id.
+    int holdTheJobLeftSent() {
+        QString id;
+        QString printer;
+        for (const QStringList& fields : ticketLines()) {
+            if (fields.value(4) != QLatin1String("enviado")) continue;
+            id = fields.value(0);
+            printer = fields.value(3);
+        }
+        EXPECT_FALSE(id.isEmpty()) << "no ticket left sent";
+        QString instance;
+        waitUntil(
+            [&] {
+                for (const Job& job : jobs()) instance = job.title.section(u'-', 1, -2);
+                return !instance.isEmpty();
+            },
+            kDeadline);
+        if (id.isEmpty() || instance.isEmpty()) return 0;
+        const QByteArray name = QStringLiteral("ticket-%1-%2").arg(instance, id).toUtf8();
+        const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, printer.toUtf8().constData(),
+                                      name.constData(), 0, nullptr);
+        EXPECT_GT(job, 0) << cupsLastErrorString();
+        return job;
+    }
+
+    static int jobState(int id) {
+        cups_job_t* all = nullptr;
+        const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &all, nullptr, 0, CUPS_WHICHJOBS_ALL);
+        int state = 0;
+        for (int i = 0; i < count; ++i) {
+            if (all[i].id == id) state = all[i].state;
+        }
+        if (count > 0) cupsFreeJobs(count, all);
+        return state;
+    }
+
+    testing_cups::PrivateCups cups_;
+};
+
+TEST_F(JournalOnCups, KilledAtEachStepAndAtRandomEveryReceivedTicketPrintsOnceByJobName) {
+    constexpr int kDocuments = 20;
+    queueBatch(kDocuments);
+    // Ended as a kill would end it: before the job exists, after it is sent, after it is marked.
+    // A run ended before its ticket's job existed, or after the job was sent but before it
+    // was marked, leaves a document for the next start to resume.
+    const QRegularExpression resumed(
+        QStringLiteral("^Reanudando documento de \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"));
+    bool unfinished = false;
+    const auto expectResumed = [&](const char* after) {
+        if (!unfinished) return;
+        EXPECT_TRUE(waitUntil([&] { return server_->find(resumed) >= 0; }, kDeadline))
+            << "nothing resumed after " << after;
+    };
+    const char* last = "";
+    int heldJob = 0;
+    for (const auto& [step, leaves] :
+         {std::pair{"trabajo:4", true}, {"envio:5", true}, {"marca:3", false}}) {
+        const int before = servedCount();
+        startServer({QStringLiteral("SERVIDOR_IMPRESORAS_FALLO=") + QLatin1String(step)});
+        expectResumed(last);
+        notify();
+        ASSERT_TRUE(waitUntil([&] { return !server_->running(); }, 4 * kDeadline))
+            << "never reached " << step;
+        retireServer();
+        kills_.append(clock_.elapsed());
+        EXPECT_GT(servedCount(), before) << step;
+        unfinished = leaves;
+        last = step;
+        if (heldJob == 0) heldJob = holdTheJobLeftSent();
+    }
+    // kill -9 at moments spread over the rest of the batch.
+    startServer();
+    expectResumed(last);
+    notify();
+    QRandomGenerator random(5);
+    for (const int target : {9, 13, 17}) {
+        ASSERT_TRUE(waitUntil([&] { return servedCount() >= target; }, 4 * kDeadline))
+            << "served " << servedCount();
+        waitUntil([] { return false; }, static_cast<int>(random.bounded(250)));
+        killServer();
+        startServer();
+        notify();
+    }
+    ASSERT_TRUE(waitUntil([&] { return servedCount() >= kDocuments; }, 6 * kDeadline));
+    // Until every journaled ticket is done and captured (a document handed over just before a
+    // kill never reached the journal, so there may be fewer than the batch's).
+    waitUntil(
+        [&] {
+            const QList<QStringList> listed = ticketLines();
+            for (const QStringList& fields : listed) {
+                if (fields.value(4) != QLatin1String("impreso")) return false;
+            }
+            return jobs().size() >= listed.size();
+        },
+        kDeadline);
+    waitUntil([] { return false; }, 1500);
+
+    // Journal id -> the ticket it is, from the journal's own listing.
+    QMap<QString, QString> ticketOf;
+    const QRegularExpression mark(QStringLiteral("D\\d+T\\d$"));
+    for (const QStringList& fields : ticketLines()) {
+        const auto m = mark.match(fields.value(5).toUpper());
+        if (m.hasMatch()) ticketOf.insert(fields.value(0), m.captured(0));
+    }
+    const QRegularExpression name(QStringLiteral("^ticket-.+-(\\d+)$"));
+    QMap<QString, int> byName;
+    QMap<QString, int> seen;
+    for (const Job& job : jobs()) {
+        ++byName[job.title];
+        const auto m = name.match(job.title);
+        EXPECT_TRUE(m.hasMatch()) << "a job named " << job.title.toStdString() << " on "
+                                  << job.queue.toStdString();
+        EXPECT_EQ(job.marks.size(), 1) << job.title.toStdString();
+        if (!m.hasMatch() || job.marks.size() != 1) continue;
+        const QString ticket = *job.marks.cbegin();
+        EXPECT_EQ(ticketOf.value(m.captured(1)), ticket)
+            << "job " << job.title.toStdString() << " carries another ticket than its name says";
+        ++seen[ticket];
+    }
+    for (auto it = byName.cbegin(); it != byName.cend(); ++it)
+        EXPECT_EQ(it.value(), 1) << it.key().toStdString() << " was printed twice";
+    EXPECT_EQ(jobState(heldJob), IPP_JSTATE_CANCELED)
+        << "a job that never got its document is cancelled before its ticket goes again";
+    expectEveryReceivedTicketOnce(kDocuments, seen);
 }
 
 }  // namespace

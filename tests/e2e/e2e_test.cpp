@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
+#include <QProcess>
 #include <algorithm>
 #include <cstdio>
 #include <ostream>
@@ -476,46 +477,216 @@ TEST_F(EndToEnd, SoakOfTwoThousandDocumentsPrintsEachOnceWithoutGrowing) {
 
 // ---- real queues ----
 
-TEST_F(EndToEnd, QueueStoppedMidRunSendsItsTicketsToTheDefaultQueue) {
-    if (geteuid() != 0) GTEST_SKIP() << "a private CUPS scheduler needs root";
-    testing_cups::PrivateCups cups;  // points this process and its children at itself
-    ASSERT_EQ(cups.start(), QString());
-    for (const auto& [name, width] : {std::pair{"Cocina", 80}, {"Bar", 58}, {"Facturas", 80}})
-        ASSERT_EQ(cups.addRollQueue(QString::fromLatin1(name), width), QString());
-    ASSERT_EQ(
-        cups.admin(QStringLiteral("lpadmin"), {QStringLiteral("-d"), QStringLiteral("Facturas")}),
-        QString());
+// How an area's queue is taken down and brought back: stopped, or refusing jobs.
+struct QueueDown {
+    const char* name;
+    const char* down;
+    const char* up;
+    bool withReason = true;  // the operator gives one (-r); otherwise CUPS's own stands
+};
 
-    startSim();
-    startServer({}, {QStringLiteral("--printers"), QStringLiteral("cups")});
-    const auto printOne = [&](int n) {
+void PrintTo(const QueueDown& q, std::ostream* out) {
+    *out << q.name;
+}
+
+// Kitchen tickets print on Cocina; Facturas is the default queue.
+class RealQueues : public EndToEnd {
+  protected:
+    void SetUp() override {
+        EndToEnd::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        if (geteuid() != 0) GTEST_SKIP() << "a private CUPS scheduler needs root";
+        ASSERT_EQ(cups_.start(), QString());  // points this process and its children at it
+        for (const auto& [name, width] : {std::pair{"Cocina", 80}, {"Bar", 58}, {"Facturas", 80}})
+            ASSERT_EQ(cups_.addRollQueue(QString::fromLatin1(name), width), QString());
+        ASSERT_EQ(cups_.admin(QStringLiteral("lpadmin"),
+                              {QStringLiteral("-d"), QStringLiteral("Facturas")}),
+                  QString());
+    }
+
+    void TearDown() override {
+        EndToEnd::TearDown();
+        if (HasFailure()) std::fprintf(stderr, "%s\n", qPrintable(cups_.errorLog()));
+    }
+
+    void printOne(int n) {
         queue(kitchenDocument(n), QStringLiteral("c%1").arg(n));
         command(QStringLiteral("notify ") + kCode);
-    };
-    // Waits with the event loop running, so both children's output keeps being read.
-    const auto captured = [&](const char* queue, int count) {
-        return waitUntil([&] { return cups.captured(QString::fromLatin1(queue)).size() >= count; },
-                         kDeadline);
-    };
-    printOne(1);
-    ASSERT_TRUE(captured("Cocina", 1)) << cups.errorLog().toStdString();
+    }
 
-    ASSERT_EQ(cups.admin(QStringLiteral("cupsdisable"), {QStringLiteral("Cocina")}), QString());
+    // Waits with the event loop running, so both children's output keeps being read.
+    bool captured(const char* queue, int count) {
+        return waitUntil([&] { return cups_.captured(QString::fromLatin1(queue)).size() >= count; },
+                         kDeadline);
+    }
+
+    // The captured jobs of both queues whose text names document n.
+    int capturesOf(int n) const {
+        int found = 0;
+        for (const char* q : {"Cocina", "Facturas", "Bar"}) {
+            for (const QString& job : cups_.captured(QString::fromLatin1(q))) {
+                const QString text = testing_cups::pdfText(job);
+                if (text.contains(QStringLiteral("E2E-%1\n").arg(n)) ||
+                    text.contains(QStringLiteral("E2E-%1 ").arg(n)))
+                    ++found;
+            }
+        }
+        return found;
+    }
+
+    // The status the server sends after the line at index from of its own log: it logs each
+    // status message as it sends it.
+    QString statusSentAfter(int from) const {
+        const int i =
+            server_->find(re(QStringLiteral("^\\{\"idSyA\":\"%1\",\"status\":").arg(kCode)), from);
+        return i < 0 ? QString() : server_->lines()[i].text.section(u'"', 7, 7);
+    }
+
+    QString admin(const QString& program, const QStringList& args) {
+        return cups_.admin(program, args);
+    }
+
+    // The --tickets lines of the journal the running server writes.
+    QStringList ticketLines() const {
+        QProcess p;
+        p.start(QString::fromUtf8(SI_SERVER_BIN),
+                {QStringLiteral("--app-dir"), root_ + QStringLiteral("/app"),
+                 QStringLiteral("--tickets")});
+        p.waitForFinished(kDeadline);
+        return QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    testing_cups::PrivateCups cups_;
+};
+
+class QueueDownFallsBack : public RealQueues, public ::testing::WithParamInterface<QueueDown> {};
+
+// The kitchen's own queue goes down mid-run: its ticket prints once on the default queue, the
+// operator is told why in a warning balloon and the log, and the document counts as printed.
+TEST_P(QueueDownFallsBack, TicketPrintsOnceOnTheDefaultQueueAndTheOperatorIsToldWhy) {
+    const QueueDown& how = GetParam();
+    // A reason as an operator types it: parentheses and a non-ASCII letter pass through whole.
+    const QString reason = QStringLiteral("Tapa abierta (sin papel), revisión");
+    startSim();
+    startServer({}, {QStringLiteral("--printers"), QStringLiteral("cups")});
+    printOne(1);
+    ASSERT_TRUE(captured("Cocina", 1));
+
+    ASSERT_EQ(
+        admin(QString::fromLatin1(how.down),
+              how.withReason ? QStringList{QStringLiteral("-r"), reason, QStringLiteral("Cocina")}
+                             : QStringList{QStringLiteral("Cocina")}),
+        QString());
     const int from = static_cast<int>(server_->lines().size());
     printOne(2);
-    ASSERT_TRUE(captured("Facturas", 1)) << cups.errorLog().toStdString();
-    EXPECT_TRUE(testing_cups::pdfText(cups.captured(QStringLiteral("Facturas")).first())
+    ASSERT_TRUE(captured("Facturas", 1));
+    EXPECT_TRUE(testing_cups::pdfText(cups_.captured(QStringLiteral("Facturas")).first())
                     .contains(QStringLiteral("E2E-2")));
-    EXPECT_EQ(cups.captured(QStringLiteral("Cocina")).size(), 1);
+    // Exactly this text, the reason aside when CUPS gives its own: never an empty one.
+    const QString text =
+        QRegularExpression::escape(QStringLiteral("La impresora Cocina no esta disponible (")) +
+        (how.withReason ? QRegularExpression::escape(reason) : QStringLiteral("[^()]*\\S[^()]*")) +
+        QRegularExpression::escape(QStringLiteral("). El ticket se imprimio en Facturas."));
+    const auto exactly = [](const QString& pattern) {
+        return QRegularExpression(QLatin1Char('^') + pattern + QLatin1Char('$'));
+    };
+    const QRegularExpression balloon = exactly(
+        QRegularExpression::escape(QStringLiteral("balloon 2 Impresora no disponible: ")) + text);
+    ASSERT_TRUE(waitUntil([&] { return server_->find(balloon, from) >= 0; }, kDeadline));
+    EXPECT_EQ(server_->count(balloon, from), 1);
+    EXPECT_EQ(server_->count(exactly(text), from), 1) << "the log says the same";
     EXPECT_EQ(server_->count(re(QStringLiteral("Error al imprimir")), from), 0)
-        << "the fallback is silent";
+        << "the ticket printed: no error";
+    const int after = server_->find(balloon, from);
+    ASSERT_TRUE(waitUntil([&] { return !statusSentAfter(after).isEmpty(); }, kDeadline));
+    EXPECT_EQ(statusSentAfter(after), QStringLiteral("0")) << "the document printed whole";
 
-    ASSERT_EQ(cups.admin(QStringLiteral("cupsenable"), {QStringLiteral("Cocina")}), QString());
+    ASSERT_EQ(admin(QString::fromLatin1(how.up), {QStringLiteral("Cocina")}), QString());
+    const int back = static_cast<int>(server_->lines().size());
     printOne(3);
     ASSERT_TRUE(captured("Cocina", 2));
-    EXPECT_TRUE(testing_cups::pdfText(cups.captured(QStringLiteral("Cocina")).last())
+    EXPECT_TRUE(testing_cups::pdfText(cups_.captured(QStringLiteral("Cocina")).last())
                     .contains(QStringLiteral("E2E-3")));
-    EXPECT_EQ(cups.captured(QStringLiteral("Facturas")).size(), 1);
+    waitUntil([] { return false; }, 1000);
+    EXPECT_EQ(cups_.captured(QStringLiteral("Facturas")).size(), 1);
+    EXPECT_EQ(cups_.captured(QStringLiteral("Cocina")).size(), 2);
+    EXPECT_EQ(server_->count(re(QStringLiteral("^balloon 2 ")), back), 0);
+    for (int n = 1; n <= 3; ++n) EXPECT_EQ(capturesOf(n), 1) << "document " << n;
+    server_->stop();
+    server_.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EndToEnd, QueueDownFallsBack,
+    ::testing::Values(QueueDown{"stopped", "cupsdisable", "cupsenable"},
+                      QueueDown{"rejecting", "cupsreject", "cupsaccept"},
+                      QueueDown{"stoppedWithoutReason", "cupsdisable", "cupsenable", false},
+                      QueueDown{"rejectingWithoutReason", "cupsreject", "cupsaccept", false}),
+    [](const ::testing::TestParamInfo<QueueDown>& p) { return std::string(p.param.name); });
+
+// Both the kitchen's queue and the default one down: the ticket waits in the journal and the
+// status says so; once the queues are back, a retry prints it once and says 0 at once.
+TEST_F(RealQueues, BothQueuesDownTicketWaitsThenPrintsOnceWhenTheyAreBack) {
+    startSim();
+    // No heartbeat in the test's time: every status seen follows a document or a retry.
+    startServer({QStringLiteral("--retry-ms"), QStringLiteral("500"),
+                 QStringLiteral("--heartbeat-ms"), QStringLiteral("600000")},
+                {QStringLiteral("--printers"), QStringLiteral("cups")});
+    for (const char* q : {"Cocina", "Facturas"})
+        ASSERT_EQ(
+            admin(QStringLiteral("cupsdisable"),
+                  {QStringLiteral("-r"), QStringLiteral("Sin papel"), QString::fromLatin1(q)}),
+            QString());
+    const int from = static_cast<int>(server_->lines().size());
+    const int simFrom = static_cast<int>(sim_->lines().size());
+    printOne(5);
+    const QRegularExpression answer(QStringLiteral("^Respuesta: $"));
+    ASSERT_TRUE(waitUntil([&] { return server_->find(answer, from) >= 0; }, kDeadline));
+    const int doc = server_->find(answer, from);
+    ASSERT_TRUE(waitUntil([&] { return !statusSentAfter(doc).isEmpty(); }, kDeadline));
+    EXPECT_EQ(statusSentAfter(doc), QStringLiteral("1")) << "a ticket printed nowhere";
+    const auto status = [&](const char* value) {
+        return re(QStringLiteral("^\\d+ status \\d+ %1 %2$").arg(kCode, QLatin1String(value)));
+    };
+    ASSERT_TRUE(waitUntil([&] { return sim_->find(status("1"), simFrom) >= 0; }, kDeadline));
+    EXPECT_GT(server_->count(re(QStringLiteral("^balloon 3 Error al imprimir: .*Facturas")), from),
+              0)
+        << "the operator is told the default failed too";
+
+    const QStringList waiting = ticketLines();
+    ASSERT_EQ(waiting.size(), 1) << waiting.join(u'\n').toStdString();
+    const QStringList fields = waiting.first().split(u'\t');
+    ASSERT_EQ(fields.size(), 6);
+    EXPECT_EQ(fields[2], QStringLiteral("comanda"));
+    EXPECT_EQ(fields[3], QStringLiteral("Cocina"));
+    EXPECT_EQ(fields[4], QStringLiteral("pendiente"));
+    EXPECT_EQ(fields[5], QStringLiteral("Cocina E2E-5"));
+    // Retries fail quietly while both stay down.
+    const QRegularExpression retry(QStringLiteral("^Reintento sin exito del ticket "));
+    ASSERT_TRUE(waitUntil([&] { return server_->count(retry, doc) >= 2; }, kDeadline));
+    EXPECT_EQ(sim_->count(status("0"), simFrom), 0);
+
+    ASSERT_EQ(admin(QStringLiteral("cupsenable"), {QStringLiteral("Cocina")}), QString());
+    ASSERT_EQ(admin(QStringLiteral("cupsenable"), {QStringLiteral("Facturas")}), QString());
+    const int back = static_cast<int>(server_->lines().size());
+    const int simBack = static_cast<int>(sim_->lines().size());
+    ASSERT_TRUE(captured("Cocina", 1));
+    ASSERT_TRUE(waitUntil([&] { return sim_->find(status("0"), simBack) >= 0; }, kDeadline))
+        << "the last waiting ticket printed: status 0 at once, not at a heartbeat";
+    const int printed =
+        server_->find(re(QStringLiteral("^balloon 1 Impresion de comanda: Comanda enviada a "
+                                        "Cocina$")),
+                      back);
+    ASSERT_GE(printed, 0);
+    EXPECT_EQ(statusSentAfter(printed), QStringLiteral("0"));
+    // Further retries find nothing to do.
+    waitUntil([] { return false; }, 1500);
+    EXPECT_EQ(cups_.captured(QStringLiteral("Cocina")).size(), 1);
+    EXPECT_TRUE(cups_.captured(QStringLiteral("Facturas")).isEmpty());
+    EXPECT_EQ(capturesOf(5), 1);
+    const QStringList done = ticketLines();
+    ASSERT_EQ(done.size(), 1);
+    EXPECT_EQ(done.first().section(u'\t', 4, 4), QStringLiteral("impreso"));
     server_->stop();
     server_.reset();
 }
