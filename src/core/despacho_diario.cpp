@@ -1,8 +1,8 @@
 #include "core/despacho_diario.h"
 
-#include "core/punto_fallo.h"
 #include "printing/despacho.h"
 #include "printing/print_device.h"
+#include "printing/punto_fallo.h"
 #include "printing/ticket_comun.h"
 
 namespace core {
@@ -91,7 +91,7 @@ void DespachoDiario::marcarPendientes() {
     if (porMarcar_.isEmpty()) return;
     diario_.marcar(porMarcar_);
     porMarcar_.clear();
-    puntoFallo("marca");
+    printing::puntoFallo("marca");
 }
 
 bool DespachoDiario::antesDeImprimir(printing::TicketEnCurso& ticket) {
@@ -120,14 +120,14 @@ void DespachoDiario::alEnviar(const printing::TicketEnCurso& ticket, const QStri
     porMarcar_.append({actual_->id, EstadoTicket::Enviado, destino, impresora});
     diario_.marcar(porMarcar_);
     porMarcar_.clear();
-    puntoFallo("trabajo");
+    printing::puntoFallo("trabajo");
 }
 
 void DespachoDiario::alTerminar(const printing::TicketEnCurso& ticket,
                                 const printing::ResultadoTicket& resultado) {
     if (!actual_) return;
     if (resultado.enviado) {
-        puntoFallo("envio");
+        printing::puntoFallo("envio");
         porMarcar_.append({actual_->id, EstadoTicket::Impreso, {}, resultado.impresora});
         ++resultado_.enviados;
         if (!resultado_.impresorasBien.contains(resultado.impresora))

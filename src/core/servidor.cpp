@@ -6,7 +6,7 @@
 
 #include "core/despacho_diario.h"
 #include "core/diario.h"
-#include "core/punto_fallo.h"
+#include "printing/punto_fallo.h"
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -294,7 +294,7 @@ void Servidor::procesarRespuesta(const QString& texto) {
                     printing::setComunicacion(raiz, entorno_);
                     sinImprimir = *entorno_.ticketsSinImprimir > 0;
                 } else {
-                    puntoFallo("diario");
+                    printing::puntoFallo("diario");
                     emit ticketsCambiados();
                     const qint64 doc = diario_->ticket(ids->first())->documento;
                     // Printers that work again take what waits for them.

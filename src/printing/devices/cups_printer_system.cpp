@@ -13,6 +13,7 @@
 #include "painter_device.h"
 #include "printing/entorno.h"
 #include "printing/primitives.h"
+#include "printing/punto_fallo.h"
 #include "socket_printer.h"
 
 namespace printing {
@@ -413,6 +414,7 @@ int CupsPrinterSystem::submitJob(const QString& queue, const QString& title, con
         cupsCreateJob(CUPS_HTTP_DEFAULT, name.constData(), jobTitle.constData(), count, opts);
     cupsFreeOptions(count, opts);
     if (job <= 0) throw printerError(lastCupsError());
+    puntoFallo("creado");
     const char* format = raw ? CUPS_FORMAT_RAW : CUPS_FORMAT_PDF;
     auto fail = [&] {
         const QString reason = lastCupsError();

@@ -6,7 +6,7 @@
 #include <QList>
 #include <QtGlobal>
 
-namespace core {
+namespace printing {
 
 void puntoFallo(const char* paso) {
     static const QByteArray pedido = qgetenv("SERVIDOR_IMPRESORAS_FALLO");
@@ -18,4 +18,4 @@ void puntoFallo(const char* paso) {
     if (++vistos >= vez) ::_exit(97);
 }
 
-}  // namespace core
+}  // namespace printing
