@@ -46,7 +46,11 @@ void BandejaSistema::setTooltipText(const QString& texto) {
 }
 
 void BandejaSistema::setIcon(core::IconoBandeja imagen, const QString& tip) {
-    setIcon(iconoEstado(imagen), tip);
+    // The state changes with every document; its picture is drawn the first time only.
+    const int clave = static_cast<int>(imagen);
+    auto it = iconos_.find(clave);
+    if (it == iconos_.end()) it = iconos_.insert(clave, iconoEstado(imagen));
+    setIcon(*it, tip);
 }
 
 void BandejaSistema::setIcon(const QIcon& imagen, const QString& tip) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QIcon>
 #include <QObject>
 #include <QString>
@@ -68,6 +69,7 @@ class BandejaSistema : public QObject, public core::Bandeja {
     void modificar();
 
     Datos datos_;
+    QHash<int, QIcon> iconos_;  // each state's picture, drawn once
     QString tooltip_;
     QSystemTrayIcon* iconoSistema_ = nullptr;
     FILE* salida_ = stderr;

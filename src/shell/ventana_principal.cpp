@@ -145,6 +145,14 @@ VentanaPrincipal::VentanaPrincipal(core::Servidor& servidor, core::Dialogos& dia
     connect(&servidor_, &core::Servidor::textoBuscado, cajaRespuesta,
             &QPlainTextEdit::setPlainText);
     connect(&servidor_.registro(), &core::Registro::lineaAgregada, this, [this](const QString& t) {
+        // Laying text out costs more than printing a ticket: while the window is hidden the
+        // lines wait (as many as the box keeps) and go in when it shows.
+        if (!isVisible()) {
+            registroEnEspera_.append(t);
+            if (registroEnEspera_.size() > core::Registro::kLineasCaja)
+                registroEnEspera_.removeFirst();
+            return;
+        }
         // Appending costs only the new text; the caret goes to the end so the newest line shows.
         cajaRegistro->appendPlainText(t);
         cajaRegistro->moveCursor(QTextCursor::End);
@@ -161,6 +169,12 @@ void VentanaPrincipal::pedirActualizacionTickets() {
 
 void VentanaPrincipal::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
+    if (!registroEnEspera_.isEmpty()) {
+        for (const QString& linea : std::as_const(registroEnEspera_))
+            cajaRegistro->appendPlainText(linea);
+        registroEnEspera_.clear();
+        cajaRegistro->moveCursor(QTextCursor::End);
+    }
     if (ticketsVencidos_) actualizarTickets();
 }
 

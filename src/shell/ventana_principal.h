@@ -113,6 +113,7 @@ class VentanaPrincipal : public QWidget {
     std::unique_ptr<PintorFondo> fondo_;  // created on first use, then reused
     QTimer refrescoTickets_;
     bool ticketsVencidos_ = false;  // changed while the window was hidden
+    QStringList registroEnEspera_;  // log lines that came while the window was hidden
 };
 
 }  // namespace shell

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -400,7 +402,16 @@ TEST_F(Ventana, StartUpShowsAStoredLogoAndTheLogAndFetchedText) {
     v->iniciar();
     EXPECT_EQ(QColor(v->cajaLogo->lienzo().toImage().pixel(140, 90)), QColor(Qt::blue));
     servidor->agregarLog("una linea");
+    EXPECT_EQ(v->cajaRegistro->toPlainText(), "") << "hidden, the log waits";
+    v->show();
     EXPECT_EQ(v->cajaRegistro->toPlainText(), "una linea");
+    servidor->agregarLog("otra linea");
+    EXPECT_EQ(v->cajaRegistro->toPlainText(), "una linea\notra linea");
+    v->hide();
+    for (int i = 0; i < core::Registro::kLineasCaja + 10; ++i) servidor->agregarLog("linea");
+    v->show();
+    EXPECT_EQ(v->cajaRegistro->blockCount(), core::Registro::kLineasCaja) << "bounded";
+    EXPECT_EQ(v->cajaRegistro->document()->lastBlock().text(), "linea");
     emit buscador.completo("XXXXX[");
     EXPECT_EQ(v->cajaRespuesta->toPlainText(), "XXXXX[");
     servidor->alVigilar();
