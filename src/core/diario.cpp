@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <cstring>
 
 namespace core {
 
@@ -28,7 +29,11 @@ bool esEnlace(const QString& ruta) {
     return ::lstat(QFile::encodeName(ruta).constData(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
-/** One prepared statement, finalised when it goes out of scope. */
+/**
+ * One prepared statement, finalised when it goes out of scope; or, taken from a journal's
+ * cache of statements, reset and kept for the next time (parsing the SQL costs more than
+ * running it).
+ */
 class Sentencia {
   public:
     Sentencia(sqlite3* db, const QString& sql) {
@@ -36,7 +41,31 @@ class Sentencia {
         codigo_ = sqlite3_prepare_v2(db, texto.constData(), static_cast<int>(texto.size()), &stmt_,
                                      nullptr);
     }
-    ~Sentencia() { sqlite3_finalize(stmt_); }
+    Sentencia(QHash<QString, sqlite3_stmt*>& cache, sqlite3* db, const QString& sql)
+        : cache_(&cache), clave_(sql) {
+        sqlite3_stmt*& guardada = cache[sql];
+        if (guardada && !sqlite3_stmt_busy(guardada)) {
+            stmt_ = guardada;
+            propia_ = false;
+            codigo_ = SQLITE_OK;
+            return;
+        }
+        const QByteArray texto = sql.toUtf8();
+        codigo_ = sqlite3_prepare_v3(db, texto.constData(), static_cast<int>(texto.size()),
+                                     SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+        if (stmt_ && !guardada) {  // one in use stays apart: this copy is finalised
+            guardada = stmt_;
+            propia_ = false;
+        }
+    }
+    ~Sentencia() {
+        if (propia_) {
+            sqlite3_finalize(stmt_);
+        } else if (cache_->value(clave_) == stmt_) {  // not finalised by a close meanwhile
+            sqlite3_reset(stmt_);
+            sqlite3_clear_bindings(stmt_);
+        }
+    }
     Sentencia(const Sentencia&) = delete;
     Sentencia& operator=(const Sentencia&) = delete;
 
@@ -90,6 +119,9 @@ class Sentencia {
   private:
     sqlite3_stmt* stmt_ = nullptr;
     int codigo_ = SQLITE_ERROR;
+    bool propia_ = true;
+    QHash<QString, sqlite3_stmt*>* cache_ = nullptr;
+    QString clave_;
 };
 
 // Job documents are JSON: compressed, a journal of 20,000 tickets stays a few megabytes.
@@ -151,6 +183,8 @@ Diario::~Diario() {
 }
 
 void Diario::cerrar() {
+    for (sqlite3_stmt* s : std::as_const(sentencias_)) sqlite3_finalize(s);
+    sentencias_.clear();
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
 }
@@ -164,6 +198,12 @@ bool Diario::fallo(const QString& que) {
 }
 
 bool Diario::ejecutar(const char* sql) {
+    if (!std::strchr(sql, ';')) {  // one statement: kept prepared
+        Sentencia s(sentencias_, db_, QString::fromLatin1(sql));
+        int c = s.paso();
+        while (c == SQLITE_ROW) c = s.paso();
+        return c == SQLITE_DONE;
+    }
     char* mensaje = nullptr;
     const int c = sqlite3_exec(db_, sql, nullptr, nullptr, &mensaje);
     sqlite3_free(mensaje);
@@ -344,13 +384,15 @@ std::optional<QList<qint64>> Diario::registrarDocumento(const QDateTime& recibid
     QList<qint64> ids;
     bool ok = false;
     {
-        Sentencia doc(db_, QStringLiteral("INSERT INTO documentos(recibido, texto) VALUES(?, ?)"));
+        Sentencia doc(sentencias_, db_,
+                      QStringLiteral("INSERT INTO documentos(recibido, texto) VALUES(?, ?)"));
         doc.enlazarTodos({recibido.toMSecsSinceEpoch(), comprimir(texto)});
         ok = doc.ejecutar();
         const qint64 documento = sqlite3_last_insert_rowid(db_);
-        Sentencia t(db_, QStringLiteral("INSERT INTO tickets(documento, orden, tipo, clave, "
-                                        "impresora, estado, titulo, creado) "
-                                        "VALUES(?, ?, ?, ?, ?, 'pendiente', ?, ?)"));
+        Sentencia t(sentencias_, db_,
+                    QStringLiteral("INSERT INTO tickets(documento, orden, tipo, clave, "
+                                   "impresora, estado, titulo, creado) "
+                                   "VALUES(?, ?, ?, ?, ?, 'pendiente', ?, ?)"));
         for (int i = 0; ok && i < tickets.size(); ++i) {
             const TicketPlan& p = tickets[i];
             t.enlazarTodos({documento, i, textoTipo(p.tipo), p.clave, p.impresora, p.titulo,
@@ -425,9 +467,10 @@ bool Diario::marcar(const QList<CambioEstado>& cambios) {
     }
     bool ok = true;
     {
-        Sentencia s(db_, QStringLiteral("UPDATE tickets SET estado = ?, envio = "
-                                        "COALESCE(?, envio), impresora = COALESCE(?, impresora) "
-                                        "WHERE id = ?"));
+        Sentencia s(sentencias_, db_,
+                    QStringLiteral("UPDATE tickets SET estado = ?, envio = "
+                                   "COALESCE(?, envio), impresora = COALESCE(?, impresora) "
+                                   "WHERE id = ?"));
         for (const CambioEstado& c : cambios) {
             s.enlazarTodos({textoEstado(c.estado), c.envio.isNull() ? QVariant() : c.envio,
                             c.impresora.isNull() ? QVariant() : c.impresora, c.ticket});
@@ -475,7 +518,7 @@ bool Diario::marcar(qint64 ticket, EstadoTicket estado, const QString& envio) {
 QList<TicketDiario> Diario::consultar(const QString& donde, const QList<QVariant>& valores) {
     QList<TicketDiario> lista;
     if (!db_) return lista;
-    Sentencia s(db_, QLatin1String(kColumnas) + donde);
+    Sentencia s(sentencias_, db_, QLatin1String(kColumnas) + donde);
     s.enlazarTodos(valores);
     while (s.paso() == SQLITE_ROW) {
         TicketDiario t;
@@ -505,7 +548,8 @@ std::optional<TicketDiario> Diario::ticket(qint64 id) {
 
 std::optional<DocumentoDiario> Diario::documento(qint64 id) {
     if (!db_) return std::nullopt;
-    Sentencia s(db_, QStringLiteral("SELECT recibido, texto, error FROM documentos WHERE id = ?"));
+    Sentencia s(sentencias_, db_,
+                QStringLiteral("SELECT recibido, texto, error FROM documentos WHERE id = ?"));
     s.enlazar(1, id);
     if (s.paso() != SQLITE_ROW) return std::nullopt;
     return DocumentoDiario{id, desdeMs(s.entero(0)), s.documento(1), s.texto(2)};
@@ -531,7 +575,8 @@ QList<TicketDiario> Diario::sinTerminar() {
 
 bool Diario::hayPendientes() {
     if (!db_) return false;
-    Sentencia s(db_, QStringLiteral("SELECT 1 FROM tickets WHERE estado = 'pendiente' LIMIT 1"));
+    Sentencia s(sentencias_, db_,
+                QStringLiteral("SELECT 1 FROM tickets WHERE estado = 'pendiente' LIMIT 1"));
     return s.paso() == SQLITE_ROW;
 }
 

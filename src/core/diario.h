@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -8,6 +9,7 @@
 #include <optional>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace core {
 
@@ -178,6 +180,7 @@ class Diario {
     QString carpeta_;
     Migraciones migraciones_;
     sqlite3* db_ = nullptr;
+    QHash<QString, sqlite3_stmt*> sentencias_;  // prepared once, by their SQL
     QString error_;
     QString apartado_;
     QString instancia_;

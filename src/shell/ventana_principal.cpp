@@ -142,8 +142,15 @@ VentanaPrincipal::VentanaPrincipal(core::Servidor& servidor, core::Dialogos& dia
     connect(&servidor_, &core::Servidor::ticketsCambiados, this,
             &VentanaPrincipal::pedirActualizacionTickets);
     connect(&servidor_, &core::Servidor::etiquetaEstado, etiquetaEstado, &QLabel::setText);
-    connect(&servidor_, &core::Servidor::textoBuscado, cajaRespuesta,
-            &QPlainTextEdit::setPlainText);
+    connect(&servidor_, &core::Servidor::textoBuscado, this, [this](const QString& t) {
+        // Only the last answer shows; a hidden window lays it out when it shows.
+        if (isVisible()) {
+            cajaRespuesta->setPlainText(t);
+            respuestaEnEspera_.reset();
+        } else {
+            respuestaEnEspera_ = t;
+        }
+    });
     connect(&servidor_.registro(), &core::Registro::lineaAgregada, this, [this](const QString& t) {
         // Laying text out costs more than printing a ticket: while the window is hidden the
         // lines wait (as many as the box keeps) and go in when it shows.
@@ -174,6 +181,10 @@ void VentanaPrincipal::showEvent(QShowEvent* e) {
             cajaRegistro->appendPlainText(linea);
         registroEnEspera_.clear();
         cajaRegistro->moveCursor(QTextCursor::End);
+    }
+    if (respuestaEnEspera_) {
+        cajaRespuesta->setPlainText(*respuestaEnEspera_);
+        respuestaEnEspera_.reset();
     }
     if (ticketsVencidos_) actualizarTickets();
 }

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/dialogos.h"
 #include "core/servidor.h"
@@ -112,8 +113,9 @@ class VentanaPrincipal : public QWidget {
     std::function<void(int)> salir_;
     std::unique_ptr<PintorFondo> fondo_;  // created on first use, then reused
     QTimer refrescoTickets_;
-    bool ticketsVencidos_ = false;  // changed while the window was hidden
-    QStringList registroEnEspera_;  // log lines that came while the window was hidden
+    bool ticketsVencidos_ = false;              // changed while the window was hidden
+    QStringList registroEnEspera_;              // log lines that came while the window was hidden
+    std::optional<QString> respuestaEnEspera_;  // the last answer fetched while hidden
 };
 
 }  // namespace shell
