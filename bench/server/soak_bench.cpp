@@ -98,10 +98,10 @@ int main(int argc, char** argv) {
     Resultado sin;
     Resultado con;
     for (int vuelta = 0; vuelta < 2; ++vuelta) {
-        const Resultado s = correr(documentos, cuantos, false, carpetas[4 * vuelta],
-                                   carpetas[4 * vuelta + 1]);
-        const Resultado c = correr(documentos, cuantos, true, carpetas[4 * vuelta + 2],
-                                   carpetas[4 * vuelta + 3]);
+        const Resultado s =
+            correr(documentos, cuantos, false, carpetas[4 * vuelta], carpetas[4 * vuelta + 1]);
+        const Resultado c =
+            correr(documentos, cuantos, true, carpetas[4 * vuelta + 2], carpetas[4 * vuelta + 3]);
         if (s.porSegundo > sin.porSegundo) sin = s;
         if (c.porSegundo > con.porSegundo) con = c;
     }

@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -20,6 +18,8 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "../core/fakes.h"
