@@ -15,6 +15,7 @@ function(si_add_test name)
   add_executable(${name} ${T_SOURCES})
   si_target_warnings(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   target_compile_definitions(${name} PRIVATE
     SI_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     SI_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"

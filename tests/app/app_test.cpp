@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "../core/servidores_prueba.h"
+#include "aplicacion_prueba.h"
 #include "core/diario.h"
 #include "instancia.h"
 #include "lista_tickets.h"
@@ -19,18 +20,7 @@
 
 namespace {
 
-class Aplicacion : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        if (!QCoreApplication::instance()) new QCoreApplication(argc_, argv_);
-    }
-
-  private:
-    int argc_ = 1;
-    char nombre_[10] = "app_tests";
-    char* argv_[2] = {nombre_, nullptr};
-};
-const auto* const kAplicacion = ::testing::AddGlobalTestEnvironment(new Aplicacion);
+const auto* const kAplicacion = pruebas::registrarAplicacion<QCoreApplication>("app_tests");
 
 const QString kPrograma = QStringLiteral(SI_BINARY_DIR "/app/servidor-impresoras");
 

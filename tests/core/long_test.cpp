@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include "aplicacion_prueba.h"
 #include "core/buscador_https.h"
 #include "core/servidor.h"
 #include "fakes.h"
@@ -12,19 +13,7 @@
 
 namespace {
 
-class Aplicacion : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        if (!QCoreApplication::instance()) app_ = new QCoreApplication(argc_, argv_);
-    }
-
-  private:
-    int argc_ = 1;
-    char nombre_[16] = "core_long_tests";
-    char* argv_[2] = {nombre_, nullptr};
-    QCoreApplication* app_ = nullptr;
-};
-const auto* const kAplicacion = ::testing::AddGlobalTestEnvironment(new Aplicacion);
+const auto* const kAplicacion = pruebas::registrarAplicacion<QCoreApplication>("core_long_tests");
 
 /** Answers a GET with a chunked body of `total` bytes (no Content-Length), sent as it drains. */
 class ServicioInterminable : public QObject {
@@ -34,14 +23,7 @@ class ServicioInterminable : public QObject {
     qint64 enviado = 0;
 
     bool iniciar(const QString& carpetaCertificado) {
-        QFile c(QDir(carpetaCertificado).filePath("cert.pem"));
-        QFile k(QDir(carpetaCertificado).filePath("key.pem"));
-        if (!c.open(QIODevice::ReadOnly) || !k.open(QIODevice::ReadOnly)) return false;
-        QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
-        conf.setLocalCertificate(QSslCertificate(c.readAll(), QSsl::Pem));
-        conf.setPrivateKey(QSslKey(k.readAll(), QSsl::Ec, QSsl::Pem));
-        conf.setPeerVerifyMode(QSslSocket::VerifyNone);
-        servidor.setSslConfiguration(conf);
+        if (!pruebas::configurarTls(servidor, carpetaCertificado)) return false;
         QObject::connect(&servidor, &QSslServer::pendingConnectionAvailable, this, [this] {
             while (auto* s = qobject_cast<QSslSocket*>(servidor.nextPendingConnection())) {
                 QObject::connect(s, &QSslSocket::disconnected, s, &QObject::deleteLater);

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "aplicacion_prueba.h"
 #include "core/buscador_https.h"
 #include "core/conexion_tcp.h"
 #include "core/servidor.h"
@@ -17,19 +18,7 @@
 
 namespace {
 
-class Aplicacion : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        if (!QCoreApplication::instance()) app_ = new QCoreApplication(argc_, argv_);
-    }
-
-  private:
-    int argc_ = 1;
-    char nombre_[11] = "core_tests";
-    char* argv_[2] = {nombre_, nullptr};
-    QCoreApplication* app_ = nullptr;
-};
-const auto* const kAplicacion = ::testing::AddGlobalTestEnvironment(new Aplicacion);
+const auto* const kAplicacion = pruebas::registrarAplicacion<QCoreApplication>("core_tests");
 
 const QByteArray kDocumento =
     R"(XXXXX{"config":[],"comanda":[{"area":"Cocina","nomMesa":"Mesa 9","nPedido":"1",)"

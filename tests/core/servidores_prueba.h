@@ -43,6 +43,19 @@ inline bool crearCertificado(const QString& carpeta, QString* error = nullptr) {
     return ok;
 }
 
+/** Serves with the certificate and key crearCertificado() left in a folder. */
+inline bool configurarTls(QSslServer& servidor, const QString& carpetaCertificado) {
+    QFile c(QDir(carpetaCertificado).filePath("cert.pem"));
+    QFile k(QDir(carpetaCertificado).filePath("key.pem"));
+    if (!c.open(QIODevice::ReadOnly) || !k.open(QIODevice::ReadOnly)) return false;
+    QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
+    conf.setLocalCertificate(QSslCertificate(c.readAll(), QSsl::Pem));
+    conf.setPrivateKey(QSslKey(k.readAll(), QSsl::Ec, QSsl::Pem));
+    conf.setPeerVerifyMode(QSslSocket::VerifyNone);
+    servidor.setSslConfiguration(conf);
+    return true;
+}
+
 /** The notification server: keeps the last client, records what it sent. */
 class ServidorNotificaciones : public QObject {
   public:
@@ -88,14 +101,7 @@ class ServicioTrabajos : public QObject {
     int erroresTls = 0;
 
     bool iniciar(const QString& carpetaCertificado) {
-        QFile c(QDir(carpetaCertificado).filePath("cert.pem"));
-        QFile k(QDir(carpetaCertificado).filePath("key.pem"));
-        if (!c.open(QIODevice::ReadOnly) || !k.open(QIODevice::ReadOnly)) return false;
-        QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
-        conf.setLocalCertificate(QSslCertificate(c.readAll(), QSsl::Pem));
-        conf.setPrivateKey(QSslKey(k.readAll(), QSsl::Ec, QSsl::Pem));
-        conf.setPeerVerifyMode(QSslSocket::VerifyNone);
-        servidor.setSslConfiguration(conf);
+        if (!configurarTls(servidor, carpetaCertificado)) return false;
         QObject::connect(&servidor, &QSslServer::errorOccurred, this,
                          [this](QSslSocket*, QAbstractSocket::SocketError) { ++erroresTls; });
         QObject::connect(&servidor, &QSslServer::pendingConnectionAvailable, this, [this] {

@@ -7,24 +7,14 @@
 #include <cstdio>
 
 #include "../core/fakes.h"
+#include "aplicacion_prueba.h"
 #include "core/servidor.h"
 #include "printing/tape_device.h"
 #include "shell/ventana_principal.h"
 
 namespace {
 
-class Aplicacion : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        if (!QApplication::instance()) new QApplication(argc_, argv_);
-    }
-
-  private:
-    int argc_ = 1;
-    char nombre_[17] = "shell_long_tests";
-    char* argv_[2] = {nombre_, nullptr};
-};
-const auto* const kAplicacion = ::testing::AddGlobalTestEnvironment(new Aplicacion);
+const auto* const kAplicacion = pruebas::registrarAplicacion<QApplication>("shell_long_tests");
 
 qint64 tamano(FILE* f) {
     std::fseek(f, 0, SEEK_END);

@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include "../core/fakes.h"
+#include "aplicacion_prueba.h"
 #include "core/acceso.h"
 #include "json/script.h"
 #include "printing/tape_device.h"
@@ -34,19 +35,8 @@
 
 namespace {
 
-class Aplicacion : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        if (!QApplication::instance()) new QApplication(argc_, argv_);
-        QApplication::setApplicationDisplayName("Servidor de Impresoras");
-    }
-
-  private:
-    int argc_ = 1;
-    char nombre_[12] = "shell_tests";
-    char* argv_[2] = {nombre_, nullptr};
-};
-const auto* const kAplicacion = ::testing::AddGlobalTestEnvironment(new Aplicacion);
+const auto* const kAplicacion =
+    pruebas::registrarAplicacion<QApplication>("shell_tests", "Servidor de Impresoras");
 
 using shell::BandejaSistema;
 
