@@ -152,17 +152,6 @@ BENCHMARK(BM_LayoutAndPdf)->Arg(30)->Arg(5)->Unit(benchmark::kMillisecond);
 // picture (target: under 120 KB), on 80 mm (range 80) and 58 mm (range 58) paper. The raster
 // is full-width rows in bands of 256: this ticket is about 470 mm long (3763 rows at 203
 // dpi), 44% of them blank, so it takes 271 KB on 80 mm and 181 KB on 58 mm.
-class OneEscpos : public printing::PrinterSystem {
-  public:
-    explicit OneEscpos(printing::EscposDevice& d) : d_(d) {}
-    QStringList printers() override { return {d_.deviceName()}; }
-    printing::PrintDevice& printer(int) override { return d_; }
-    QString defaultPrinterName() override { return d_.deviceName(); }
-    void writeRaw(const QString&, const QByteArray&) override {}
-
-  private:
-    printing::EscposDevice& d_;
-};
 
 void escposTicket(benchmark::State& state, printing::AjustesImpresora::Clase clase) {
     printing::AjustesImpresora a;
@@ -172,7 +161,7 @@ void escposTicket(benchmark::State& state, printing::AjustesImpresora::Clase cla
     printing::EscposDevice device("Cocina", a);
     qint64 bytes = 0;
     device.setSink([&bytes](const QByteArray& job) { bytes = job.size(); });
-    OneEscpos sys(device);
+    bench_render::UnaImpresora sys(device);
     NoNotices notices;
     printing::Entorno e = environment(sys, notices);
     for (auto _ : state) printing::imprimirComandas(e, orders());

@@ -1,7 +1,7 @@
 #pragma once
 
-// What both ticket benchmarks share: a silent tray, one painter printer as a whole printer
-// system, the laying out of one ticket on it, and the paper counters.
+// What the ticket benchmarks share: a silent tray, one printer as a whole printer system,
+// the laying out of one ticket on a painter printer, and the paper counters.
 #include <benchmark/benchmark.h>
 
 #include <optional>
@@ -18,16 +18,17 @@ class SinAvisos : public printing::Avisos {
     void agregarLog(const QString&) override {}
 };
 
-class UnaPintora : public printing::PrinterSystem {
+// One device as a whole printer system, the default and only printer.
+class UnaImpresora : public printing::PrinterSystem {
   public:
-    explicit UnaPintora(printing::PainterDevice& d) : d_(d) {}
+    explicit UnaImpresora(printing::PrintDevice& d) : d_(d) {}
     QStringList printers() override { return {d_.deviceName()}; }
     printing::PrintDevice& printer(int) override { return d_; }
     QString defaultPrinterName() override { return d_.deviceName(); }
     void writeRaw(const QString&, const QByteArray&) override {}
 
   private:
-    printing::PainterDevice& d_;
+    printing::PrintDevice& d_;
 };
 
 // Lays one ticket out on the painter device and keeps the ended document. `entorno` builds
@@ -37,7 +38,7 @@ printing::PaintedDocument componer(printing::PainterDevice& dispositivo, Entorno
                                    Imprimir imprimir) {
     std::optional<printing::PaintedDocument> hecho;
     dispositivo.setEndHook([&](const printing::PaintedDocument& d) { hecho = d; });
-    UnaPintora sys(dispositivo);
+    UnaImpresora sys(dispositivo);
     SinAvisos avisos;
     printing::Entorno e = entorno(sys, avisos);
     imprimir(e);

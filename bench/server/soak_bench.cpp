@@ -11,25 +11,12 @@
 #include <cstdio>
 
 #include "../../tests/core/fakes.h"
+#include "../../tests/e2e/harness.h"
 #include "core/diario.h"
 #include "core/servidor.h"
 #include "printing/devices/virtual_printer_system.h"
 
 namespace {
-
-qint64 residentKiB() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& l : f.readAll().split('\n'))
-        if (l.startsWith("VmRSS:")) return l.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
-qint64 folderBytes(const QString& path) {
-    qint64 total = 0;
-    for (const QFileInfo& f : QDir(path).entryInfoList(QDir::Files)) total += f.size();
-    return total;
-}
 
 struct Resultado {
     double porSegundo = 0;
@@ -63,7 +50,7 @@ Resultado correr(const QList<QString>& documentos, int cuantos, bool conDiario,
     QElapsedTimer reloj;
     for (int n = 0; n < cuantos; ++n) {
         if (n == cuantos / 10) {  // after the warm-up
-            r.memoriaInicio = residentKiB();
+            r.memoriaInicio = e2e::residentKiB(QCoreApplication::applicationPid());
             reloj.start();
         }
         servidor.procesarRespuesta(documentos[n % documentos.size()]);
@@ -71,9 +58,9 @@ Resultado correr(const QList<QString>& documentos, int cuantos, bool conDiario,
     }
     const double segundos = double(reloj.nsecsElapsed()) / 1e9;
     r.porSegundo = double(cuantos - cuantos / 10) / segundos;
-    r.memoriaFin = residentKiB();
+    r.memoriaFin = e2e::residentKiB(QCoreApplication::applicationPid());
     r.tickets = static_cast<int>(impresoras.writtenFiles().size());
-    if (conDiario) r.diarioBytes = folderBytes(core::Diario::rutaCarpeta(app.path()));
+    if (conDiario) r.diarioBytes = e2e::folderBytes(core::Diario::rutaCarpeta(app.path()));
     return r;
 }
 

@@ -18,35 +18,6 @@
 
 namespace {
 
-const QString kCode = QStringLiteral("123456789012345");
-
-QByteArray document(int n) {
-    const auto orden = [n](int t, const char* area) {
-        return QStringLiteral(
-                   R"({"area":"%1","titulo":null,"nomMesa":"D%2T%3","productos":[)"
-                   R"({"nombre":"Arepa de queso","cantidad":2,"valor":12000,"detalle":["sin sal"]},)"
-                   R"({"nombre":"Limonada","cantidad":1,"valor":6000,"detalle":[]}],)"
-                   R"("responsable":"Ana","nPedido":"%2","fecha":"2026-12-08 12:00:00",)"
-                   R"("clienteNombre":"","clienteTelefono":"","clienteDireccion":"","codPlataforma":""})")
-            .arg(QLatin1String(area))
-            .arg(n)
-            .arg(t);
-    };
-    const QString anulacion = QStringLiteral(R"({"area":"Bar","nomMesa":"D%1T3","productos":[)"
-                                             R"({"nombre":"Cerveza","cantidad":-1,"detalle":[]}]})")
-                                  .arg(n);
-    return (QStringLiteral(R"({"config":[],"comanda":[)") + orden(1, "Cocina") + u',' +
-            orden(2, "Bar") + QStringLiteral(R"(],"anulaciones":[)") + anulacion +
-            QStringLiteral(R"(],"factura":[],"abrirCajon":false,"idsLeidos":[%1]})").arg(n))
-        .toUtf8();
-}
-
-qint64 folderBytes(const QString& path) {
-    qint64 total = 0;
-    for (const QFileInfo& f : QDir(path).entryInfoList(QDir::Files)) total += f.size();
-    return total;
-}
-
 struct Resultado {
     bool ok = false;
     double porSegundo = 0;
@@ -66,31 +37,23 @@ Resultado correr(int documentos, bool conDiario, const QString& raiz) {
     if (!e2e::makeCertificate(raiz + QStringLiteral("/cert"))) return r;
     QFile acceso(raiz + QStringLiteral("/app/Acceso"));
     if (!acceso.open(QIODevice::WriteOnly)) return r;
-    acceso.write(kCode.toUtf8() + "\r\n");
+    acceso.write(e2e::kCode.toUtf8() + "\r\n");
     acceso.close();
 
     e2e::Child sim(QStringLiteral("suite-sim"), reloj);
-    sim.start(
-        QStringLiteral(SI_SIM_BIN),
-        {QStringLiteral("--notify-port"), QStringLiteral("0"), QStringLiteral("--job-port"),
-         QStringLiteral("0"), QStringLiteral("--cert"), raiz + QStringLiteral("/cert/cert.pem"),
-         QStringLiteral("--key"), raiz + QStringLiteral("/cert/key.pem")});
+    const e2e::SimPorts puertos =
+        e2e::startSim(sim, QStringLiteral(SI_SIM_BIN), raiz + QStringLiteral("/cert"));
+    if (puertos.notify.isEmpty()) return r;
     const auto linea = [](const e2e::Child& c, const QString& patron) {
         return c.find(QRegularExpression(patron));
-    };
-    if (!e2e::waitUntil([&] { return linea(sim, QStringLiteral(" listening jobs ")) >= 0; }, 20000))
-        return r;
-    const auto puerto = [&](const char* cual) {
-        const int i = linea(sim, QStringLiteral(" listening %1 ").arg(QLatin1String(cual)));
-        return i < 0 ? QString() : sim.lines()[i].text.section(QLatin1Char(':'), -1);
     };
     for (int n = 1; n <= documentos; ++n) {
         const QString ruta = raiz + QStringLiteral("/docs/%1.json").arg(n);
         QFile f(ruta);
         if (!f.open(QIODevice::WriteOnly)) return r;
-        f.write(document(n));
+        f.write(e2e::threeTicketDocument(n));
         f.close();
-        sim.write(QStringLiteral("queue ") + ruta + u' ' + kCode);
+        sim.write(QStringLiteral("queue ") + ruta + u' ' + e2e::kCode);
     }
     if (!e2e::waitUntil(
             [&] { return linea(sim, QStringLiteral(" waiting=%1$").arg(documentos)) >= 0; },
@@ -103,8 +66,8 @@ Resultado correr(int documentos, bool conDiario, const QString& raiz) {
     servidor.start(QStringLiteral(SI_SERVER_BIN),
                    {QStringLiteral("--app-dir"),      raiz + QStringLiteral("/app"),
                     QStringLiteral("--notify-host"),  QStringLiteral("127.0.0.1"),
-                    QStringLiteral("--notify-port"),  puerto("notify"),
-                    QStringLiteral("--job-host"),     QStringLiteral("127.0.0.1:") + puerto("jobs"),
+                    QStringLiteral("--notify-port"),  puertos.notify,
+                    QStringLiteral("--job-host"),     QStringLiteral("127.0.0.1:") + puertos.jobs,
                     QStringLiteral("--ca-file"),      raiz + QStringLiteral("/cert/cert.pem"),
                     QStringLiteral("--locale"),       QStringLiteral("es_CO"),
                     QStringLiteral("--printers"),     QStringLiteral("virtual"),
@@ -125,7 +88,7 @@ Resultado correr(int documentos, bool conDiario, const QString& raiz) {
     const int esperados = 3 * documentos;
     QElapsedTimer corrida;
     corrida.start();
-    sim.write(QStringLiteral("notify ") + kCode);
+    sim.write(QStringLiteral("notify ") + e2e::kCode);
     // The first tenth warms up; the rate counts the rest.
     if (!e2e::waitUntil([&] { return impresos() >= esperados / 10; }, 120000)) return r;
     const qint64 inicio = corrida.elapsed();
@@ -135,7 +98,7 @@ Resultado correr(int documentos, bool conDiario, const QString& raiz) {
     r.porSegundo = (documentos - documentos / 10) / segundos;
     r.memoriaFin = e2e::residentKiB(servidor.pid());
     r.tickets = impresos();
-    if (conDiario) r.diarioBytes = folderBytes(raiz + QStringLiteral("/app/diario"));
+    if (conDiario) r.diarioBytes = e2e::folderBytes(raiz + QStringLiteral("/app/diario"));
     servidor.stop();
     sim.stop(QStringLiteral("quit"));
     r.ok = true;

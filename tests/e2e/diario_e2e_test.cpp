@@ -25,39 +25,14 @@
 #endif
 
 using e2e::Child;
+using e2e::kCode;
+using e2e::re;
 using e2e::waitUntil;
 
 namespace {
 
-const QString kCode = QStringLiteral("123456789012345");
 constexpr int kDeadline = 15000;
 constexpr int kTicketsPerDocument = 3;
-
-QRegularExpression re(const QString& pattern) {
-    return QRegularExpression(pattern);
-}
-
-// Two kitchen orders and a cancellation; each ticket's table says which document and which
-// ticket it is ("D7T2").
-QByteArray batchDocument(int n) {
-    const auto orden = [n](int t, const char* area) {
-        return QStringLiteral(
-                   R"({"area":"%1","titulo":null,"nomMesa":"D%2T%3","productos":[)"
-                   R"({"nombre":"Arepa","cantidad":1,"valor":1000,"detalle":[]}],)"
-                   R"("responsable":"Ana","nPedido":"%2","fecha":"2026-12-08 12:00:00",)"
-                   R"("clienteNombre":"","clienteTelefono":"","clienteDireccion":"","codPlataforma":""})")
-            .arg(QLatin1String(area))
-            .arg(n)
-            .arg(t);
-    };
-    const QString anulacion = QStringLiteral(R"({"area":"Bar","nomMesa":"D%1T3","productos":[)"
-                                             R"({"nombre":"Cerveza","cantidad":-1,"detalle":[]}]})")
-                                  .arg(n);
-    return (QStringLiteral(R"({"config":[],"comanda":[)") + orden(1, "Cocina") + u',' +
-            orden(2, "Bar") + QStringLiteral(R"(],"anulaciones":[)") + anulacion +
-            QStringLiteral(R"(],"factura":[],"abrirCajon":false,"idsLeidos":[%1]})").arg(n))
-        .toUtf8();
-}
 
 class Journal : public ::testing::Test {
   protected:
@@ -82,25 +57,11 @@ class Journal : public ::testing::Test {
         access.close();
 
         sim_ = std::make_unique<Child>(QStringLiteral("suite-sim"), clock_);
-        sim_->start(QString::fromUtf8(SI_SIM_BIN),
-                    {QStringLiteral("--notify-port"), QStringLiteral("0"),
-                     QStringLiteral("--job-port"), QStringLiteral("0"), QStringLiteral("--cert"),
-                     root_ + QStringLiteral("/cert/cert.pem"), QStringLiteral("--key"),
-                     root_ + QStringLiteral("/cert/key.pem")});
-        // Each service says so on a line of its own, and the two lines may be read apart.
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                return sim_->find(re(QStringLiteral(" listening jobs "))) >= 0 &&
-                       sim_->find(re(QStringLiteral(" listening notify "))) >= 0;
-            },
-            kDeadline));
-        const auto port = [&](const char* which) {
-            const int i =
-                sim_->find(re(QStringLiteral(" listening %1 ").arg(QLatin1String(which))));
-            return i < 0 ? QString() : sim_->lines()[i].text.section(QLatin1Char(':'), -1);
-        };
-        notifyPort_ = port("notify");
-        jobPort_ = port("jobs");
+        const e2e::SimPorts ports = e2e::startSim(*sim_, QString::fromUtf8(SI_SIM_BIN),
+                                                  root_ + QStringLiteral("/cert"), {}, kDeadline);
+        ASSERT_FALSE(ports.notify.isEmpty()) << sim_->tail().toStdString();
+        notifyPort_ = ports.notify;
+        jobPort_ = ports.jobs;
     }
 
     void TearDown() override {
@@ -169,7 +130,7 @@ class Journal : public ::testing::Test {
         const QString path = root_ + QStringLiteral("/docs/%1.json").arg(n);
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(batchDocument(n));
+        f.write(e2e::threeTicketDocument(n));
         f.close();
         sim_->write(QStringLiteral("queue ") + path + u' ' + kCode);
     }

@@ -26,16 +26,13 @@
 #endif
 
 using e2e::Child;
+using e2e::kCode;
+using e2e::re;
 using e2e::waitUntil;
 
 namespace {
 
-const QString kCode = QStringLiteral("123456789012345");
 constexpr int kDeadline = 10000;  // ms; generous so a loaded machine does not fail us
-
-QRegularExpression re(const QString& pattern) {
-    return QRegularExpression(pattern);
-}
 
 // One kitchen order on "Cocina" whose table name carries n, so every tape says which
 // document it came from.
@@ -106,24 +103,11 @@ class EndToEnd : public ::testing::Test {
             ASSERT_TRUE(e2e::makeCertificate(certDir));
         }
         sim_ = std::make_unique<Child>(QStringLiteral("suite-sim"), clock_);
-        sim_->start(QString::fromUtf8(SI_SIM_BIN),
-                    QStringList{QStringLiteral("--notify-port"), QStringLiteral("0"),
-                                QStringLiteral("--job-port"), QStringLiteral("0"),
-                                QStringLiteral("--cert"), certDir + QStringLiteral("/cert.pem"),
-                                QStringLiteral("--key"), certDir + QStringLiteral("/key.pem")} +
-                        extra);
-        ASSERT_TRUE(waitUntil(
-            [&] { return sim_->find(re(QStringLiteral(" listening notify "))) >= 0; }, kDeadline))
-            << sim_->tail().toStdString();
-        const auto port = [&](const char* which) {
-            const int i =
-                sim_->find(re(QStringLiteral(" listening %1 ").arg(QLatin1String(which))));
-            return i < 0 ? QString() : sim_->lines()[i].text.section(QLatin1Char(':'), -1);
-        };
-        notifyPort_ = port("notify");
-        jobPort_ = port("jobs");
-        ASSERT_FALSE(notifyPort_.isEmpty());
-        ASSERT_FALSE(jobPort_.isEmpty());
+        const e2e::SimPorts ports =
+            e2e::startSim(*sim_, QString::fromUtf8(SI_SIM_BIN), certDir, extra, kDeadline);
+        ASSERT_FALSE(ports.notify.isEmpty()) << sim_->tail().toStdString();
+        notifyPort_ = ports.notify;
+        jobPort_ = ports.jobs;
     }
 
     // Virtual printers writing tapes unless printers names another kind ("cups").

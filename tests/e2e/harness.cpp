@@ -1,8 +1,10 @@
 #include "harness.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QTimer>
 
@@ -121,6 +123,53 @@ qint64 residentKiB(qint64 pid) {
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     }
     return 0;
+}
+
+qint64 folderBytes(const QString& path) {
+    qint64 total = 0;
+    for (const QFileInfo& f : QDir(path).entryInfoList(QDir::Files)) total += f.size();
+    return total;
+}
+
+QByteArray threeTicketDocument(int n) {
+    const auto orden = [n](int t, const char* area) {
+        return QStringLiteral(
+                   R"({"area":"%1","titulo":null,"nomMesa":"D%2T%3","productos":[)"
+                   R"({"nombre":"Arepa","cantidad":1,"valor":1000,"detalle":[]}],)"
+                   R"("responsable":"Ana","nPedido":"%2","fecha":"2026-12-08 12:00:00",)"
+                   R"("clienteNombre":"","clienteTelefono":"","clienteDireccion":"","codPlataforma":""})")
+            .arg(QLatin1String(area))
+            .arg(n)
+            .arg(t);
+    };
+    const QString anulacion = QStringLiteral(R"({"area":"Bar","nomMesa":"D%1T3","productos":[)"
+                                             R"({"nombre":"Cerveza","cantidad":-1,"detalle":[]}]})")
+                                  .arg(n);
+    return (QStringLiteral(R"({"config":[],"comanda":[)") + orden(1, "Cocina") + u',' +
+            orden(2, "Bar") + QStringLiteral(R"(],"anulaciones":[)") + anulacion +
+            QStringLiteral(R"(],"factura":[],"abrirCajon":false,"idsLeidos":[%1]})").arg(n))
+        .toUtf8();
+}
+
+SimPorts startSim(Child& sim, const QString& program, const QString& certDir,
+                  const QStringList& extra, int ms) {
+    sim.start(program, QStringList{QStringLiteral("--notify-port"), QStringLiteral("0"),
+                                   QStringLiteral("--job-port"), QStringLiteral("0"),
+                                   QStringLiteral("--cert"), certDir + QStringLiteral("/cert.pem"),
+                                   QStringLiteral("--key"), certDir + QStringLiteral("/key.pem")} +
+                           extra);
+    const auto listening = [&sim](const char* which) {
+        return sim.find(re(QStringLiteral(" listening %1 ").arg(QLatin1String(which))));
+    };
+    SimPorts ports;
+    if (!waitUntil([&] { return listening("notify") >= 0 && listening("jobs") >= 0; }, ms))
+        return ports;
+    const auto port = [&](const char* which) {
+        return sim.lines()[listening(which)].text.section(QLatin1Char(':'), -1);
+    };
+    ports.notify = port("notify");
+    ports.jobs = port("jobs");
+    return ports;
 }
 
 }  // namespace e2e

@@ -63,4 +63,33 @@ bool makeCertificate(const QString& dir);
 /** Resident memory of a process in KiB (0 when unknown). */
 qint64 residentKiB(qint64 pid);
 
+/** The bytes of the files directly in a folder. */
+qint64 folderBytes(const QString& path);
+
+/** The branch code the tests' server identifies with. */
+inline const QString kCode = QStringLiteral("123456789012345");
+
+inline QRegularExpression re(const QString& pattern) {
+    return QRegularExpression(pattern);
+}
+
+/**
+ * A job document of three tickets: kitchen orders on Cocina and Bar and a cancellation on
+ * Bar. Each ticket's table says which document and which ticket it is ("D7T2").
+ */
+QByteArray threeTicketDocument(int n);
+
+/** The simulator's two ports, empty when it never listened. */
+struct SimPorts {
+    QString notify;
+    QString jobs;
+};
+
+/**
+ * Starts the suite simulator on free loopback ports with the certificate in certDir and waits
+ * until both of its ports listen (the server must not be started on a port not yet read).
+ */
+SimPorts startSim(Child& sim, const QString& program, const QString& certDir,
+                  const QStringList& extra = {}, int ms = 20000);
+
 }  // namespace e2e
