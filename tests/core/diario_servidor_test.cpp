@@ -36,16 +36,6 @@ QString documento(int n) {
 
 class DiarioServidor : public pruebas::ConServidor {
   protected:
-    static void SetUpTestSuite() {
-        // Timers need an event loop.
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "core_tests";
-            static char* argv[] = {name, nullptr};
-            new QCoreApplication(argc, argv);
-        }
-    }
-
     DiarioServidor() {
         impresoras.addPrinter("Bar");
         entorno.locale = QLocale(QLocale::Spanish, QLocale::Colombia);

@@ -14,15 +14,9 @@
 #include <QSet>
 #include <memory>
 
+#include "aplicacion_prueba.h"
 #include "harness.h"
 #include "private_cups.h"
-
-#ifndef SI_SERVER_BIN
-#define SI_SERVER_BIN ""
-#endif
-#ifndef SI_SIM_BIN
-#define SI_SIM_BIN ""
-#endif
 
 using e2e::Child;
 using e2e::kCode;
@@ -31,20 +25,13 @@ using e2e::waitUntil;
 
 namespace {
 
+const auto* const kAplicacion = pruebas::registrarAplicacion<QCoreApplication>("diario_e2e_tests");
+
 constexpr int kDeadline = 15000;
 constexpr int kTicketsPerDocument = 3;
 
 class Journal : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "diario_e2e_tests";
-            static char* argv[] = {name, nullptr};
-            new QCoreApplication(argc, argv);
-        }
-    }
-
     void SetUp() override {
         if (QString::fromUtf8(SI_SERVER_BIN).isEmpty()) GTEST_SKIP() << "no server binary";
         clock_.start();

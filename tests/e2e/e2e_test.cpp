@@ -15,15 +15,9 @@
 #include <cstdio>
 #include <ostream>
 
+#include "aplicacion_prueba.h"
 #include "harness.h"
 #include "private_cups.h"
-
-#ifndef SI_SERVER_BIN
-#define SI_SERVER_BIN ""
-#endif
-#ifndef SI_SIM_BIN
-#define SI_SIM_BIN ""
-#endif
 
 using e2e::Child;
 using e2e::kCode;
@@ -31,6 +25,8 @@ using e2e::re;
 using e2e::waitUntil;
 
 namespace {
+
+const auto* const kAplicacion = pruebas::registrarAplicacion<QCoreApplication>("e2e_tests");
 
 constexpr int kDeadline = 10000;  // ms; generous so a loaded machine does not fail us
 
@@ -55,15 +51,6 @@ int sequenceOf(const QString& fileName) {
 
 class EndToEnd : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "e2e_tests";
-            static char* argv[] = {name, nullptr};
-            new QCoreApplication(argc, argv);
-        }
-    }
-
     void SetUp() override {
         if (QString::fromUtf8(SI_SERVER_BIN).isEmpty())
             GTEST_SKIP() << "servidor-impresoras was not part of this build (configured without "

@@ -13,6 +13,14 @@
 #include <functional>
 #include <memory>
 
+// The programs under test, given by the build; empty in a build without them.
+#ifndef SI_SERVER_BIN
+#define SI_SERVER_BIN ""
+#endif
+#ifndef SI_SIM_BIN
+#define SI_SIM_BIN ""
+#endif
+
 namespace e2e {
 
 /** One child process whose merged output is kept as lines, each stamped when it was read. */
