@@ -170,18 +170,12 @@ class Journal : public ::testing::Test {
 
     // Document number -> its journal rows as --tickets lists them (state and title).
     QMap<int, QStringList> listedByTickets() const {
-        QProcess p;
-        p.start(QString::fromUtf8(SI_SERVER_BIN),
-                {QStringLiteral("--app-dir"), root_ + QStringLiteral("/app"),
-                 QStringLiteral("--tickets")});
-        p.waitForFinished(10000);
         QMap<int, QStringList> docs;
         const QRegularExpression mark(QStringLiteral("D(\\d+)T\\d$"));
-        for (const QByteArray& l : p.readAllStandardOutput().split('\n')) {
-            const QString line = QString::fromUtf8(l);
-            const auto m = mark.match(line.toUpper());
+        for (const QStringList& fields : ticketLines()) {
+            const auto m = mark.match(fields.value(5).toUpper());
             if (m.hasMatch())
-                docs[m.captured(1).toInt()].append(line.section(u'\t', 4, 5).replace(u'\t', u' '));
+                docs[m.captured(1).toInt()].append(fields.value(4) + u' ' + fields.value(5));
         }
         return docs;
     }
